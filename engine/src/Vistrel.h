@@ -1,0 +1,210 @@
+#pragma once
+
+#include "CField.h"
+#include "CLogger.h"
+#include "CLookupTable.h"
+#include "CMotionAnalysis.h"
+#include "CProbabilityMatrix.h"
+#include "CSegmentation.h"
+#include "VistrelInterface.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <atomic>
+#include <memory>
+#include <pthread.h>
+#include <string>
+#include <vector>
+
+// The engine object. Its implementation is split by concern:
+//   VistrelLifecycle.cpp    construction, destruction, accessor slots
+//   VistrelMutex.cpp        the recursive robust mutex and its protocol
+//   VistrelVideoSource.cpp  LoadVideo, Stop, Pause, capture queries, seeking
+//   VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
+//   VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
+//   VistrelPipeline.cpp     ProcessImage and the analysis stages
+//
+// Threads: the host's GUI thread calls most slots, the host's worker thread
+// runs Play. Everything the loop reads while the GUI writes it is atomic; the
+// images, the pitch model and the colour table are guarded by the mutex.
+class Vistrel final : public VistrelInterface
+{
+public:
+    Vistrel();
+    virtual ~Vistrel();
+    Vistrel(const Vistrel&) = delete;
+    Vistrel& operator=(const Vistrel&) = delete;
+
+    int LoadVideo(const std::string& path) override;
+    int Play() override;
+    void ThPause() override;
+    void ThStop() override;
+    int Pause() override;
+    int Stop() override;
+    void StopPlayback() override;
+
+    bool hasFrame() override;
+    int getFrameWidth() override;
+    int getFrameHeight() override;
+    std::shared_ptr<unsigned char[]> exportFrame() override;
+
+    double getFrameCount() override;
+    double getFps() override;
+    double getFramePosition() override;
+
+    bool isStopped() override { return stopped; }
+    void setStopped(bool value) override { stopped = value; }
+    bool isPaused() override { return paused; }
+    void setPaused(bool value) override { paused = value; }
+    bool isJumpForwardPending() override { return jumpForward; }
+    void setJumpForward(bool value) override { jumpForward = value; }
+    bool isJumpBackPending() override { return jumpBack; }
+    void setJumpBack(bool value) override { jumpBack = value; }
+    bool isPlayFinished() override { return playFinished; }
+    void setPlayFinished(bool value) override { playFinished = value; }
+
+    bool isProcessingEnabled() override { return processingEnabled; }
+    void setProcessingEnabled(bool value) override { processingEnabled = value; }
+    bool isFilterEnabled() override { return filterEnabled; }
+    void setFilterEnabled(bool value) override { filterEnabled = value; }
+    bool isColourClassificationEnabled() override { return colourClassificationEnabled; }
+    void setColourClassificationEnabled(bool value) override { colourClassificationEnabled = value; }
+    bool isColourSegmentationEnabled() override { return colourSegmentationEnabled; }
+    void setColourSegmentationEnabled(bool value) override { colourSegmentationEnabled = value; }
+    bool isShowClassifiedColoursEnabled() override { return showClassifiedColoursEnabled; }
+    void setShowClassifiedColoursEnabled(bool value) override { showClassifiedColoursEnabled = value; }
+    bool isProbabilityThresholdEnabled() override { return probabilityThresholdEnabled; }
+    void setProbabilityThresholdEnabled(bool value) override { probabilityThresholdEnabled = value; }
+    bool isMotionAnalysisEnabled() override { return motionAnalysisEnabled; }
+    void setMotionAnalysisEnabled(bool value) override { motionAnalysisEnabled = value; }
+    bool isMotionDifferenceSelected() override { return motionDifferenceSelected; }
+    void setMotionDifferenceSelected(bool value) override { motionDifferenceSelected = value; }
+    bool isSpareFlagEnabled() override { return spareFlag; }
+    void setSpareFlagEnabled(bool value) override { spareFlag = value; }
+    bool isColourThresholdEnabled() override { return colourThresholdEnabled; }
+    void setColourThresholdEnabled(bool value) override { colourThresholdEnabled = value; }
+    bool isShowColourMaskEnabled() override { return showColourMaskEnabled; }
+    void setShowColourMaskEnabled(bool value) override { showColourMaskEnabled = value; }
+    bool isBlobDetectionEnabled() override { return blobDetectionEnabled; }
+    void setBlobDetectionEnabled(bool value) override { blobDetectionEnabled = value; }
+
+    // The pitch model is drawn by the loop on the worker thread, so every
+    // change to it from the GUI thread is serialised with the mutex.
+    float getFieldWidth() override;
+    void setFieldWidth(float value) override;
+    float getFieldLength() override;
+    void setFieldLength(float value) override;
+    float getCentreCircleRadius() override;
+    void setCentreCircleRadius(float value) override;
+    int getTopPointsLeft() override;
+    void setTopPointsLeft(int value) override;
+    int getBottomPointsLeft() override;
+    void setBottomPointsLeft(int value) override;
+    int addFieldPoint(int which, int x, int y) override;
+    int setGameCentre(int x, int y) override;
+    int pickColour(int x, int y, bool apply) override;
+    void clearFieldPoints() override;
+
+    int getPosition() override { return positionMs; }
+    void setMouseX(int value) override { mouseX = value; }
+    void setMouseY(int value) override { mouseY = value; }
+    int getJumpStep() override { return jumpStepMs; }
+    void setJumpStep(int value) override { jumpStepMs = value; }
+    float getPlaybackRate() override { return playbackRate; }
+    void setPlaybackRate(float value) override { playbackRate = value; }
+    float getDelayFactor() override { return delayFactor; }
+    void setDelayFactor(float value) override { delayFactor = value; }
+    int getColourThreshold() override { return colourThreshold; }
+    void setColourThreshold(int value) override { colourThreshold = value; }
+    float getBlobMaxEmptyPercent() override { return blobMaxEmptyPercent; }
+    void setBlobMaxEmptyPercent(float value) override { blobMaxEmptyPercent = value; }
+    int getBlobWindowWidth() override { return blobWindowWidth; }
+    void setBlobWindowWidth(int value) override { blobWindowWidth = value; }
+    int getBlobWindowHeight() override { return blobWindowHeight; }
+    void setBlobWindowHeight(int value) override { blobWindowHeight = value; }
+    float getBlobMinFillPercent() override { return blobMinFillPercent; }
+    void setBlobMinFillPercent(float value) override { blobMinFillPercent = value; }
+    void clearColourTable() override;
+
+    std::vector<FieldLine> getFieldLines() override;
+    std::vector<FieldLine> getCentreLines() override;
+    void setDrawFieldLines(bool value) override;
+
+    // Not in the interface: the mutex primitives and the frame pipeline.
+    void InitMutex();
+    void Lock();
+    bool UnLock();
+    bool isBusy();
+    void ProcessImage();
+    void Filter();
+    void ColourClassification();
+    void DrawFieldLines();
+    int SetMousePointer(int x, int y);
+
+    // The frame index a seek to targetMs goes to at the given frame rate:
+    // trunc(trunc(targetMs * fps) / 1000).
+    static int frameIndexForTime(int targetMs, float fps);
+
+    // Switches the trace file on; only the library itself (and its tests)
+    // may do so.
+    void enableTracing(bool value) { logger->setEnabled(value); }
+
+private:
+    // Acquire: isBusy until it returns false. Release completely: UnLock
+    // until a release fails.
+    void acquire();
+    void releaseCompletely();
+    void trace(const char* operation, const char* message);
+
+    bool seekToTime(int targetMs);
+    bool readFrame();
+
+    std::atomic<int> positionMs { 0 };
+    std::atomic<int> jumpStepMs { 100 };
+    std::atomic<float> captureFps { 0.0f };
+    std::atomic<float> delayFactor { 0.8f };
+    std::atomic<int> mouseX { 0 };
+    std::atomic<int> mouseY { 0 };
+    std::shared_ptr<unsigned char[]> exportBuffer;
+    std::atomic<bool> paused { false };
+    std::atomic<bool> stopped { true };
+    std::atomic<bool> playFinished { false };
+    std::atomic<bool> jumpForward { false };
+    std::atomic<bool> jumpBack { false };
+    std::atomic<bool> processingEnabled { false };
+    std::atomic<int> colourThreshold { 0 };
+    std::atomic<int> blobWindowHeight { 0 };
+    std::atomic<int> blobWindowWidth { 0 };
+    std::atomic<float> blobMaxEmptyPercent { 0.0f };
+    std::atomic<float> blobMinFillPercent { 0.0f };
+    std::atomic<bool> filterEnabled { false };
+    std::atomic<bool> colourClassificationEnabled { false };
+    std::atomic<bool> probabilityThresholdEnabled { false };
+    std::atomic<bool> showColourMaskEnabled { false };
+    std::atomic<bool> motionAnalysisEnabled { false };
+    std::atomic<bool> motionDifferenceSelected { false };
+    std::atomic<bool> showClassifiedColoursEnabled { false };
+    std::atomic<bool> colourSegmentationEnabled { false };
+    std::atomic<bool> spareFlag { false };
+    std::atomic<bool> colourThresholdEnabled { false };
+    std::atomic<bool> blobDetectionEnabled { false };
+    CLookupTable lookupTable;
+    CField field;
+    std::string videoPath;
+    std::atomic<float> playbackRate { 25.0f };
+    std::unique_ptr<cv::VideoCapture> capture;
+    cv::Mat frame;
+    cv::Mat outputImage;
+    cv::Mat exportImage;
+    cv::Mat grayPrevious;
+    cv::Mat grayBeforePrevious;
+    std::atomic<bool> captureOpen { false };
+    bool frameProcessed = false;
+    CMotionAnalysis motionAnalysis;
+    CSegmentation colourSegmentation;
+    CSegmentation blobSegmentation;
+    CProbabilityMatrix probabilityMatrix;
+    pthread_mutex_t mutex;
+    std::shared_ptr<CLogger> logger;
+};
