@@ -19,7 +19,7 @@ namespace {
     constexpr int kMaxSidePx = 16384;
     constexpr double kMaxFps = 1000.0;
     constexpr int kMaxPlayers = 64;
-    constexpr double kMaxTilt = 0.95;
+    constexpr double kMaxTilt = 1.0;
 
     // Share of each picture side kept free around the pitch so that some
     // surround is always visible.
@@ -311,7 +311,7 @@ std::string specError(const ClipSpec& s)
     if (s.players < 0 || s.players > kMaxPlayers)
         return "player count " + std::to_string(s.players) + " is outside 0 to 64";
     if (!finite(s.tilt) || s.tilt < 0 || s.tilt > kMaxTilt)
-        return "tilt " + number(s.tilt) + " is outside 0 to 0.95";
+        return "tilt " + number(s.tilt) + " is outside 0 to 1";
     return {};
 }
 

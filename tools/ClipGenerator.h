@@ -20,7 +20,7 @@ struct ClipSpec
     float fieldWidth = 105.f; // real extent between the two corners of an edge
     float radius = 9.15f; // centre circle radius, real units; 0 draws no circle
     int players = 4; // moving coloured ellipses, 0 to 64
-    double tilt = 0.5; // perspective strength: 0 = seen from straight above, up to 0.95
+    double tilt = 0.5; // perspective strength: 0 = seen from straight above, 1 = strongly oblique
     unsigned seed = 1;
 };
 
