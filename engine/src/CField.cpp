@@ -123,8 +123,7 @@ CField::CField()
     , gridField(gridEndpoints)
     , circlePicture(circleSamples, cv::Point2f())
     , gridPicture(gridEndpoints, cv::Point2f())
-{
-}
+{ }
 
 CField::~CField() = default;
 
