@@ -25,9 +25,11 @@ namespace {
     // surround is always visible.
     constexpr double kMarginFraction = 0.08;
     // At full tilt the far (top) edge is this much narrower than the near one
-    // and the pitch this much flatter than seen from above.
+    // and the pitch this much flatter than seen from above. Flattening more
+    // than narrowing keeps a circle near the camera wider than tall, as a
+    // real camera above the pitch sees it.
     constexpr double kTopNarrowing = 0.55;
-    constexpr double kDepthFlattening = 0.45;
+    constexpr double kDepthFlattening = 0.65;
 
     constexpr int kShiftBits = 4; // sub-pixel precision of all drawing
     constexpr double kShiftScale = 1 << kShiftBits;
