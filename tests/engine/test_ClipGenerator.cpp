@@ -163,21 +163,22 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
         EXPECT_TRUE(k[0].x < k[1].x && k[2].x < k[3].x && k[0].y < k[2].y && k[1].y < k[3].y);
         for (const cv::Point& p : k)
             EXPECT_TRUE(cv::Rect(1, 1, c.width - 2, c.height - 2).contains(p)) << p;
-        const cv::Point2d real[4] = { { 0, c.length }, { c.fieldWidth, c.length }, { 0, 0 },
-            { c.fieldWidth, 0 } };
+        const cv::Point2d real[4]
+            = { { 0, c.length }, { c.fieldWidth, c.length }, { 0, 0 }, { c.fieldWidth, 0 } };
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(truth.toPicture(real[i].x, real[i].y) - cv::Point2d(k[i])), 1e-6);
 
         // Outline, middle line and circle are white where the homography puts them.
         for (double t = 0; t <= 1.0; t += 1.0 / 16) {
             const double x = t * c.fieldWidth, y = t * c.length;
-            for (const cv::Point2d p : { truth.toPicture(x, 0), truth.toPicture(x, c.length),
-                     truth.toPicture(0, y), truth.toPicture(c.fieldWidth, y),
-                     truth.toPicture(x, c.length / 2) })
+            for (const cv::Point2d p :
+                { truth.toPicture(x, 0), truth.toPicture(x, c.length), truth.toPicture(0, y),
+                    truth.toPicture(c.fieldWidth, y), truth.toPicture(x, c.length / 2) })
                 EXPECT_TRUE(whiteWithinOnePixel(frame, p)) << p;
             const double a = 2 * CV_PI * t;
-            const cv::Point2d onCircle = truth.toPicture(c.fieldWidth / 2 + spec.radius * std::cos(a),
-                c.length / 2 + spec.radius * std::sin(a));
+            const cv::Point2d onCircle
+                = truth.toPicture(c.fieldWidth / 2 + spec.radius * std::cos(a),
+                    c.length / 2 + spec.radius * std::sin(a));
             EXPECT_TRUE(whiteWithinOnePixel(frame, onCircle)) << onCircle;
         }
         EXPECT_TRUE(whiteWithinOnePixel(frame, truth.centre()));
@@ -206,8 +207,8 @@ TEST(ClipGenerator, PlayersMoveDeterministically)
     EXPECT_GT(cv::norm(first, testclips::renderFrame(other, 0), cv::NORM_INF), 0);
 
     spec.players = 0;
-    EXPECT_EQ(cv::norm(testclips::renderFrame(spec, 0), testclips::renderFrame(spec, 9),
-                  cv::NORM_INF),
+    EXPECT_EQ(
+        cv::norm(testclips::renderFrame(spec, 0), testclips::renderFrame(spec, 9), cv::NORM_INF),
         0);
 }
 
@@ -267,7 +268,8 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const std::string path = c.path.empty() || c.path[0] == '/' ? c.path : (dir / c.path).string();
+        const std::string path
+            = c.path.empty() || c.path[0] == '/' ? c.path : (dir / c.path).string();
         std::string error;
         EXPECT_FALSE(testclips::writeClip(c.spec, path, &error));
         EXPECT_FALSE(error.empty());
