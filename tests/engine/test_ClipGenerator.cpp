@@ -78,6 +78,12 @@ struct ClipCase
     const char* extension;
 };
 
+void PrintTo(const ClipCase& c, std::ostream* os)
+{
+    *os << c.width << "x" << c.height << " " << c.frames << " frames at " << c.fps << " fps "
+        << c.extension;
+}
+
 std::string caseName(const testing::TestParamInfo<ClipCase>& info)
 {
     return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) + "_"
