@@ -371,7 +371,9 @@ bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error
     const bool fed = encodeFrames(truth, pipe);
     std::string output;
     if (!pipe.finish(&output) || !fed) {
-        std::filesystem::remove(target, ec);
+        // Only a file ffmpeg left behind; never a folder that was given as the path.
+        if (std::filesystem::is_regular_file(target, ec))
+            std::filesystem::remove(target, ec);
         return fail(error, "could not write " + path + ": " + output);
     }
     if (writeJson) {

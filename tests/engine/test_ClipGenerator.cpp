@@ -283,6 +283,14 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
         EXPECT_FALSE(!path.empty() && fs::exists(fs::path(path).replace_extension(".json")));
     }
     EXPECT_TRUE(testclips::renderFrame(cases[0].spec, 0).empty());
+
+    // ffmpeg itself fails: the path names an existing folder, which stays.
+    const fs::path folder = dir / "folder.mkv";
+    fs::create_directories(folder);
+    std::string error;
+    EXPECT_FALSE(testclips::writeClip(ClipSpec {}, folder.string(), &error));
+    EXPECT_NE(error.find("could not write"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(folder));
     fs::remove_all(dir);
 }
 
