@@ -160,6 +160,11 @@ private:
     bool seekToTime(int targetMs);
     bool readFrame();
 
+    // Steps of ProcessImage (VistrelPipeline.cpp).
+    void SegmentColourMask();
+    void AnalyseMotion();
+    void MarkBlobs(const cv::Mat& probability);
+
     std::atomic<int> positionMs { 0 };
     std::atomic<int> jumpStepMs { 100 };
     std::atomic<float> captureFps { 0.0f };
