@@ -151,6 +151,9 @@ public:
     void enableTracing(bool value) { logger->setEnabled(value); }
 
 private:
+    // Lets the unit tests reach the frame reader and the fields it sets.
+    friend struct VistrelTestAccess;
+
     // Acquire: isBusy until it returns false. Release completely: UnLock
     // until a release fails.
     void acquire();

@@ -17,16 +17,43 @@ namespace enginetest {
 
 namespace fs = std::filesystem;
 
-// A scratch folder of this test process, created on first use.
+// A scratch folder of this test process, created on first use and removed
+// when the process ends.
 inline fs::path scratchDir()
 {
-    static const fs::path dir = [] {
-        const fs::path made = fs::temp_directory_path() / ("vistrel-test-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        return made;
-    }();
-    return dir;
+    struct Folder
+    {
+        fs::path path = fs::temp_directory_path() / ("vistrel-test-" + std::to_string(getpid()));
+        Folder() { fs::create_directories(path); }
+        ~Folder()
+        {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
+
+// Makes a fresh folder the working directory for a scope, so that the
+// debug.log written there is not shared with tests running in parallel.
+class PrivateWorkDir
+{
+public:
+    explicit PrivateWorkDir(const std::string& name)
+        : previous(fs::current_path())
+    {
+        const fs::path dir = scratchDir() / name;
+        fs::create_directories(dir);
+        fs::current_path(dir);
+    }
+    ~PrivateWorkDir() { fs::current_path(previous); }
+    PrivateWorkDir(const PrivateWorkDir&) = delete;
+    PrivateWorkDir& operator=(const PrivateWorkDir&) = delete;
+
+private:
+    fs::path previous;
+};
 
 // Writes the clip once per process under `name` in the scratch folder and
 // returns its path; empty (with a test failure) when it cannot be written.

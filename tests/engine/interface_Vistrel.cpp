@@ -204,8 +204,11 @@ TEST_F(EngineInterface, EachSetterChangesOnlyItsOwnGetter)
         EXPECT_EQ((engine->*pair.get)(), pair.initial) << pair.name;
 }
 
-TEST_F(EngineInterface, EachFactoryCallMakesAnIndependentEngine)
+TEST(EngineInterfaceFactory, EachCallMakesAnIndependentEngine)
 {
+    PrivateWorkDir workDir("factory");
+    VistrelInterface* engine = newEngine();
+    ASSERT_NE(engine, nullptr) << dlerror();
     writeText("debug.log", "written after the first engine\n");
     testing::internal::CaptureStdout();
     VistrelInterface* second = newEngine();
@@ -263,7 +266,7 @@ TEST_F(EngineInterface, OpensNonAsciiFileNames)
     const std::string plain = clipPath(spec, "host_plain.mkv");
     ASSERT_FALSE(plain.empty());
     // The last one is relative, as FFmpeg would take it for a protocol.
-    for (const fs::path path : { scratchDir() / "Spielfeld Süd – Tor.mkv", scratchDir() / "球场 1:2.mkv",
+    for (const fs::path& path : { scratchDir() / "Spielfeld Süd – Tor.mkv", scratchDir() / "球场 1:2.mkv",
              fs::path("pipe:0.mkv") }) {
         const std::string name = path.string();
         fs::copy_file(plain, path, fs::copy_options::overwrite_existing);

@@ -22,7 +22,7 @@ std::tm localTime(int year, int month, int day, int hour, int minute, int second
     return time;
 }
 
-const std::regex kLinePattern(R"(\d{1,2}-\d{1,2}-\d{4} \d{1,2}:\d{1,2}:\d{1,2}  - (INFO|WARNING|ERROR) -  (.*) - (.*))");
+const std::regex kLinePattern(R"(\d{1,2}-\d{1,2}-\d{4} \d{1,2}:\d{1,2}:\d{1,2}  - (INFO|WARNING|ERROR) -  (.*?) - (.*))");
 
 } // namespace
 

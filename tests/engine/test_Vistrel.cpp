@@ -14,6 +14,7 @@ using namespace enginetest;
 
 TEST(Vistrel, AnnouncesAndEmptiesDebugLog)
 {
+    PrivateWorkDir workDir("announce");
     writeText("debug.log", "left over\n");
     testing::internal::CaptureStdout();
     Vistrel engine;
@@ -23,6 +24,7 @@ TEST(Vistrel, AnnouncesAndEmptiesDebugLog)
 
 TEST(Vistrel, TracesOnlyWhenTracingIsSwitchedOn)
 {
+    PrivateWorkDir workDir("tracing");
     Vistrel engine;
     engine.Pause();
     engine.Stop();

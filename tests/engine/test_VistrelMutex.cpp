@@ -76,6 +76,7 @@ TEST(VistrelMutex, OwnerThatEndsHandsItToTheNextWaiter)
 
 TEST(VistrelMutex, PrimitivesTraceEnteredOnly)
 {
+    PrivateWorkDir workDir("mutex-trace");
     Vistrel engine;
     engine.enableTracing(true);
     engine.Lock();

@@ -78,8 +78,9 @@ TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
         ASSERT_TRUE(VistrelTestAccess::readFrame(engine)) << "frame " << i;
         const cv::Mat& frame = VistrelTestAccess::frame(engine);
         ASSERT_EQ(frame.size(), cv::Size(clip.width, clip.height));
-        if (clip.lossless)
+        if (clip.lossless) {
             EXPECT_EQ(cv::norm(frame, testclips::renderFrame(spec, i), cv::NORM_INF), 0.0) << "frame " << i;
+        }
         EXPECT_EQ(engine.getPosition(), static_cast<int>(i * 1000 / clip.fps)) << "frame " << i;
         EXPECT_EQ(engine.getFramePosition(), i + 1);
     }
@@ -93,8 +94,9 @@ TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
     EXPECT_EQ(engine.getPosition(), 0);
     EXPECT_EQ(engine.getFrameWidth(), clip.width);
     ASSERT_TRUE(VistrelTestAccess::readFrame(engine)) << "rewound";
-    if (clip.lossless)
+    if (clip.lossless) {
         EXPECT_EQ(cv::norm(VistrelTestAccess::frame(engine), testclips::renderFrame(spec, 0), cv::NORM_INF), 0.0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, VideoSource,
