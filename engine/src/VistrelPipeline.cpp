@@ -135,15 +135,12 @@ void Vistrel::MarkBlobs(const cv::Mat& probability)
 // the GUI thread wait for the loop's pass to end.
 int Vistrel::pickColour(int x, int y, bool apply)
 {
-    acquire();
-    const int result = lookupTable.PickColour(x, y, apply);
-    releaseCompletely();
-    return result;
+    MutexHold hold(*this);
+    return lookupTable.PickColour(x, y, apply);
 }
 
 void Vistrel::clearColourTable()
 {
-    acquire();
+    MutexHold hold(*this);
     lookupTable.ClearTable();
-    releaseCompletely();
 }
