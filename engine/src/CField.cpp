@@ -123,8 +123,7 @@ CField::CField()
     , gridField(gridEndpoints)
     , circlePicture(circleSamples, cv::Point2f())
     , gridPicture(gridEndpoints, cv::Point2f())
-{
-}
+{ }
 
 CField::~CField() = default;
 
@@ -224,6 +223,24 @@ bool CField::perspectiveIsUsable() const
     return true;
 }
 
+cv::Matx33d CField::solvePerspective() const
+{
+    // The solver fixes the transform's last element at 1, which fails when
+    // the picture origin lies on the horizon. Solving about the corners'
+    // centroid, which is inside the pitch and never on the horizon, avoids
+    // that; the translation is then folded back in.
+    cv::Point2f centroid;
+    for (const cv::Point2f& p : sourceQuad)
+        centroid += p * 0.25f;
+    std::array<cv::Point2f, 4> centred;
+    for (std::size_t i = 0; i < centred.size(); ++i)
+        centred[i] = sourceQuad[i] - centroid;
+    const cv::Matx33d aboutCentroid
+        = cv::getPerspectiveTransform(centred.data(), targetQuad.data(), cv::DECOMP_LU);
+    const cv::Matx33d shift(1.0, 0.0, -centroid.x, 0.0, 1.0, -centroid.y, 0.0, 0.0, 1.0);
+    return aboutCentroid * shift;
+}
+
 int CField::ComputePerspective()
 {
     if (!cornersComplete || topPoints.size() < 2 || bottomPoints.size() < 2)
@@ -235,9 +252,7 @@ int CField::ComputePerspective()
     if (!cornersDefinePerspective())
         return -1;
     try {
-        const cv::Matx33d forward
-            = cv::getPerspectiveTransform(sourceQuad.data(), targetQuad.data(), cv::DECOMP_LU);
-        fieldFromPicture = static_cast<cv::Matx33f>(forward);
+        fieldFromPicture = static_cast<cv::Matx33f>(solvePerspective());
         cv::Mat inverse;
         if (cv::invert(cv::Mat(fieldFromPicture), inverse, cv::DECOMP_LU) == 0.0)
             return -1;

@@ -75,6 +75,7 @@ private:
 
     void recountPoints();
     bool cornersDefinePerspective() const;
+    cv::Matx33d solvePerspective() const;
     bool perspectiveIsUsable() const;
     PicturePoint projectVisible(cv::Point2f field) const;
     void computeCircle(cv::Point2f centre);
