@@ -85,7 +85,7 @@ void CLookupTable::PaintClassified()
 {
     if (hsvImage.empty() || colourMask.empty() || colourMask.size() != hsvImage.size())
         return;
-    classifiedImage = hsvImage.clone();
+    hsvImage.copyTo(classifiedImage);
     classifiedImage.setTo(paintColour, colourMask == 0);
     cv::cvtColor(classifiedImage, classifiedImage, cv::COLOR_HSV2BGR);
 }

@@ -14,6 +14,17 @@ void thresholdedDifference(const cv::Mat& a, const cv::Mat& b, cv::Mat& motion)
     cv::threshold(motion, motion, kMotionThresholdGrey, kMarked, cv::THRESH_BINARY);
 }
 
+int checkInputs(const cv::Mat& current, const cv::Mat& previous, const cv::Mat& beforePrevious)
+{
+    if (current.empty() || previous.empty() || beforePrevious.empty())
+        return -1;
+    if (current.type() != CV_8UC1 || previous.type() != CV_8UC1 || beforePrevious.type() != CV_8UC1)
+        return -2;
+    if (previous.size() != current.size() || beforePrevious.size() != current.size())
+        return -1;
+    return 0;
+}
+
 } // namespace
 
 CMotionAnalysis::CMotionAnalysis() = default;
@@ -23,17 +34,15 @@ CMotionAnalysis::~CMotionAnalysis() = default;
 int CMotionAnalysis::Analyse(
     const cv::Mat& current, const cv::Mat& previous, const cv::Mat& beforePrevious)
 {
-    recentMotion.release();
-    earlierMotion.release();
-    motionChange.release();
-    compareMask.release();
-    if (current.empty() || previous.empty() || beforePrevious.empty())
-        return -1;
-    if (current.type() != CV_8UC1 || previous.type() != CV_8UC1 || beforePrevious.type() != CV_8UC1)
-        return -2;
-    if (previous.size() != current.size() || beforePrevious.size() != current.size())
-        return -1;
-
+    const int check = checkInputs(current, previous, beforePrevious);
+    if (check != 0) {
+        recentMotion.release();
+        earlierMotion.release();
+        motionChange.release();
+        compareMask.release();
+        return check;
+    }
+    // The results are refilled in place, so per-frame use allocates nothing.
     thresholdedDifference(current, previous, recentMotion);
     thresholdedDifference(previous, beforePrevious, earlierMotion);
     cv::absdiff(recentMotion, earlierMotion, motionChange);

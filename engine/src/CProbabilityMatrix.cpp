@@ -8,8 +8,11 @@ void CProbabilityMatrix::Reset(int mode)
 {
     if (average.empty())
         return;
-    if (mode == 1)
+    if (mode == 1) {
+        // Keep the pixels' memory for the next frame's first image.
+        storage = average;
         average.release();
+    }
     count = 1;
 }
 
@@ -20,9 +23,10 @@ int CProbabilityMatrix::Accumulate(const cv::Mat& image)
         return -1;
     if (image.channels() > 1)
         return -2;
-    if (average.empty())
-        average = image.clone();
-    else if (image.size() != average.size() || image.depth() != average.depth())
+    if (average.empty()) {
+        image.copyTo(storage);
+        average = storage;
+    } else if (image.size() != average.size() || image.depth() != average.depth())
         return -1;
 
     // The weights are computed in single precision, as the average has

@@ -24,4 +24,5 @@ public:
 private:
     int count = 1;
     cv::Mat average;
+    cv::Mat storage; // the released average's memory, reused by the next one
 };

@@ -10,9 +10,10 @@ const cv::Scalar CSegmentation::kBlobColour { 0, 128, 255, 255 };
 
 namespace {
 
-// Below this many blobs drawing them one by one is cheaper than building
-// the outline mask.
-constexpr std::size_t kDirectDrawMaxBlobs = 64;
+// Relative costs of drawing blob rectangles one by one and of drawing their
+// outlines through a mask, in pixel writes.
+constexpr double kRectangleCallCostPx = 64.0;
+constexpr double kMaskCostPerPixel = 3.0;
 
 // One pass of a window over source into target, which starts as a copy of
 // source. Every decision reads source only, so changes do not propagate
@@ -148,43 +149,20 @@ template <typename At> void addSpan(std::int64_t from, std::int64_t to, int leng
     --at(static_cast<int>(std::min<std::int64_t>(to, length - 1)) + 1);
 }
 
-// Marks the outline pixels of every blob rectangle as cv::rectangle draws
-// them with thickness 1, using difference arrays per row for the horizontal
-// edges and per column for the vertical ones: one pass over the image
-// however many rectangles there are and however much they overlap.
-cv::Mat outlineMask(const std::vector<CBlob>& blobs, cv::Size size)
+// Drawing one rectangle costs about its perimeter plus a fixed overhead;
+// the outline mask costs a few passes over the image. Blobs of one detection
+// share their size, but any list is estimated correctly.
+bool directDrawIsCheaper(const std::vector<CBlob>& blobs, cv::Size size)
 {
-    cv::Mat1i rowEdges(size.height, size.width + 1, 0);
-    cv::Mat1i columnEdges(size.height + 1, size.width, 0);
+    const double maskCost = kMaskCostPerPixel * static_cast<double>(size.area());
+    double directCost = 0.0;
     for (const CBlob& blob : blobs) {
-        const std::int64_t left = std::int64_t { blob.x } - blob.width;
-        const std::int64_t right = std::int64_t { blob.x } + blob.width;
-        const std::int64_t top = std::int64_t { blob.y } - blob.height;
-        const std::int64_t bottom = std::int64_t { blob.y } + blob.height;
-        for (const std::int64_t row : { top, bottom })
-            if (row >= 0 && row < size.height)
-                addSpan(left, right, size.width,
-                    [&](int x) -> int& { return rowEdges(static_cast<int>(row), x); });
-        for (const std::int64_t column : { left, right })
-            if (column >= 0 && column < size.width)
-                addSpan(top, bottom, size.height,
-                    [&](int y) -> int& { return columnEdges(y, static_cast<int>(column)); });
+        directCost += kRectangleCallCostPx
+            + 4.0 * (std::min(blob.width, size.width) + std::min(blob.height, size.height));
+        if (directCost > maskCost)
+            return false;
     }
-
-    cv::Mat mask(size, CV_8UC1);
-    std::vector<int> columnRun(static_cast<std::size_t>(size.width), 0);
-    for (int y = 0; y < size.height; ++y) {
-        const int* rowEdge = rowEdges[y];
-        const int* columnEdge = columnEdges[y];
-        std::uint8_t* out = mask.ptr<std::uint8_t>(y);
-        int rowRun = 0;
-        for (int x = 0; x < size.width; ++x) {
-            rowRun += rowEdge[x];
-            columnRun[static_cast<std::size_t>(x)] += columnEdge[x];
-            out[x] = (rowRun > 0 || columnRun[static_cast<std::size_t>(x)] > 0) ? 255 : 0;
-        }
-    }
-    return mask;
+    return true;
 }
 
 } // namespace
@@ -199,15 +177,17 @@ int CSegmentation::AddWindow(CBinaryWindow window)
     return 0;
 }
 
+// The images are refilled in place when the size stays: per-frame use then
+// allocates nothing.
 const cv::Mat& CSegmentation::SetImage(const cv::Mat& image)
 {
-    input = image.clone();
+    image.copyTo(input);
     return input;
 }
 
 int CSegmentation::ApplyWindows()
 {
-    result = input.clone();
+    input.copyTo(result);
     if (input.empty())
         return -1;
     if (input.type() != CV_8UC1)
@@ -262,15 +242,56 @@ int CSegmentation::DetectBlobs(
 
 void CSegmentation::DrawBlobs(const cv::Mat& frame)
 {
-    drawn = frame.clone();
+    frame.copyTo(drawn);
     if (drawn.empty() || blobs.empty())
         return;
-    if (blobs.size() <= kDirectDrawMaxBlobs) {
+    if (directDrawIsCheaper(blobs, drawn.size())) {
         for (const CBlob& blob : blobs)
             cv::rectangle(drawn, cv::Point(blob.x - blob.width, blob.y - blob.height),
                 cv::Point(blob.x + blob.width, blob.y + blob.height), kBlobColour, 1, cv::LINE_8,
                 0);
         return;
     }
-    drawn.setTo(kBlobColour, outlineMask(blobs, drawn.size()));
+    outline.draw(blobs, drawn.size());
+    drawn.setTo(kBlobColour, outline.mask);
+}
+
+// Marks the outline pixels of every blob rectangle as cv::rectangle draws
+// them with thickness 1, using difference arrays per row for the horizontal
+// edges and per column for the vertical ones: one pass over the image
+// however many rectangles there are and however much they overlap.
+void CSegmentation::OutlineCanvas::draw(const std::vector<CBlob>& blobs, cv::Size size)
+{
+    rowEdges.create(size.height, size.width + 1);
+    columnEdges.create(size.height + 1, size.width);
+    rowEdges.setTo(0);
+    columnEdges.setTo(0);
+    for (const CBlob& blob : blobs) {
+        const std::int64_t left = std::int64_t { blob.x } - blob.width;
+        const std::int64_t right = std::int64_t { blob.x } + blob.width;
+        const std::int64_t top = std::int64_t { blob.y } - blob.height;
+        const std::int64_t bottom = std::int64_t { blob.y } + blob.height;
+        for (const std::int64_t row : { top, bottom })
+            if (row >= 0 && row < size.height)
+                addSpan(left, right, size.width,
+                    [&](int x) -> int& { return rowEdges(static_cast<int>(row), x); });
+        for (const std::int64_t column : { left, right })
+            if (column >= 0 && column < size.width)
+                addSpan(top, bottom, size.height,
+                    [&](int y) -> int& { return columnEdges(y, static_cast<int>(column)); });
+    }
+
+    mask.create(size, CV_8UC1);
+    std::vector<int> columnRun(static_cast<std::size_t>(size.width), 0);
+    for (int y = 0; y < size.height; ++y) {
+        const int* rowEdge = rowEdges[y];
+        const int* columnEdge = columnEdges[y];
+        std::uint8_t* out = mask.ptr<std::uint8_t>(y);
+        int rowRun = 0;
+        for (int x = 0; x < size.width; ++x) {
+            rowRun += rowEdge[x];
+            columnRun[static_cast<std::size_t>(x)] += columnEdge[x];
+            out[x] = (rowRun > 0 || columnRun[static_cast<std::size_t>(x)] > 0) ? 255 : 0;
+        }
+    }
 }

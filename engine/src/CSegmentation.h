@@ -47,9 +47,21 @@ public:
     static const cv::Scalar kBlobColour;
 
 private:
+    // The outline pixels of many rectangles, marked in one pass over the
+    // image; its buffers are kept from frame to frame.
+    struct OutlineCanvas
+    {
+        void draw(const std::vector<CBlob>& blobs, cv::Size size);
+
+        cv::Mat1i rowEdges; // per row: +1 where a horizontal edge starts, -1 past its end
+        cv::Mat1i columnEdges; // per column, the same for vertical edges
+        cv::Mat mask; // 255 on every outline pixel
+    };
+
     cv::Mat input;
     cv::Mat result;
     cv::Mat drawn;
     std::vector<CBinaryWindow> windows;
     std::vector<CBlob> blobs;
+    OutlineCanvas outline;
 };
