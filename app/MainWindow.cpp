@@ -31,7 +31,8 @@ constexpr QSize kPlaceholderScreenSize { 640, 480 };
 QWidget* placeholder(const QSize& minimum)
 {
     auto* widget = new QWidget;
-    widget->setMinimumSize(minimum);
+    if (minimum.isValid())
+        widget->setMinimumSize(minimum);
     widget->setAutoFillBackground(true);
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::black);
