@@ -1,0 +1,65 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <array>
+#include <string>
+
+// Synthetic fixed-camera pitch clips with known ground truth: a striped green
+// pitch with a white outline, a line across the middle, a centre circle, a
+// darker surround and a few moving coloured players, seen through a known
+// perspective.
+namespace testclips {
+
+struct ClipSpec
+{
+    int width = 320, height = 240; // 16x16 up to 16384x16384, odd sizes too
+    double fps = 25.0;
+    int frames = 10;
+    float fieldLength = 68.f; // real extent from the bottom edge to the top edge of the picture
+    float fieldWidth = 105.f; // real extent between the two corners of an edge
+    float radius = 9.15f; // centre circle radius, real units; 0 draws no circle
+    int players = 4; // moving coloured ellipses, 0 to 64
+    double tilt = 0.5; // perspective strength: 0 = seen from straight above, 1 = strongly oblique
+    unsigned seed = 1;
+};
+
+struct ClipTruth
+{
+    ClipSpec spec;
+    // Picture corners in click order: top left, top right, bottom left, bottom right.
+    std::array<cv::Point, 4> corners;
+    // Maps real pitch coordinates (x across from the bottom-left corner,
+    // 0..fieldWidth; y from the bottom edge 0 to the top edge fieldLength)
+    // to picture pixels.
+    cv::Matx33d homography;
+
+    cv::Point2d toPicture(double realX, double realY) const;
+    cv::Point centre() const; // the pitch centre in the picture, rounded
+};
+
+// Empty when the spec can be rendered, otherwise what is wrong with it.
+std::string specError(const ClipSpec& spec);
+
+// For an invalid spec: zero corners and an identity homography.
+ClipTruth truthFor(const ClipSpec& spec);
+
+// Exact BGR frame `index` (what a lossless clip decodes to); empty for an
+// invalid spec.
+cv::Mat renderFrame(const ClipSpec& spec, int index);
+
+// Writes the clip through the ffmpeg program; codec by extension: .mkv FFV1
+// (lossless: decodes to exactly renderFrame), .avi MJPEG, .mp4 H.264 (when
+// the encoder is available). Creates missing parent folders and writes
+// `<path minus extension>.json` beside the clip unless writeJson is false.
+// Returns false and sets *error on failure; a partly written clip is removed.
+bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error = nullptr,
+    bool writeJson = true);
+
+bool h264Available();
+
+// Size, fps, frame count, length/width/radius, corners in click order,
+// centre and homography, as JSON with numbers in the C locale.
+std::string truthJson(const ClipTruth& truth);
+
+} // namespace testclips

@@ -1,0 +1,100 @@
+// make_clip: writes a synthetic pitch clip and its ground truth (.json beside it).
+
+#include "ClipGenerator.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[]
+    = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
+      "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
+      "                 [--tilt T] [--seed S]\n"
+      "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
+
+template <typename T> bool parseNumber(std::string_view text, T* value)
+{
+    const char* end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, *value);
+    return r.ec == std::errc() && r.ptr == end;
+}
+
+// Stores the value of one option; false for an unknown option or a bad number.
+bool applyOption(
+    std::string_view name, std::string_view value, testclips::ClipSpec* spec, std::string* out)
+{
+    if (name == "--out") {
+        *out = std::string(value);
+        return !value.empty();
+    }
+    if (name == "--width")
+        return parseNumber(value, &spec->width);
+    if (name == "--height")
+        return parseNumber(value, &spec->height);
+    if (name == "--fps")
+        return parseNumber(value, &spec->fps);
+    if (name == "--frames")
+        return parseNumber(value, &spec->frames);
+    if (name == "--length")
+        return parseNumber(value, &spec->fieldLength);
+    if (name == "--field-width")
+        return parseNumber(value, &spec->fieldWidth);
+    if (name == "--radius")
+        return parseNumber(value, &spec->radius);
+    if (name == "--players")
+        return parseNumber(value, &spec->players);
+    if (name == "--tilt")
+        return parseNumber(value, &spec->tilt);
+    if (name == "--seed")
+        return parseNumber(value, &spec->seed);
+    return false;
+}
+
+int usageError(const std::string& message)
+{
+    std::fprintf(stderr, "make_clip: %s\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testclips::ClipSpec spec;
+    std::string out;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (name == "--help" || name == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (i + 1 >= argc)
+            return usageError("missing value for " + std::string(name));
+        const std::string_view value = argv[++i];
+        if (!applyOption(name, value, &spec, &out))
+            return usageError(
+                "bad option or value: " + std::string(name) + " " + std::string(value));
+    }
+    if (out.empty())
+        return usageError("--out PATH is required");
+
+    std::string error;
+    if (!testclips::writeClip(spec, out, &error)) {
+        std::fprintf(stderr, "make_clip: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    std::printf("make_clip: wrote %s (%dx%d, %d frames at %g fps); corners", out.c_str(),
+        spec.width, spec.height, spec.frames, spec.fps);
+    for (const cv::Point& c : truth.corners)
+        std::printf(" (%d, %d)", c.x, c.y);
+    std::printf("\n");
+    return 0;
+}
