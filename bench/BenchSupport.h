@@ -158,6 +158,16 @@ inline int decodeAll(const std::string& path)
     return count;
 }
 
+// Wall-clock seconds of decodeAll; the number of frames in *frames.
+inline double decodeSeconds(const std::string& path, int* frames = nullptr)
+{
+    int count = 0;
+    const Timing timing = timed([&] { count = decodeAll(path); });
+    if (frames)
+        *frames = count;
+    return timing.wall;
+}
+
 // Resident memory of this process in kB.
 inline long residentKb()
 {
