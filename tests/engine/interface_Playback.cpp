@@ -37,20 +37,13 @@ protected:
         return play;
     }
 
-    // Pauses the running loop and waits until a whole pass has run paused.
+    // Pauses the running loop. A pass that read its frame before the pause
+    // holds the mutex until it has finished, and exportFrame waits for it;
+    // no later pass reads a frame.
     void pause()
     {
         engine->ThPause();
         ASSERT_TRUE(engine->isPaused());
-        settle();
-    }
-
-    // Waits until the pass under way has finished: exportFrame takes the
-    // mutex that the loop holds for a whole pass. Run twice, because the
-    // first may come in between two passes.
-    void settle()
-    {
-        exported(*engine);
         exported(*engine);
     }
 
@@ -80,20 +73,6 @@ cv::Rect changedArea(const cv::Mat& before, const cv::Mat& after)
 }
 
 } // namespace
-
-TEST(Playback, PlayWithoutVideoReturnsAtOnceAndKeepsStopped)
-{
-    for (const bool stopped : { true, false }) {
-        VistrelInterface* engine = newEngine();
-        ASSERT_NE(engine, nullptr);
-        engine->setStopped(stopped);
-        EXPECT_EQ(engine->Play(), -1);
-        EXPECT_EQ(engine->isStopped(), stopped);
-        EXPECT_EQ(engine->LoadVideo((enginetest::scratchDir() / "missing.mkv").string()), -1);
-        EXPECT_EQ(engine->Play(), -1);
-        engine->setStopped(true);
-    }
-}
 
 // Sizes whose rows are not a multiple of 4 bytes check that the export is
 // packed: any padding would shift every later row.
@@ -140,50 +119,49 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PlaybackToEnd,
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
     });
 
-enum class StopBy { StopPlayback, ThStop, SetStopped };
+// A way for playback to end mid-video, and the stopped flag it leaves.
+struct Ending
+{
+    const char* name;
+    void (*end)(VistrelInterface&);
+    bool stoppedAfter;
+};
 
-class PlaybackStop : public PlaybackTest, public ::testing::WithParamInterface<StopBy>
+class PlaybackEnding : public PlaybackTest, public ::testing::WithParamInterface<Ending>
 {
 };
 
-TEST_P(PlaybackStop, EndsTheLoopAndRewinds)
+TEST_P(PlaybackEnding, EndsTheLoopAndRewinds)
 {
-    load(smallClip(250), "stop");
+    load(smallClip(250), "ending");
     auto play = playUntilFrame(2);
-    switch (GetParam()) {
-    case StopBy::StopPlayback:
-        engine->StopPlayback();
-        // StopPlayback returns only once the loop has ended.
-        EXPECT_TRUE(engine->isPlayFinished());
-        break;
-    case StopBy::ThStop:
-        engine->ThStop();
-        break;
-    case StopBy::SetStopped:
-        engine->setStopped(true);
-        break;
-    }
+    GetParam().end(*engine);
     ASSERT_TRUE(finishes(play));
     EXPECT_EQ(play.get(), 0);
     EXPECT_TRUE(engine->isPlayFinished());
-    EXPECT_TRUE(engine->isStopped());
+    EXPECT_EQ(engine->isStopped(), GetParam().stoppedAfter);
     EXPECT_EQ(engine->getFramePosition(), 0.0);
     EXPECT_EQ(engine->getPosition(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, PlaybackStop,
-    ::testing::Values(StopBy::StopPlayback, StopBy::ThStop, StopBy::SetStopped),
-    [](const auto& info) {
-        switch (info.param) {
-        case StopBy::StopPlayback:
-            return "StopPlayback";
-        case StopBy::ThStop:
-            return "ThStop";
-        case StopBy::SetStopped:
-            return "SetStopped";
-        }
-        return "";
-    });
+INSTANTIATE_TEST_SUITE_P(Ways, PlaybackEnding,
+    ::testing::Values(Ending { "StopPlayback",
+                          [](VistrelInterface& e) {
+                              e.StopPlayback();
+                              // It returns only once the loop has ended.
+                              EXPECT_TRUE(e.isPlayFinished());
+                          },
+                          true },
+        Ending { "ThStop", [](VistrelInterface& e) { e.ThStop(); }, true },
+        Ending { "SetStopped", [](VistrelInterface& e) { e.setStopped(true); }, true },
+        // Like the end of the video: stopped stays false.
+        Ending { "JumpPastTheEnd",
+            [](VistrelInterface& e) {
+                e.setJumpStep(100000);
+                e.setJumpForward(true);
+            },
+            false }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlaybackTest, StopPlaybackWithoutALoopReturnsAtOnce)
 {
@@ -261,16 +239,3 @@ INSTANTIATE_TEST_SUITE_P(Steps, PlaybackJump,
         Jump { true, true, 200, 0 }, // forward, then back, in one pass
         Jump { true, false, 130, 3 }, // 3.25 frames: the index is truncated
         Jump { false, true, 100000, -100000 })); // back past the start: frame 0
-
-TEST_F(PlaybackTest, JumpPastTheEndEndsPlaybackLikeTheEndOfTheVideo)
-{
-    load(smallClip(60), "jumpend");
-    auto play = playUntilFrame(2);
-    engine->setJumpStep(100000);
-    engine->setJumpForward(true);
-    ASSERT_TRUE(finishes(play));
-    EXPECT_EQ(play.get(), 0);
-    EXPECT_TRUE(engine->isPlayFinished());
-    EXPECT_FALSE(engine->isStopped());
-    EXPECT_EQ(engine->getFramePosition(), 0.0);
-}
