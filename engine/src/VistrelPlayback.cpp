@@ -19,13 +19,30 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 // The sleep between two passes is taken in slices of this length so that a
 // stop request does not wait out a long pause (a tiny playback rate).
-constexpr std::int64_t kStopPollSliceMs = 5;
+constexpr std::chrono::milliseconds kStopPollSlice { 5 };
 
 std::int64_t clockMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+// Counts a running playback loop for as long as it lives.
+class RunningLoop
+{
+public:
+    explicit RunningLoop(std::atomic<int>& counter)
+        : count(counter)
+    {
+        ++count;
+    }
+    ~RunningLoop() { --count; }
+    RunningLoop(const RunningLoop&) = delete;
+    RunningLoop& operator=(const RunningLoop&) = delete;
+
+private:
+    std::atomic<int>& count;
+};
 
 // positionMs +- jumpStepMs without signed overflow.
 int jumpTarget(int positionMs, std::int64_t offsetMs)
@@ -84,7 +101,7 @@ int Vistrel::Play()
     }
     // Counted before stopped is cleared, so that a StopPlayback racing with
     // the start of the loop keeps stopping it.
-    ++runningLoops;
+    const RunningLoop running(runningLoops);
     stopped = false;
     trace("Play", "waiting to unlock");
     releaseCompletely();
@@ -92,7 +109,6 @@ int Vistrel::Play()
     positionMs = 0;
     while (playPass()) { }
     endPlayback();
-    --runningLoops;
     return 0;
 }
 
@@ -172,11 +188,11 @@ bool Vistrel::frameUsable() const
 
 void Vistrel::sleepUnlessStopped(std::int64_t ms)
 {
-    const std::int64_t deadline = clockMs() + ms;
-    for (std::int64_t now = clockMs(); now < deadline && !stopped; now = clockMs()) {
-        const std::int64_t slice = std::min(deadline - now, kStopPollSliceMs);
-        std::this_thread::sleep_for(std::chrono::milliseconds(slice));
-    }
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(ms);
+    for (auto now = steady_clock::now(); now < deadline && !stopped; now = steady_clock::now())
+        std::this_thread::sleep_for(
+            std::min<steady_clock::duration>(deadline - now, kStopPollSlice));
 }
 
 // Ends the loop with the mutex held: rewind, report the end, let go of the
@@ -247,11 +263,14 @@ std::shared_ptr<unsigned char[]> Vistrel::exportFrame()
     } catch (const std::exception&) {
         exportBuffer.reset();
     }
+    // The share handed out is taken under the mutex: another caller may
+    // replace exportBuffer as soon as it is released.
+    std::shared_ptr<unsigned char[]> result = exportBuffer;
     trace("exportFrame", "unlocking");
     releaseCompletely();
     trace("exportFrame", "unlocked");
     trace("exportFrame", "left");
-    return exportBuffer;
+    return result;
 }
 
 std::vector<FieldLine> Vistrel::getFieldLines() { return copyLines(&CField::GetFieldLines); }
