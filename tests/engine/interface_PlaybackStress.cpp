@@ -92,6 +92,7 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
         while (!quit)
             engine->Play();
     });
+    std::atomic<bool> hammering { true };
     auto controls = std::async(std::launch::async, [&] {
         Dice dice;
         dice.frame = { spec.width, spec.height };
@@ -101,9 +102,16 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
             std::this_thread::sleep_for(
                 std::chrono::microseconds(static_cast<int>(1000 * dice.unit())));
         }
+        hammering = false;
     });
-    while (controls.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        fetchLikeAScreen(*engine);
+    // Two screens fetch at once, as a host with two views would.
+    const auto fetchUntilDone = [&] {
+        while (hammering)
+            fetchLikeAScreen(*engine);
+    };
+    auto otherScreen = std::async(std::launch::async, fetchUntilDone);
+    fetchUntilDone();
+    otherScreen.get();
     controls.get();
 
     const auto stopDeadline = std::chrono::steady_clock::now() + kStopLimit;
