@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kRuns = 5; // alternating decode and engine runs; the best of each counts
+constexpr int kRuns = 7; // paired decode and engine runs
 constexpr double kTargetRatio1080p = 0.85;
 
 struct Case
@@ -39,22 +39,26 @@ double measure(const bench::ScratchDir& dir, const Case& c, const std::string& e
     engine->setDelayFactor(0.0f);
     const std::size_t lines = bench::calibrate(*engine, clip);
 
-    bench::Timing decode { 1e9, 1e9 }, play { 1e9, 1e9 };
+    // Each run decodes, then plays, back to back, so that both see about
+    // the same load of the machine; the median of the runs' ratios counts.
+    std::vector<double> wallRatios, processorRatios, decodeFps, engineFps;
     int frames = 0;
     for (int run = 0; run < kRuns; ++run) {
-        const auto d = bench::timed([&] { frames = bench::decodeAll(clip.path); });
-        const auto p = bench::timed([&] {
+        const auto decode = bench::timed([&] { frames = bench::decodeAll(clip.path); });
+        const auto play = bench::timed([&] {
             if (engine->Play() != 0)
                 bench::fail("Play failed");
         });
-        decode = { std::min(decode.wall, d.wall), std::min(decode.processor, d.processor) };
-        play = { std::min(play.wall, p.wall), std::min(play.processor, p.processor) };
+        wallRatios.push_back(decode.wall / play.wall);
+        processorRatios.push_back(decode.processor / play.processor);
+        decodeFps.push_back(frames / decode.wall);
+        engineFps.push_back(frames / play.wall);
     }
-    const double ratio = decode.wall / play.wall;
+    const double ratio = bench::median(wallRatios);
     std::printf("%-6s %5dx%-5d %4d frames  decode %7.1f fps  engine %7.1f fps  ratio %.3f"
                 "  (processor time %.3f; %zu overlay lines)\n",
-        bench::codecName(clip.path), c.width, c.height, frames, frames / decode.wall,
-        frames / play.wall, ratio, decode.processor / play.processor, lines);
+        bench::codecName(clip.path), c.width, c.height, frames, bench::median(decodeFps),
+        bench::median(engineFps), ratio, bench::median(processorRatios), lines);
     std::fflush(stdout);
     std::filesystem::remove(clip.path);
     return ratio;
@@ -64,7 +68,7 @@ double measure(const bench::ScratchDir& dir, const Case& c, const std::string& e
 
 int main()
 {
-    std::printf("Playback throughput, engine / decode only (best of %d runs each)\n", kRuns);
+    std::printf("Playback throughput, engine / decode only (median of %d paired runs)\n", kRuns);
     std::printf("machine: %s, %u hardware threads\n", cpuModel().c_str(),
         std::thread::hardware_concurrency());
     const bench::ScratchDir dir;

@@ -395,10 +395,11 @@ int CField::Draw(const cv::Mat& frame)
     return 0;
 }
 
-int CField::DrawOnto(cv::Mat& image)
+int CField::DrawOnto(cv::Mat& image, ChannelOrder order)
 {
     // DrawPoints and DrawLines draw into overlayImage; lend them the image.
     cv::swap(overlayImage, image);
+    overlayOrder = order;
     try {
         DrawPoints();
         if (!overlayImage.empty() && isReady())
@@ -406,8 +407,14 @@ int CField::DrawOnto(cv::Mat& image)
     } catch (const std::exception&) {
         // An image the drawing cannot handle is left as it was given.
     }
+    overlayOrder = ChannelOrder::Bgr;
     cv::swap(overlayImage, image);
     return 0;
+}
+
+cv::Scalar CField::ink(const cv::Scalar& bgr) const
+{
+    return overlayOrder == ChannelOrder::Rgb ? cv::Scalar(bgr[2], bgr[1], bgr[0], bgr[3]) : bgr;
 }
 
 int CField::DrawPoints()
@@ -418,8 +425,8 @@ int CField::DrawPoints()
         return 0;
     for (const auto* points : { &topPoints, &bottomPoints }) {
         for (const cv::Point2f& p : *points) {
-            cv::circle(overlayImage, cv::Point(toPixel(p.x), toPixel(p.y)), kDotRadiusPx, kViolet,
-                kThicknessPx, cv::LINE_8, 0);
+            cv::circle(overlayImage, cv::Point(toPixel(p.x), toPixel(p.y)), kDotRadiusPx,
+                ink(kViolet), kThicknessPx, cv::LINE_8, 0);
         }
     }
     return 0;
@@ -428,8 +435,8 @@ int CField::DrawPoints()
 void CField::drawSegments(const std::vector<FieldLine>& segments, const cv::Scalar& colour)
 {
     for (const FieldLine& s : segments) {
-        cv::line(overlayImage, cv::Point(s.x1, s.y1), cv::Point(s.x2, s.y2), colour, kThicknessPx,
-            cv::LINE_8, 0);
+        cv::line(overlayImage, cv::Point(s.x1, s.y1), cv::Point(s.x2, s.y2), ink(colour),
+            kThicknessPx, cv::LINE_8, 0);
     }
 }
 

@@ -49,9 +49,12 @@ public:
     // Overlay.
     int UpdateCentreGeometry(int x, int y);
     int Draw(const cv::Mat& frame);
+    // Channel order of an image DrawOnto marks.
+    enum class ChannelOrder { Bgr, Rgb };
     // Marks image in place as Draw marks its copy of a frame, for a caller
-    // that owns a copy already; the overlay image keeps what it held.
-    int DrawOnto(cv::Mat& image);
+    // that owns a copy already; the overlay image keeps what it held. With
+    // Rgb the same colours are written for an image in R, G, B order.
+    int DrawOnto(cv::Mat& image, ChannelOrder order = ChannelOrder::Bgr);
     int DrawPoints();
     void DrawLines();
     void BuildLineLists();
@@ -89,6 +92,8 @@ private:
     std::vector<FieldLine> circleSegments() const;
     std::vector<FieldLine> gridSegments() const;
     void drawSegments(const std::vector<FieldLine>& segments, const cv::Scalar& colour);
+    // A colour given in B, G, R order, in the order of the image drawn into.
+    cv::Scalar ink(const cv::Scalar& bgr) const;
 
     int topPointsLeft = 2;
     int bottomPointsLeft = 2;
@@ -96,6 +101,7 @@ private:
     float width = 27.0f;
     float radius = 1.0f / 36.0f;
     cv::Mat overlayImage;
+    ChannelOrder overlayOrder = ChannelOrder::Bgr;
     int pointsPerEdge = 2;
     float aspect = 0.75f;
     std::array<cv::Point2f, 4> sourceQuad {};

@@ -200,6 +200,7 @@ private:
     bool jumpBy(std::int64_t offsetMs);
     void nextFrame();
     bool frameUsable() const;
+    void prepareDisplayImage();
     void sleepUnlessStopped(std::int64_t ms);
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());

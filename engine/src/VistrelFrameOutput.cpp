@@ -3,16 +3,21 @@
 #include <opencv2/imgproc.hpp>
 
 // Burns the pitch overlay into the display image and renews the export
-// picture as its R, G, B copy. Both images keep their buffers from pass to
-// pass; they are only reallocated when the frame size changes.
+// picture as its R, G, B copy. While the display image is the frame itself
+// (no stage replaced it), the frame must stay clean for the passes that
+// redraw it: it is converted once and the overlay goes, in R, G, B order,
+// into the export picture. Both results are the same pixels; the export
+// picture keeps its buffer from pass to pass.
 void Vistrel::DrawFieldLines()
 {
     trace("DrawFieldLines", "entered");
-    // The display image is a copy already: the overlay goes straight into
-    // it rather than into a further copy that is then copied back.
-    field.DrawOnto(outputImage);
-    if (!outputImage.empty())
+    if (!outputImage.empty() && outputImage.data == frame.data) {
+        cv::cvtColor(frame, exportImage, cv::COLOR_BGR2RGB);
+        field.DrawOnto(exportImage, CField::ChannelOrder::Rgb);
+    } else if (!outputImage.empty()) {
+        field.DrawOnto(outputImage);
         cv::cvtColor(outputImage, exportImage, cv::COLOR_BGR2RGB);
+    }
     trace("DrawFieldLines", "left");
 }
 

@@ -153,7 +153,7 @@ bool Vistrel::renderPass()
         }
         if (!frameUsable())
             return false;
-        frame.copyTo(outputImage);
+        prepareDisplayImage();
         if (!frameProcessed)
             ProcessImage();
         DrawFieldLines();
@@ -161,6 +161,21 @@ bool Vistrel::renderPass()
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// The display image starts as the frame. Where no stage will write into it,
+// it is the frame itself rather than a copy: DrawFieldLines then leaves the
+// frame clean and draws into the export picture. Should processing be
+// switched on meanwhile, ProcessImage makes its own copy first.
+void Vistrel::prepareDisplayImage()
+{
+    if (frameProcessed || !processingEnabled) {
+        outputImage = frame;
+        return;
+    }
+    if (outputImage.data == frame.data)
+        outputImage.release();
+    frame.copyTo(outputImage);
 }
 
 // Seeks by time relative to the current position and reads the frame there.

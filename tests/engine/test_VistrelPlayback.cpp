@@ -169,44 +169,52 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
     engine.enableTracing(false);
 }
 
-// With every stage off the exported picture is the frame with the pitch
-// overlay, exactly as the pitch model draws it, in R, G, B order.
-TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
+// Calibrates an engine and a pitch model of its own with the clip's corners,
+// dimensions and centre, through the same calls.
+void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec& spec)
 {
-    testclips::ClipSpec spec;
-    spec.width = 321;
-    spec.height = 241;
-    spec.frames = 2;
     const testclips::ClipTruth truth = testclips::truthFor(spec);
-    Vistrel engine;
-    CField reference;
     engine.setFieldLength(spec.fieldLength);
     reference.setLength(spec.fieldLength);
     engine.setFieldWidth(spec.fieldWidth);
     reference.setWidth(spec.fieldWidth);
     engine.setCentreCircleRadius(spec.radius);
     reference.setRadius(spec.radius);
-    for (int corner = 0; corner < 4; ++corner) {
+    for (std::size_t corner = 0; corner < truth.corners.size(); ++corner) {
         const int edge = corner < 2 ? 0 : 1;
-        const cv::Point at = truth.corners[static_cast<std::size_t>(corner)];
-        engine.addFieldPoint(edge, at.x, at.y);
-        reference.AddPoint(edge, at.x, at.y);
+        engine.addFieldPoint(edge, truth.corners[corner].x, truth.corners[corner].y);
+        reference.AddPoint(edge, truth.corners[corner].x, truth.corners[corner].y);
     }
     engine.setGameCentre(truth.centre().x, truth.centre().y);
     reference.SetGameCentre(truth.centre().x, truth.centre().y);
-    ASSERT_EQ(engine.getFieldLines().size(), 9u);
+}
 
-    ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "overlay.mkv")), 0);
-    engine.setDelayFactor(0.0f);
-    ASSERT_EQ(engine.Play(), 0);
-    reference.Draw(testclips::renderFrame(spec, spec.frames - 1));
-    cv::Mat expected;
-    cv::cvtColor(reference.getOverlayImage(), expected, cv::COLOR_BGR2RGB);
-    const auto buffer = engine.exportFrame();
-    const cv::Mat exported(spec.height, spec.width, CV_8UC3, buffer.get());
-    EXPECT_EQ(cv::norm(exported, expected, cv::NORM_INF), 0.0);
-    // The overlay is there to be seen.
-    EXPECT_GT(cv::norm(reference.getOverlayImage(), testclips::renderFrame(spec, spec.frames - 1),
-                  cv::NORM_INF),
-        0.0);
+// With every stage off, and with processing on but every stage off, the
+// exported picture is the frame with the pitch overlay exactly as the pitch
+// model draws it, in R, G, B order.
+TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
+{
+    testclips::ClipSpec spec;
+    spec.width = 321;
+    spec.height = 241;
+    spec.frames = 2;
+    const cv::Mat lastFrame = testclips::renderFrame(spec, spec.frames - 1);
+    for (const bool processing : { false, true }) {
+        Vistrel engine;
+        CField reference;
+        calibrateBoth(engine, reference, spec);
+        ASSERT_EQ(engine.getFieldLines().size(), 9u);
+        ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "overlay.mkv")), 0);
+        engine.setProcessingEnabled(processing);
+        engine.setDelayFactor(0.0f);
+        ASSERT_EQ(engine.Play(), 0);
+
+        reference.Draw(lastFrame);
+        ASSERT_GT(cv::norm(reference.getOverlayImage(), lastFrame, cv::NORM_INF), 0.0);
+        cv::Mat expected;
+        cv::cvtColor(reference.getOverlayImage(), expected, cv::COLOR_BGR2RGB);
+        const auto buffer = engine.exportFrame();
+        const cv::Mat exported(spec.height, spec.width, CV_8UC3, buffer.get());
+        EXPECT_EQ(cv::norm(exported, expected, cv::NORM_INF), 0.0) << "processing " << processing;
+    }
 }
