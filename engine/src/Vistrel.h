@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CField.h"
+#include "CFrameBufferPool.h"
 #include "CLogger.h"
 #include "CLookupTable.h"
 #include "CMotionAnalysis.h"
@@ -217,6 +218,8 @@ private:
     std::atomic<int> mouseX { 0 };
     std::atomic<int> mouseY { 0 };
     std::shared_ptr<unsigned char[]> exportBuffer;
+    // Recycles the buffers exportFrame hands out (VistrelPlayback.cpp).
+    std::shared_ptr<CFrameBufferPool> exportPool = std::make_shared<CFrameBufferPool>();
     std::atomic<bool> paused { false };
     std::atomic<bool> stopped { true };
     std::atomic<bool> playFinished { false };

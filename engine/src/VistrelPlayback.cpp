@@ -64,10 +64,10 @@ void runOnShortLivedThread(const std::function<void()>& work)
 }
 
 // The picture without row padding, in a buffer of its own.
-std::shared_ptr<unsigned char[]> packedCopy(const cv::Mat& image)
+std::shared_ptr<unsigned char[]> packedCopy(const cv::Mat& image, CFrameBufferPool& pool)
 {
     const std::size_t rowBytes = static_cast<std::size_t>(image.cols) * image.elemSize();
-    auto buffer = std::make_shared_for_overwrite<unsigned char[]>(rowBytes * image.rows);
+    auto buffer = pool.take(rowBytes * image.rows);
     if (image.isContinuous()) {
         std::memcpy(buffer.get(), image.data, rowBytes * image.rows);
         return buffer;
@@ -274,7 +274,7 @@ std::shared_ptr<unsigned char[]> Vistrel::exportFrame()
     acquire();
     trace("exportFrame", "has mutex");
     try {
-        exportBuffer = packedCopy(exportImage);
+        exportBuffer = packedCopy(exportImage, *exportPool);
     } catch (const std::exception&) {
         exportBuffer.reset();
     }
