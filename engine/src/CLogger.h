@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -14,6 +16,7 @@ public:
     virtual ~CLogger();
 
     void setEnabled(bool value);
+    bool isEnabled() const { return enabled; }
     void logInfo(const std::string& source, const std::string& message);
     void logWarning(const std::string& source, const std::string& message);
     void logError(const std::string& source, const std::string& message);
@@ -26,9 +29,9 @@ private:
     void log(const char* levelText, const std::string& source, const std::string& message);
     void writeLine(const std::string& line);
 
-    bool enabled = true;
+    std::atomic<bool> enabled { true };
     bool fileOk = false;
     std::string filePath;
     std::ofstream stream;
-    std::mutex writeMutex;
+    std::mutex writeMutex; // serialises the open-write-close of one line
 };

@@ -151,14 +151,40 @@ public:
     void enableTracing(bool value) { logger->setEnabled(value); }
 
 private:
+    // Lets the unit tests reach the frame reader and the fields it sets.
+    friend struct VistrelTestAccess;
+
     // Acquire: isBusy until it returns false. Release completely: UnLock
     // until a release fails.
     void acquire();
     void releaseCompletely();
     void trace(const char* operation, const char* message);
 
+    // Holds the mutex for a scope: acquire on entry, release completely on
+    // exit (also when the scope is left by an exception).
+    class MutexHold
+    {
+    public:
+        explicit MutexHold(Vistrel& owner);
+        ~MutexHold();
+        MutexHold(const MutexHold&) = delete;
+        MutexHold& operator=(const MutexHold&) = delete;
+
+    private:
+        Vistrel& engine;
+    };
+
+    // Positions the capture on the frame that targetMs falls in; false when
+    // the capture refuses.
     bool seekToTime(int targetMs);
+    // Reads the next frame into `frame` (8-bit BGR at the reported frame
+    // size) and sets positionMs from its index; false at the end of the
+    // video, without a capture, or when OpenCV fails.
     bool readFrame();
+    // Replaces `capture` with a fresh one on videoPath (null when that
+    // fails) and republishes what the query slots report.
+    void reopenCapture();
+    void publishCaptureInfo();
 
     std::atomic<int> positionMs { 0 };
     std::atomic<int> jumpStepMs { 100 };
@@ -200,6 +226,14 @@ private:
     cv::Mat grayPrevious;
     cv::Mat grayBeforePrevious;
     std::atomic<bool> captureOpen { false };
+    // What the query slots report, published by the thread that owns the
+    // capture so that the GUI never touches the capture while the loop reads.
+    cv::Size deliveredSize; // of the frames the open video decodes to
+    std::atomic<int> frameWidth { 0 };
+    std::atomic<int> frameHeight { 0 };
+    std::atomic<double> frameCount { 0.0 };
+    std::atomic<double> reportedFps { 0.0 };
+    std::atomic<double> framePosition { 0.0 };
     bool frameProcessed = false;
     CMotionAnalysis motionAnalysis;
     CSegmentation colourSegmentation;

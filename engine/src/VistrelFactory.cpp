@@ -1,7 +1,15 @@
-#include "VistrelInterface.h"
+#include "Vistrel.h"
 
-// Placeholder until the engine object lands.
+#include <exception>
+#include <memory>
+
+// Every call makes a new, independent engine; the host keeps it for the life
+// of the process, so ownership passes to the caller here.
 extern "C" VISTREL_EXPORT VistrelInterface* GetVistrelInterface()
 {
-    return nullptr;
+    try {
+        return std::make_unique<Vistrel>().release();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
 }

@@ -1,0 +1,81 @@
+#include "Vistrel.h"
+
+#include <cerrno>
+#include <exception>
+#include <sched.h>
+#include <string>
+
+// The mutex is recursive (its owner may take it again and releases it as
+// often), refuses a release by a thread that does not own it (EPERM), and is
+// robust: when its owner ends without releasing it, the next waiter obtains
+// it with EOWNERDEAD and makes it consistent again.
+
+void Vistrel::InitMutex()
+{
+    trace("InitMutex", "entered");
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    pthread_mutex_init(&mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    // Created owned by the constructing thread, then released once.
+    pthread_mutex_lock(&mutex);
+    UnLock();
+    trace("InitMutex", "left");
+}
+
+void Vistrel::Lock()
+{
+    trace("Lock", "entered");
+    if (pthread_mutex_lock(&mutex) == EOWNERDEAD)
+        pthread_mutex_consistent(&mutex);
+}
+
+bool Vistrel::UnLock()
+{
+    trace("UnLock", "entered");
+    return pthread_mutex_unlock(&mutex) == 0;
+}
+
+bool Vistrel::isBusy()
+{
+    trace("isBusy", "entered");
+    const int result = pthread_mutex_lock(&mutex);
+    if (result == EOWNERDEAD) {
+        // Taken over from an owner that ended: ours now, like any other wait.
+        pthread_mutex_consistent(&mutex);
+        return false;
+    }
+    return result != 0;
+}
+
+void Vistrel::acquire()
+{
+    while (isBusy())
+        sched_yield();
+}
+
+void Vistrel::releaseCompletely()
+{
+    while (UnLock()) { }
+}
+
+void Vistrel::trace(const char* operation, const char* message)
+{
+    if (!logger || !logger->isEnabled())
+        return;
+    try {
+        logger->logInfo(std::string("Vistrel::") + operation, message);
+    } catch (const std::exception&) {
+        // Tracing never disturbs the traced operation.
+    }
+}
+
+Vistrel::MutexHold::MutexHold(Vistrel& owner)
+    : engine(owner)
+{
+    engine.acquire();
+}
+
+Vistrel::MutexHold::~MutexHold() { engine.releaseCompletely(); }
