@@ -15,269 +15,270 @@ namespace testclips {
 
 namespace {
 
-    constexpr int kMinSidePx = 16;
-    constexpr int kMaxSidePx = 16384;
-    constexpr double kMaxFps = 1000.0;
-    constexpr int kMaxPlayers = 64;
-    constexpr double kMaxTilt = 1.0;
+constexpr int kMinSidePx = 16;
+constexpr int kMaxSidePx = 16384;
+constexpr double kMaxFps = 1000.0;
+constexpr int kMaxPlayers = 64;
+constexpr double kMaxTilt = 1.0;
 
-    // Share of each picture side kept free around the pitch so that some
-    // surround is always visible.
-    constexpr double kMarginFraction = 0.08;
-    // At full tilt the far (top) edge is this much narrower than the near one
-    // and the pitch this much flatter than seen from above.
-    constexpr double kTopNarrowing = 0.55;
-    constexpr double kDepthFlattening = 0.45;
+// Share of each picture side kept free around the pitch so that some
+// surround is always visible.
+constexpr double kMarginFraction = 0.08;
+// At full tilt the far (top) edge is this much narrower than the near one
+// and the pitch this much flatter than seen from above. Flattening more
+// than narrowing keeps a circle near the camera wider than tall, as a
+// real camera above the pitch sees it.
+constexpr double kTopNarrowing = 0.55;
+constexpr double kDepthFlattening = 0.65;
 
-    constexpr int kShiftBits = 4; // sub-pixel precision of all drawing
-    constexpr double kShiftScale = 1 << kShiftBits;
-    constexpr int kStripes = 12;
-    constexpr int kCircleSamples = 720;
-    constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
+constexpr int kShiftBits = 4; // sub-pixel precision of all drawing
+constexpr double kShiftScale = 1 << kShiftBits;
+constexpr int kStripes = 12;
+constexpr int kCircleSamples = 720;
+constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
 
-    const cv::Scalar kSurround(38, 84, 46);
-    const cv::Scalar kGrassLight(62, 158, 74);
-    const cv::Scalar kGrassDark(52, 140, 62);
-    const cv::Scalar kLineWhite(255, 255, 255);
+const cv::Scalar kSurround(38, 84, 46);
+const cv::Scalar kGrassLight(62, 158, 74);
+const cv::Scalar kGrassDark(52, 140, 62);
+const cv::Scalar kLineWhite(255, 255, 255);
 
-    // Clearly neither green nor white.
-    const std::array<cv::Scalar, 8> kPlayerColours { cv::Scalar(40, 40, 220),
-        cv::Scalar(210, 70, 30), cv::Scalar(20, 215, 245), cv::Scalar(200, 40, 200),
-        cv::Scalar(20, 120, 250), cv::Scalar(25, 25, 25), cv::Scalar(130, 20, 90),
-        cv::Scalar(230, 200, 40) };
+// Clearly neither green nor white.
+const std::array<cv::Scalar, 8> kPlayerColours { cv::Scalar(40, 40, 220), cv::Scalar(210, 70, 30),
+    cv::Scalar(20, 215, 245), cv::Scalar(200, 40, 200), cv::Scalar(20, 120, 250),
+    cv::Scalar(25, 25, 25), cv::Scalar(130, 20, 90), cv::Scalar(230, 200, 40) };
 
-    bool finite(double v) { return std::isfinite(v); }
+bool finite(double v) { return std::isfinite(v); }
 
-    cv::Point fixedPoint(cv::Point2d p)
-    {
-        return cv::Point(cvRound(p.x * kShiftScale), cvRound(p.y * kShiftScale));
+cv::Point fixedPoint(cv::Point2d p)
+{
+    return cv::Point(cvRound(p.x * kShiftScale), cvRound(p.y * kShiftScale));
+}
+
+int lineThicknessPx(const ClipSpec& spec)
+{
+    return std::max(2, cvRound(std::min(spec.width, spec.height) * kLineWidthPerPx));
+}
+
+// Picture corners before rounding: a symmetric trapezoid, narrower at the
+// far edge as tilt grows, centred with a margin on every side.
+std::array<cv::Point2d, 4> trapezoid(const ClipSpec& spec)
+{
+    const double topShare = 1.0 - kTopNarrowing * spec.tilt;
+    const double depth
+        = double(spec.fieldLength) / spec.fieldWidth * (1.0 - kDepthFlattening * spec.tilt);
+    const double boxW = spec.width * (1.0 - 2 * kMarginFraction);
+    const double boxH = spec.height * (1.0 - 2 * kMarginFraction);
+    const double bottomW = std::min(boxW, boxH / depth);
+    const double h = bottomW * depth;
+    const double cx = spec.width / 2.0;
+    const double top = (spec.height - h) / 2.0;
+    const double halfTop = bottomW * topShare / 2.0;
+    return { cv::Point2d(cx - halfTop, top), cv::Point2d(cx + halfTop, top),
+        cv::Point2d(cx - bottomW / 2.0, top + h), cv::Point2d(cx + bottomW / 2.0, top + h) };
+}
+
+void fillRealQuad(cv::Mat& frame, const ClipTruth& truth, double x0, double y0, double x1,
+    double y1, const cv::Scalar& colour)
+{
+    const std::array<cv::Point, 4> quad { fixedPoint(truth.toPicture(x0, y0)),
+        fixedPoint(truth.toPicture(x1, y0)), fixedPoint(truth.toPicture(x1, y1)),
+        fixedPoint(truth.toPicture(x0, y1)) };
+    cv::fillConvexPoly(frame, quad.data(), 4, colour, cv::LINE_8, kShiftBits);
+}
+
+void drawRealSegment(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
+{
+    // Straight lines stay straight under a homography: the ends suffice.
+    cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
+        kLineWhite, lineThicknessPx(truth.spec), cv::LINE_8, kShiftBits);
+}
+
+void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
+{
+    const ClipSpec& s = truth.spec;
+    if (s.radius <= 0)
+        return;
+    std::vector<cv::Point> ring;
+    ring.reserve(kCircleSamples);
+    for (int i = 0; i < kCircleSamples; ++i) {
+        const double a = 2 * CV_PI * i / kCircleSamples;
+        ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + s.radius * std::cos(a),
+            s.fieldLength / 2.0 + s.radius * std::sin(a))));
     }
+    cv::polylines(frame, ring, true, kLineWhite, lineThicknessPx(s), cv::LINE_8, kShiftBits);
+}
 
-    int lineThicknessPx(const ClipSpec& spec)
-    {
-        return std::max(2, cvRound(std::min(spec.width, spec.height) * kLineWidthPerPx));
+cv::Mat renderPitch(const ClipTruth& truth)
+{
+    const ClipSpec& s = truth.spec;
+    const double w = s.fieldWidth, l = s.fieldLength;
+    cv::Mat frame(s.height, s.width, CV_8UC3, kSurround);
+    fillRealQuad(frame, truth, 0, 0, w, l, kGrassLight);
+    for (int i = 1; i < kStripes; i += 2)
+        fillRealQuad(frame, truth, w * i / kStripes, 0, w * (i + 1) / kStripes, l, kGrassDark);
+    const std::array<cv::Point2d, 4> c { cv::Point2d(0, l), cv::Point2d(w, l), cv::Point2d(0, 0),
+        cv::Point2d(w, 0) };
+    drawRealSegment(frame, truth, c[0], c[1]);
+    drawRealSegment(frame, truth, c[2], c[3]);
+    drawRealSegment(frame, truth, c[0], c[2]);
+    drawRealSegment(frame, truth, c[1], c[3]);
+    drawRealSegment(frame, truth, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
+    drawCentreCircle(frame, truth);
+    return frame;
+}
+
+struct Player
+{
+    cv::Point2d start; // real units
+    cv::Point2d velocity; // real units per second
+    cv::Scalar colour;
+};
+
+std::vector<Player> playersFor(const ClipSpec& s)
+{
+    cv::RNG rng(s.seed);
+    const double unit = std::min(s.fieldLength, s.fieldWidth);
+    const int colourOffset = rng.uniform(0, int(kPlayerColours.size()));
+    std::vector<Player> players;
+    for (int k = 0; k < s.players; ++k) {
+        Player p;
+        p.start = cv::Point2d(
+            rng.uniform(0.1, 0.9) * s.fieldWidth, rng.uniform(0.1, 0.9) * s.fieldLength);
+        const double speed = rng.uniform(0.06, 0.13) * unit;
+        const double heading = rng.uniform(0.0, 2 * CV_PI);
+        p.velocity = cv::Point2d(speed * std::cos(heading), speed * std::sin(heading));
+        p.colour = kPlayerColours[(colourOffset + k) % kPlayerColours.size()];
+        players.push_back(p);
     }
+    return players;
+}
 
-    // Picture corners before rounding: a symmetric trapezoid, narrower at the
-    // far edge as tilt grows, centred with a margin on every side.
-    std::array<cv::Point2d, 4> trapezoid(const ClipSpec& spec)
-    {
-        const double topShare = 1.0 - kTopNarrowing * spec.tilt;
-        const double depth = double(spec.fieldLength) / spec.fieldWidth
-            * (1.0 - kDepthFlattening * spec.tilt);
-        const double boxW = spec.width * (1.0 - 2 * kMarginFraction);
-        const double boxH = spec.height * (1.0 - 2 * kMarginFraction);
-        const double bottomW = std::min(boxW, boxH / depth);
-        const double h = bottomW * depth;
-        const double cx = spec.width / 2.0;
-        const double top = (spec.height - h) / 2.0;
-        const double halfTop = bottomW * topShare / 2.0;
-        return { cv::Point2d(cx - halfTop, top), cv::Point2d(cx + halfTop, top),
-            cv::Point2d(cx - bottomW / 2.0, top + h), cv::Point2d(cx + bottomW / 2.0, top + h) };
-    }
+// Position on a path that bounces between lo and hi.
+double bounce(double start, double travelled, double lo, double hi)
+{
+    const double span = hi - lo;
+    double t = std::fmod(start - lo + travelled, 2 * span);
+    if (t < 0)
+        t += 2 * span;
+    return lo + (t <= span ? t : 2 * span - t);
+}
 
-    void fillRealQuad(cv::Mat& frame, const ClipTruth& truth, double x0, double y0, double x1,
-        double y1, const cv::Scalar& colour)
-    {
-        const std::array<cv::Point, 4> quad { fixedPoint(truth.toPicture(x0, y0)),
-            fixedPoint(truth.toPicture(x1, y0)), fixedPoint(truth.toPicture(x1, y1)),
-            fixedPoint(truth.toPicture(x0, y1)) };
-        cv::fillConvexPoly(frame, quad.data(), 4, colour, cv::LINE_8, kShiftBits);
-    }
+void drawPlayer(cv::Mat& frame, const ClipTruth& truth, const Player& p, int index)
+{
+    const ClipSpec& s = truth.spec;
+    const double seconds = index / s.fps;
+    const double x
+        = bounce(p.start.x, p.velocity.x * seconds, 0.05 * s.fieldWidth, 0.95 * s.fieldWidth);
+    const double y
+        = bounce(p.start.y, p.velocity.y * seconds, 0.05 * s.fieldLength, 0.95 * s.fieldLength);
+    const double bodyHeight = 0.04 * std::min(s.fieldLength, s.fieldWidth);
+    const cv::Point2d feet = truth.toPicture(x, y);
+    const cv::Point2d side = truth.toPicture(x + bodyHeight, y);
+    const double heightPx = cv::norm(side - feet);
+    const cv::Size2d axes(std::max(2.0, heightPx / 4), std::max(3.0, heightPx / 2));
+    const cv::Point2d centre(feet.x, feet.y - axes.height);
+    cv::ellipse(frame, fixedPoint(centre),
+        cv::Size(cvRound(axes.width * kShiftScale), cvRound(axes.height * kShiftScale)), 0, 0, 360,
+        p.colour, cv::FILLED, cv::LINE_8, kShiftBits);
+}
 
-    void drawRealSegment(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
-    {
-        // Straight lines stay straight under a homography: the ends suffice.
-        cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
-            kLineWhite, lineThicknessPx(truth.spec), cv::LINE_8, kShiftBits);
-    }
+void drawPlayers(
+    cv::Mat& frame, const ClipTruth& truth, const std::vector<Player>& players, int index)
+{
+    for (const Player& p : players)
+        drawPlayer(frame, truth, p, index);
+}
 
-    void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
-    {
-        const ClipSpec& s = truth.spec;
-        if (s.radius <= 0)
-            return;
-        std::vector<cv::Point> ring;
-        ring.reserve(kCircleSamples);
-        for (int i = 0; i < kCircleSamples; ++i) {
-            const double a = 2 * CV_PI * i / kCircleSamples;
-            ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + s.radius * std::cos(a),
-                s.fieldLength / 2.0 + s.radius * std::sin(a))));
-        }
-        cv::polylines(frame, ring, true, kLineWhite, lineThicknessPx(s), cv::LINE_8, kShiftBits);
-    }
+std::string number(double v)
+{
+    char buffer[64];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
 
-    cv::Mat renderPitch(const ClipTruth& truth)
-    {
-        const ClipSpec& s = truth.spec;
-        const double w = s.fieldWidth, l = s.fieldLength;
-        cv::Mat frame(s.height, s.width, CV_8UC3, kSurround);
-        fillRealQuad(frame, truth, 0, 0, w, l, kGrassLight);
-        for (int i = 1; i < kStripes; i += 2)
-            fillRealQuad(frame, truth, w * i / kStripes, 0, w * (i + 1) / kStripes, l, kGrassDark);
-        const std::array<cv::Point2d, 4> c { cv::Point2d(0, l), cv::Point2d(w, l),
-            cv::Point2d(0, 0), cv::Point2d(w, 0) };
-        drawRealSegment(frame, truth, c[0], c[1]);
-        drawRealSegment(frame, truth, c[2], c[3]);
-        drawRealSegment(frame, truth, c[0], c[2]);
-        drawRealSegment(frame, truth, c[1], c[3]);
-        drawRealSegment(frame, truth, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
-        drawCentreCircle(frame, truth);
-        return frame;
-    }
+std::string number(float v)
+{
+    char buffer[64];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, r.ptr);
+}
 
-    struct Player
-    {
-        cv::Point2d start; // real units
-        cv::Point2d velocity; // real units per second
-        cv::Scalar colour;
-    };
+std::string lowerExtension(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(
+        ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext;
+}
 
-    std::vector<Player> playersFor(const ClipSpec& s)
-    {
-        cv::RNG rng(s.seed);
-        const double unit = std::min(s.fieldLength, s.fieldWidth);
-        const int colourOffset = rng.uniform(0, int(kPlayerColours.size()));
-        std::vector<Player> players;
-        for (int k = 0; k < s.players; ++k) {
-            Player p;
-            p.start = cv::Point2d(rng.uniform(0.1, 0.9) * s.fieldWidth,
-                rng.uniform(0.1, 0.9) * s.fieldLength);
-            const double speed = rng.uniform(0.06, 0.13) * unit;
-            const double heading = rng.uniform(0.0, 2 * CV_PI);
-            p.velocity = cv::Point2d(speed * std::cos(heading), speed * std::sin(heading));
-            p.colour = kPlayerColours[(colourOffset + k) % kPlayerColours.size()];
-            players.push_back(p);
-        }
-        return players;
-    }
-
-    // Position on a path that bounces between lo and hi.
-    double bounce(double start, double travelled, double lo, double hi)
-    {
-        const double span = hi - lo;
-        double t = std::fmod(start - lo + travelled, 2 * span);
-        if (t < 0)
-            t += 2 * span;
-        return lo + (t <= span ? t : 2 * span - t);
-    }
-
-    void drawPlayer(cv::Mat& frame, const ClipTruth& truth, const Player& p, int index)
-    {
-        const ClipSpec& s = truth.spec;
-        const double seconds = index / s.fps;
-        const double x = bounce(p.start.x, p.velocity.x * seconds, 0.05 * s.fieldWidth,
-            0.95 * s.fieldWidth);
-        const double y = bounce(p.start.y, p.velocity.y * seconds, 0.05 * s.fieldLength,
-            0.95 * s.fieldLength);
-        const double bodyHeight = 0.04 * std::min(s.fieldLength, s.fieldWidth);
-        const cv::Point2d feet = truth.toPicture(x, y);
-        const cv::Point2d side = truth.toPicture(x + bodyHeight, y);
-        const double heightPx = cv::norm(side - feet);
-        const cv::Size2d axes(std::max(2.0, heightPx / 4), std::max(3.0, heightPx / 2));
-        const cv::Point2d centre(feet.x, feet.y - axes.height);
-        cv::ellipse(frame, fixedPoint(centre),
-            cv::Size(cvRound(axes.width * kShiftScale), cvRound(axes.height * kShiftScale)), 0, 0,
-            360, p.colour, cv::FILLED, cv::LINE_8, kShiftBits);
-    }
-
-    void drawPlayers(cv::Mat& frame, const ClipTruth& truth, const std::vector<Player>& players,
-        int index)
-    {
-        for (const Player& p : players)
-            drawPlayer(frame, truth, p, index);
-    }
-
-    std::string number(double v)
-    {
-        char buffer[64];
-        const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-        return std::string(buffer, r.ptr);
-    }
-
-    std::string number(float v)
-    {
-        char buffer[64];
-        const auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-        return std::string(buffer, r.ptr);
-    }
-
-    std::string lowerExtension(const std::string& path)
-    {
-        std::string ext = std::filesystem::path(path).extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-            [](unsigned char c) { return char(std::tolower(c)); });
-        return ext;
-    }
-
-    // Encoder arguments for the container named by the extension.
-    bool codecArgs(const ClipSpec& s, const std::string& ext, std::vector<std::string>* args,
-        std::string* error)
-    {
-        if (ext == ".mkv") {
-            // bgr0 keeps every BGR value: the clip decodes to exactly renderFrame.
-            *args = { "-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0", "-f", "matroska" };
-        } else if (ext == ".avi") {
-            *args = { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p", "-f", "avi" };
-        } else if (ext == ".mp4") {
-            if (!h264Available()) {
-                *error = "the H.264 encoder (libx264) is not available to ffmpeg";
-                return false;
-            }
-            // 4:2:0 needs even sizes; odd ones keep full chroma instead.
-            const bool even = s.width % 2 == 0 && s.height % 2 == 0;
-            *args = { "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt",
-                even ? "yuv420p" : "yuv444p", "-f", "mp4" };
-        } else {
-            *error = "unknown clip type '" + ext + "' (use .mkv, .avi or .mp4)";
+// Encoder arguments for the container named by the extension.
+bool codecArgs(
+    const ClipSpec& s, const std::string& ext, std::vector<std::string>* args, std::string* error)
+{
+    if (ext == ".mkv") {
+        // bgr0 keeps every BGR value: the clip decodes to exactly renderFrame.
+        *args = { "-c:v", "ffv1", "-level", "3", "-pix_fmt", "bgr0", "-f", "matroska" };
+    } else if (ext == ".avi") {
+        *args = { "-c:v", "mjpeg", "-q:v", "2", "-pix_fmt", "yuvj420p", "-f", "avi" };
+    } else if (ext == ".mp4") {
+        if (!h264Available()) {
+            *error = "the H.264 encoder (libx264) is not available to ffmpeg";
             return false;
         }
-        return true;
-    }
-
-    std::vector<std::string> ffmpegArgs(const ClipSpec& s, const std::vector<std::string>& codec,
-        const std::string& path)
-    {
-        std::vector<std::string> args { "-hide_banner", "-nostats", "-loglevel", "error", "-y",
-            "-f", "rawvideo", "-pix_fmt", "bgr24", "-video_size",
-            std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate",
-            number(s.fps), "-i", "pipe:0" };
-        args.insert(args.end(), codec.begin(), codec.end());
-        // The file: prefix keeps names with ':' or a leading '-' from being
-        // read as protocols or options.
-        args.push_back("file:" + std::filesystem::absolute(path).string());
-        return args;
-    }
-
-    bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
-    {
-        const cv::Mat pitch = renderPitch(truth);
-        const std::vector<Player> players = playersFor(truth.spec);
-        const std::size_t bytes = pitch.total() * pitch.elemSize();
-        cv::Mat frame;
-        for (int i = 0; i < truth.spec.frames; ++i) {
-            pitch.copyTo(frame);
-            drawPlayers(frame, truth, players, i);
-            if (!pipe.write(frame.data, bytes))
-                return false;
-        }
-        return true;
-    }
-
-    bool writeText(const std::string& path, const std::string& text)
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        return bool(out);
-    }
-
-    bool fail(std::string* error, const std::string& text)
-    {
-        if (error)
-            *error = text;
+        // 4:2:0 needs even sizes; odd ones keep full chroma instead.
+        const bool even = s.width % 2 == 0 && s.height % 2 == 0;
+        *args = { "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt",
+            even ? "yuv420p" : "yuv444p", "-f", "mp4" };
+    } else {
+        *error = "unknown clip type '" + ext + "' (use .mkv, .avi or .mp4)";
         return false;
     }
+    return true;
+}
+
+std::vector<std::string> ffmpegArgs(
+    const ClipSpec& s, const std::vector<std::string>& codec, const std::string& path)
+{
+    std::vector<std::string> args { "-hide_banner", "-nostats", "-loglevel", "error", "-y", "-f",
+        "rawvideo", "-pix_fmt", "bgr24", "-video_size",
+        std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate", number(s.fps), "-i",
+        "pipe:0" };
+    args.insert(args.end(), codec.begin(), codec.end());
+    // The file: prefix keeps names with ':' or a leading '-' from being
+    // read as protocols or options.
+    args.push_back("file:" + std::filesystem::absolute(path).string());
+    return args;
+}
+
+bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
+{
+    const cv::Mat pitch = renderPitch(truth);
+    const std::vector<Player> players = playersFor(truth.spec);
+    const std::size_t bytes = pitch.total() * pitch.elemSize();
+    cv::Mat frame;
+    for (int i = 0; i < truth.spec.frames; ++i) {
+        pitch.copyTo(frame);
+        drawPlayers(frame, truth, players, i);
+        if (!pipe.write(frame.data, bytes))
+            return false;
+    }
+    return true;
+}
+
+bool writeText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return bool(out);
+}
+
+bool fail(std::string* error, const std::string& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
 
 } // namespace
 
@@ -303,8 +304,7 @@ std::string specError(const ClipSpec& s)
         return "frame rate " + number(s.fps) + " is outside (0, 1000]";
     if (s.frames < 1)
         return "frame count " + std::to_string(s.frames) + " is below 1";
-    if (!finite(s.fieldLength) || !finite(s.fieldWidth) || s.fieldLength <= 0
-        || s.fieldWidth <= 0)
+    if (!finite(s.fieldLength) || !finite(s.fieldWidth) || s.fieldLength <= 0 || s.fieldWidth <= 0)
         return "pitch length and width must be positive";
     if (!finite(s.radius) || s.radius < 0)
         return "radius must be zero or positive";
@@ -331,8 +331,8 @@ ClipTruth truthFor(const ClipSpec& spec)
         picture[i] = cv::Point2f(truth.corners[i]);
     }
     const float l = spec.fieldLength, w = spec.fieldWidth;
-    const std::array<cv::Point2f, 4> real { cv::Point2f(0, l), cv::Point2f(w, l),
-        cv::Point2f(0, 0), cv::Point2f(w, 0) };
+    const std::array<cv::Point2f, 4> real { cv::Point2f(0, l), cv::Point2f(w, l), cv::Point2f(0, 0),
+        cv::Point2f(w, 0) };
     truth.homography = cv::Matx33d(cv::getPerspectiveTransform(real.data(), picture.data()));
     return truth;
 }
@@ -371,11 +371,14 @@ bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error
     const bool fed = encodeFrames(truth, pipe);
     std::string output;
     if (!pipe.finish(&output) || !fed) {
-        std::filesystem::remove(target, ec);
+        // Only a file ffmpeg left behind; never a folder that was given as the path.
+        if (std::filesystem::is_regular_file(target, ec))
+            std::filesystem::remove(target, ec);
         return fail(error, "could not write " + path + ": " + output);
     }
     if (writeJson) {
-        const std::string jsonPath = std::filesystem::path(path).replace_extension(".json").string();
+        const std::string jsonPath
+            = std::filesystem::path(path).replace_extension(".json").string();
         if (!writeText(jsonPath, truthJson(truth)))
             return fail(error, "could not write " + jsonPath);
     }

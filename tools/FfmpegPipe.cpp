@@ -15,37 +15,37 @@ namespace testclips {
 
 namespace {
 
-    constexpr std::size_t kMaxLogBytes = 64 * 1024;
+constexpr std::size_t kMaxLogBytes = 64 * 1024;
 
-    std::string exitText(int status)
-    {
-        if (WIFEXITED(status))
-            return "ffmpeg exited with status " + std::to_string(WEXITSTATUS(status));
-        if (WIFSIGNALED(status))
-            return "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
-        return "ffmpeg ended abnormally";
-    }
+std::string exitText(int status)
+{
+    if (WIFEXITED(status))
+        return "ffmpeg exited with status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+    return "ffmpeg ended abnormally";
+}
 
-    // Spawns ffmpeg with stdinFd as its standard input and logFd as both
-    // standard output and standard error.
-    int spawn(const std::vector<std::string>& args, int stdinFd, int logFd, pid_t* pid)
-    {
-        std::vector<char*> argv;
-        static char program[] = "ffmpeg";
-        argv.push_back(program);
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
+// Spawns ffmpeg with stdinFd as its standard input and logFd as both
+// standard output and standard error.
+int spawn(const std::vector<std::string>& args, int stdinFd, int logFd, pid_t* pid)
+{
+    std::vector<char*> argv;
+    static char program[] = "ffmpeg";
+    argv.push_back(program);
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, logFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, logFd, STDERR_FILENO);
-        const int rc = posix_spawnp(pid, program, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        return rc;
-    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, logFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, logFd, STDERR_FILENO);
+    const int rc = posix_spawnp(pid, program, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc;
+}
 
 } // namespace
 

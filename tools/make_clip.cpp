@@ -13,13 +13,13 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
-                      "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
-                      "                 [--tilt T] [--seed S]\n"
-                      "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
+const char kUsage[]
+    = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
+      "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
+      "                 [--tilt T] [--seed S]\n"
+      "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
-template <typename T>
-bool parseNumber(std::string_view text, T* value)
+template <typename T> bool parseNumber(std::string_view text, T* value)
 {
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, *value);
@@ -27,8 +27,8 @@ bool parseNumber(std::string_view text, T* value)
 }
 
 // Stores the value of one option; false for an unknown option or a bad number.
-bool applyOption(std::string_view name, std::string_view value, testclips::ClipSpec* spec,
-    std::string* out)
+bool applyOption(
+    std::string_view name, std::string_view value, testclips::ClipSpec* spec, std::string* out)
 {
     if (name == "--out") {
         *out = std::string(value);
@@ -79,8 +79,8 @@ int main(int argc, char** argv)
             return usageError("missing value for " + std::string(name));
         const std::string_view value = argv[++i];
         if (!applyOption(name, value, &spec, &out))
-            return usageError("bad option or value: " + std::string(name) + " "
-                + std::string(value));
+            return usageError(
+                "bad option or value: " + std::string(name) + " " + std::string(value));
     }
     if (out.empty())
         return usageError("--out PATH is required");

@@ -4,22 +4,33 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 // The pitch model: four picture corners, the real dimensions, the perspective
 // transform between the picture and the normalised field plane (bottom edge
 // at y = 0, top edge at y = 1, one unit = one pitch length), and the overlay
 // built on it.
+//
+// No lock of its own: the engine serialises every call with its mutex.
 class CField
 {
 public:
     CField();
     virtual ~CField();
 
+    // Corner clicks: edge 0 top, 1 bottom. Returns the top points still
+    // missing. The fourth accepted corner computes the perspective.
     int AddPoint(int edge, int x, int y);
     void ClearPoints();
     int SetGameCentre(int x, int y);
+    // 0 done; -1 when the corners are incomplete or cannot define a
+    // perspective (two equal, three on one line).
     int ComputePerspective();
+    // Homogeneous mappings in single precision. A point on the horizon maps
+    // to infinity, never to NaN.
     cv::Point2f PictureToField(cv::Point2f picture) const;
     cv::Point2f FieldToPicture(cv::Point2f field) const;
 
@@ -45,7 +56,37 @@ public:
     std::vector<FieldLine> GetCentreLines();
     const cv::Mat& getOverlayImage() const { return overlayImage; }
 
+    bool isCalibrated() const { return cornersComplete && perspectiveValid; }
+    // Calibrated and a game centre given: the state in which lines exist.
+    bool isReady() const { return isCalibrated() && centreSet; }
+
+    // Picture coordinates become pixels by truncation toward zero. Values
+    // beyond +-kPixelLimit (and NaN, as 0) are clamped first, since
+    // converting them to int would be undefined.
+    static constexpr double kPixelLimit = 1'000'000.0;
+    static std::int32_t toPixel(double coordinate);
+    // (x / w, y / w); on the horizon (w = 0) a signed infinity, never NaN.
+    static cv::Point2f fromHomogeneous(float x, float y, float w);
+
 private:
+    // A picture point that lies in front of the camera, or nothing for a
+    // point on or beyond the horizon.
+    using PicturePoint = std::optional<cv::Point2f>;
+
+    void recountPoints();
+    bool cornersDefinePerspective() const;
+    cv::Matx33d solvePerspective() const;
+    bool perspectiveIsUsable() const;
+    PicturePoint projectVisible(cv::Point2f field) const;
+    void computeCircle(cv::Point2f centre);
+    void computeGrid();
+
+    std::vector<FieldLine> outlineSegments() const;
+    std::vector<FieldLine> halfwaySegments() const;
+    std::vector<FieldLine> circleSegments() const;
+    std::vector<FieldLine> gridSegments() const;
+    void drawSegments(const std::vector<FieldLine>& segments, const cv::Scalar& colour);
+
     int topPointsLeft = 2;
     int bottomPointsLeft = 2;
     float length = 36.0f;
@@ -54,5 +95,25 @@ private:
     cv::Mat overlayImage;
     int pointsPerEdge = 2;
     float aspect = 0.75f;
+    std::array<cv::Point2f, 4> sourceQuad {};
+    std::array<cv::Point2f, 4> targetQuad;
+    cv::Matx33f pictureFromField;
+    cv::Matx33f fieldFromPicture;
+    bool cornersComplete = false;
+    bool perspectiveValid = false;
+    bool centreSet = false;
+    std::vector<cv::Point2f> topPoints;
+    std::vector<cv::Point2f> bottomPoints;
+    PicturePoint halfwayStart { cv::Point2f() };
+    PicturePoint halfwayEnd { cv::Point2f() };
+    cv::Point2f gameCentre;
+    int circleSamples = 32;
+    int gridEndpoints = 10;
+    std::vector<cv::Point2f> circleField;
+    std::vector<cv::Point2f> gridField;
+    std::vector<PicturePoint> circlePicture;
+    std::vector<PicturePoint> gridPicture;
+    std::vector<FieldLine> fieldLines;
+    std::vector<FieldLine> centreLines;
     bool drawLines = true;
 };

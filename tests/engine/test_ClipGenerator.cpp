@@ -78,6 +78,12 @@ struct ClipCase
     const char* extension;
 };
 
+void PrintTo(const ClipCase& c, std::ostream* os)
+{
+    *os << c.width << "x" << c.height << " " << c.frames << " frames at " << c.fps << " fps "
+        << c.extension;
+}
+
 std::string caseName(const testing::TestParamInfo<ClipCase>& info)
 {
     return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) + "_"
@@ -163,21 +169,22 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
         EXPECT_TRUE(k[0].x < k[1].x && k[2].x < k[3].x && k[0].y < k[2].y && k[1].y < k[3].y);
         for (const cv::Point& p : k)
             EXPECT_TRUE(cv::Rect(1, 1, c.width - 2, c.height - 2).contains(p)) << p;
-        const cv::Point2d real[4] = { { 0, c.length }, { c.fieldWidth, c.length }, { 0, 0 },
-            { c.fieldWidth, 0 } };
+        const cv::Point2d real[4]
+            = { { 0, c.length }, { c.fieldWidth, c.length }, { 0, 0 }, { c.fieldWidth, 0 } };
         for (int i = 0; i < 4; ++i)
             EXPECT_LT(cv::norm(truth.toPicture(real[i].x, real[i].y) - cv::Point2d(k[i])), 1e-6);
 
         // Outline, middle line and circle are white where the homography puts them.
         for (double t = 0; t <= 1.0; t += 1.0 / 16) {
             const double x = t * c.fieldWidth, y = t * c.length;
-            for (const cv::Point2d p : { truth.toPicture(x, 0), truth.toPicture(x, c.length),
-                     truth.toPicture(0, y), truth.toPicture(c.fieldWidth, y),
-                     truth.toPicture(x, c.length / 2) })
+            for (const cv::Point2d p :
+                { truth.toPicture(x, 0), truth.toPicture(x, c.length), truth.toPicture(0, y),
+                    truth.toPicture(c.fieldWidth, y), truth.toPicture(x, c.length / 2) })
                 EXPECT_TRUE(whiteWithinOnePixel(frame, p)) << p;
             const double a = 2 * CV_PI * t;
-            const cv::Point2d onCircle = truth.toPicture(c.fieldWidth / 2 + spec.radius * std::cos(a),
-                c.length / 2 + spec.radius * std::sin(a));
+            const cv::Point2d onCircle
+                = truth.toPicture(c.fieldWidth / 2 + spec.radius * std::cos(a),
+                    c.length / 2 + spec.radius * std::sin(a));
             EXPECT_TRUE(whiteWithinOnePixel(frame, onCircle)) << onCircle;
         }
         EXPECT_TRUE(whiteWithinOnePixel(frame, truth.centre()));
@@ -206,8 +213,8 @@ TEST(ClipGenerator, PlayersMoveDeterministically)
     EXPECT_GT(cv::norm(first, testclips::renderFrame(other, 0), cv::NORM_INF), 0);
 
     spec.players = 0;
-    EXPECT_EQ(cv::norm(testclips::renderFrame(spec, 0), testclips::renderFrame(spec, 9),
-                  cv::NORM_INF),
+    EXPECT_EQ(
+        cv::norm(testclips::renderFrame(spec, 0), testclips::renderFrame(spec, 9), cv::NORM_INF),
         0);
 }
 
@@ -267,7 +274,8 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const std::string path = c.path.empty() || c.path[0] == '/' ? c.path : (dir / c.path).string();
+        const std::string path
+            = c.path.empty() || c.path[0] == '/' ? c.path : (dir / c.path).string();
         std::string error;
         EXPECT_FALSE(testclips::writeClip(c.spec, path, &error));
         EXPECT_FALSE(error.empty());
@@ -275,6 +283,14 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
         EXPECT_FALSE(!path.empty() && fs::exists(fs::path(path).replace_extension(".json")));
     }
     EXPECT_TRUE(testclips::renderFrame(cases[0].spec, 0).empty());
+
+    // ffmpeg itself fails: the path names an existing folder, which stays.
+    const fs::path folder = dir / "folder.mkv";
+    fs::create_directories(folder);
+    std::string error;
+    EXPECT_FALSE(testclips::writeClip(ClipSpec {}, folder.string(), &error));
+    EXPECT_NE(error.find("could not write"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(folder));
     fs::remove_all(dir);
 }
 
