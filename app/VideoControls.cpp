@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -129,6 +130,22 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 
     clockTimer = startTimer(kClockTimerMs);
     createLayout();
+    nameChildren();
+}
+
+// Names for tests and accessibility tools.
+void VideoControls::nameChildren()
+{
+    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
+        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
+        { stopButton, "stopButton" }, { jumpForwardButton, "jumpForwardButton" },
+        { jumpEdit, "jumpEdit" }, { jumpBackButton, "jumpBackButton" },
+        { progressSlider, "progressSlider" }, { fileLabel, "fileLabel" },
+        { resolutionLabel, "resolutionLabel" }, { sizeLabel, "sizeLabel" },
+        { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
+        { durationLabel, "durationLabel" } };
+    for (const auto& [object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
 }
 
 VideoControls::~VideoControls()
@@ -391,6 +408,9 @@ void VideoControls::slotSliderReleased()
     const int savedStep = engine->getJumpStep();
     engine->setJumpStep(std::abs(diff));
     requestJump(diff < 0 ? Jump::Back : Jump::Forward);
+    // The display shows the target; the slider stays where the user put it
+    // rather than at a frame position the loop may not have renewed yet.
+    sliderFollows = false;
     updateTime(float(target));
     sliderFollows = true;
     startTimers();

@@ -72,6 +72,7 @@ private:
 
     QPushButton* makeButton(const char* icon, const QString& tip, int iconSidePx);
     void createLayout();
+    void nameChildren();
     void resetInfoLabels();
     void showFileInfo(const QString& path);
     void startPlayback();
