@@ -12,6 +12,7 @@
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <pthread.h>
 #include <string>
@@ -146,6 +147,11 @@ public:
     // trunc(trunc(targetMs * fps) / 1000).
     static int frameIndexForTime(int targetMs, float fps);
 
+    // The sleep after a pass of the playback loop, in microseconds:
+    // ((1 / playbackRate) - elapsedSeconds) x 1e6 x delayFactor, truncated
+    // toward zero; 0 when negative, clamped where it would not fit an int.
+    static int waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds);
+
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
     void enableTracing(bool value) { logger->setEnabled(value); }
@@ -186,6 +192,16 @@ private:
     void reopenCapture();
     void publishCaptureInfo();
 
+    // The playback loop (VistrelPlayback.cpp).
+    bool playPass();
+    bool renderPass();
+    bool jumpBy(std::int64_t offsetMs);
+    void nextFrame();
+    bool frameUsable() const;
+    void sleepUnlessStopped(std::int64_t ms);
+    void endPlayback();
+    std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
+
     std::atomic<int> positionMs { 0 };
     std::atomic<int> jumpStepMs { 100 };
     std::atomic<float> captureFps { 0.0f };
@@ -198,6 +214,9 @@ private:
     std::atomic<bool> playFinished { false };
     std::atomic<bool> jumpForward { false };
     std::atomic<bool> jumpBack { false };
+    // Play calls on any thread that have not returned yet; StopPlayback
+    // waits for this to drop to zero.
+    std::atomic<int> runningLoops { 0 };
     std::atomic<bool> processingEnabled { false };
     std::atomic<int> colourThreshold { 0 };
     std::atomic<int> blobWindowHeight { 0 };

@@ -1,42 +1,272 @@
 #include "Vistrel.h"
 
-#include <opencv2/imgproc.hpp>
+#include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <system_error>
+#include <thread>
 
-// Placeholder until the playback loop lands: no loop, but the frame hand-off
-// and the line lists work.
-int Vistrel::Play() { return -1; }
+namespace {
 
-void Vistrel::ThPause() { Pause(); }
+constexpr double kMicrosecondsPerSecond = 1'000'000.0;
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
+constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
+// The sleep between two passes is taken in slices of this length so that a
+// stop request does not wait out a long pause (a tiny playback rate).
+constexpr std::int64_t kStopPollSliceMs = 5;
 
-void Vistrel::ThStop() { stopped = true; }
+std::int64_t clockMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
-void Vistrel::StopPlayback() { stopped = true; }
+// positionMs +- jumpStepMs without signed overflow.
+int jumpTarget(int positionMs, std::int64_t offsetMs)
+{
+    const std::int64_t target = static_cast<std::int64_t>(positionMs) + offsetMs;
+    return static_cast<int>(std::clamp<std::int64_t>(target, INT_MIN, INT_MAX));
+}
+
+// Runs work on a thread of its own and waits for it. Should no thread be
+// available, the work runs on the caller's thread instead of being lost.
+void runOnShortLivedThread(const std::function<void()>& work)
+{
+    try {
+        std::thread worker(work);
+        worker.join();
+    } catch (const std::system_error&) {
+        work();
+    }
+}
+
+// The picture without row padding, in a buffer of its own.
+std::shared_ptr<unsigned char[]> packedCopy(const cv::Mat& image)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(image.cols) * image.elemSize();
+    auto buffer = std::make_shared_for_overwrite<unsigned char[]>(rowBytes * image.rows);
+    if (image.isContinuous()) {
+        std::memcpy(buffer.get(), image.data, rowBytes * image.rows);
+        return buffer;
+    }
+    for (int y = 0; y < image.rows; ++y)
+        std::memcpy(buffer.get() + rowBytes * y, image.ptr(y), rowBytes);
+    return buffer;
+}
+
+} // namespace
+
+// Values that are not finite (a rate of 0) or do not fit an int are clamped
+// rather than converted.
+int Vistrel::waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds)
+{
+    const double waitUs = ((1.0 / playbackRate) - static_cast<double>(elapsedSeconds))
+        * kMicrosecondsPerSecond * delayFactor;
+    if (std::isnan(waitUs) || waitUs <= 0.0)
+        return 0;
+    if (waitUs >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    return static_cast<int>(waitUs);
+}
+
+int Vistrel::Play()
+{
+    trace("Play", "entered");
+    if (!captureOpen) {
+        trace("Play", "left");
+        return -1;
+    }
+    // Counted before stopped is cleared, so that a StopPlayback racing with
+    // the start of the loop keeps stopping it.
+    ++runningLoops;
+    stopped = false;
+    trace("Play", "waiting to unlock");
+    releaseCompletely();
+    trace("Play", "unlocked");
+    positionMs = 0;
+    while (playPass()) { }
+    endPlayback();
+    --runningLoops;
+    return 0;
+}
+
+// One pass of the loop: read, process and draw one frame under the mutex,
+// then sleep with the mutex free. Returns false, with the mutex held, when
+// the loop is to end.
+bool Vistrel::playPass()
+{
+    playFinished = false;
+    trace("Play", "locking");
+    acquire();
+    trace("Play", "locked");
+    const std::int64_t t0 = clockMs();
+    if (!renderPass())
+        return false;
+    // Whole seconds: a pass shorter than one second is not subtracted.
+    const std::int64_t elapsedSeconds = (clockMs() - t0) / kMillisecondsPerSecond;
+    const int waitUs = waitMicroseconds(playbackRate, delayFactor, elapsedSeconds);
+    trace("Play", "unlocking");
+    releaseCompletely();
+    trace("Play", "unlocked");
+    sleepUnlessStopped(waitUs / kMicrosecondsPerMillisecond);
+    return true;
+}
+
+// Serves the flags, reads the next frame and runs the pipeline on it.
+// Returns false when the loop is to end: a stop request, a failed seek, the
+// end of the video, a frame that is not what the pipeline can take, or a
+// failure inside OpenCV.
+bool Vistrel::renderPass()
+{
+    try {
+        if (stopped)
+            return false;
+        if (jumpForward.exchange(false) && !jumpBy(jumpStepMs))
+            return false;
+        if (jumpBack.exchange(false) && !jumpBy(-static_cast<std::int64_t>(jumpStepMs)))
+            return false;
+        if (!paused) {
+            nextFrame();
+            frameProcessed = false;
+        }
+        if (!frameUsable())
+            return false;
+        frame.copyTo(outputImage);
+        if (!frameProcessed)
+            ProcessImage();
+        DrawFieldLines();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Seeks by time relative to the current position and reads the frame there.
+bool Vistrel::jumpBy(std::int64_t offsetMs)
+{
+    if (!seekToTime(jumpTarget(positionMs, offsetMs)))
+        return false;
+    nextFrame();
+    return true;
+}
+
+void Vistrel::nextFrame()
+{
+    if (!readFrame())
+        frame.release();
+}
+
+// The pipeline takes 8-bit BGR frames of the size the export picture was
+// made for when the video was opened; anything else ends playback, so that
+// the exported picture always matches the reported frame size.
+bool Vistrel::frameUsable() const
+{
+    return !frame.empty() && frame.type() == CV_8UC3 && frame.size() == exportImage.size();
+}
+
+void Vistrel::sleepUnlessStopped(std::int64_t ms)
+{
+    const std::int64_t deadline = clockMs() + ms;
+    for (std::int64_t now = clockMs(); now < deadline && !stopped; now = clockMs()) {
+        const std::int64_t slice = std::min(deadline - now, kStopPollSliceMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+    }
+}
+
+// Ends the loop with the mutex held: rewind, report the end, let go of the
+// mutex.
+void Vistrel::endPlayback()
+{
+    try {
+        Stop();
+    } catch (const std::exception&) {
+        // Stop reports nothing; a failed rewind leaves no capture to read.
+    }
+    playFinished = true;
+    trace("Play", "waiting to unlock");
+    releaseCompletely();
+    trace("Play", "unlocked");
+    trace("Play", "left");
+}
+
+void Vistrel::ThPause()
+{
+    trace("ThPause", "entered");
+    runOnShortLivedThread([this] { static_cast<VistrelInterface*>(this)->Pause(); });
+    trace("ThPause", "left");
+}
+
+void Vistrel::ThStop()
+{
+    trace("ThStop", "entered");
+    runOnShortLivedThread([this] { static_cast<VistrelInterface*>(this)->setStopped(true); });
+    trace("ThStop", "left");
+}
+
+// Asks the loop to stop and waits until it has ended. With no loop running
+// there is nothing to wait for, whatever stopped said.
+void Vistrel::StopPlayback()
+{
+    stopped = true;
+    while (runningLoops > 0) {
+        stopped = true;
+        std::this_thread::yield();
+    }
+}
 
 bool Vistrel::hasFrame()
 {
-    MutexHold hold(*this);
-    return !exportImage.empty() || paused;
+    trace("hasFrame", "entered");
+    trace("hasFrame", "waiting");
+    acquire();
+    trace("hasFrame", "has mutex");
+    const bool result = !exportImage.empty() || paused;
+    trace("hasFrame", "unlocking");
+    releaseCompletely();
+    trace("hasFrame", "unlocked");
+    trace("hasFrame", "left");
+    return result;
 }
 
+// A packed R, G, B copy of the export picture in a buffer of its own. Null
+// only when the buffer cannot be allocated.
 std::shared_ptr<unsigned char[]> Vistrel::exportFrame()
 {
-    MutexHold hold(*this);
-    const cv::Mat packed = exportImage.isContinuous() ? exportImage : exportImage.clone();
-    exportBuffer = std::make_shared<unsigned char[]>(packed.total() * packed.elemSize());
-    std::memcpy(exportBuffer.get(), packed.data, packed.total() * packed.elemSize());
+    trace("exportFrame", "entered");
+    trace("exportFrame", "waiting");
+    acquire();
+    trace("exportFrame", "has mutex");
+    try {
+        exportBuffer = packedCopy(exportImage);
+    } catch (const std::exception&) {
+        exportBuffer.reset();
+    }
+    trace("exportFrame", "unlocking");
+    releaseCompletely();
+    trace("exportFrame", "unlocked");
+    trace("exportFrame", "left");
     return exportBuffer;
 }
 
-std::vector<FieldLine> Vistrel::getFieldLines()
-{
-    MutexHold hold(*this);
-    return field.GetFieldLines();
-}
+std::vector<FieldLine> Vistrel::getFieldLines() { return copyLines(&CField::GetFieldLines); }
 
-std::vector<FieldLine> Vistrel::getCentreLines()
+std::vector<FieldLine> Vistrel::getCentreLines() { return copyLines(&CField::GetCentreLines); }
+
+std::vector<FieldLine> Vistrel::copyLines(std::vector<FieldLine> (CField::*getter)())
 {
-    MutexHold hold(*this);
-    return field.GetCentreLines();
+    acquire();
+    std::vector<FieldLine> lines;
+    try {
+        lines = (field.*getter)();
+    } catch (const std::exception&) {
+        lines.clear();
+    }
+    releaseCompletely();
+    return lines;
 }

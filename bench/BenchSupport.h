@@ -1,0 +1,149 @@
+#pragma once
+
+#include "ClipGenerator.h"
+#include "VistrelInterface.h"
+
+#include <opencv2/videoio.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// Helpers of the benchmark programs. They load libVistrel.so as a host does
+// and measure it against plain OpenCV work in the same run.
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+[[noreturn]] inline void fail(const std::string& message)
+{
+    std::fprintf(stderr, "bench: %s\n", message.c_str());
+    std::exit(1);
+}
+
+inline VistrelInterface* newEngine()
+{
+    static void* library = dlopen(VISTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        fail(std::string("cannot load the engine: ") + dlerror());
+    using Factory = VistrelInterface* (*)();
+    const auto factory = reinterpret_cast<Factory>(dlsym(library, "GetVistrelInterface"));
+    VistrelInterface* engine = factory ? factory() : nullptr;
+    if (!engine)
+        fail("the engine library gives no engine");
+    return engine;
+}
+
+// A folder for the generated clips, removed with its contents at the end.
+class ScratchDir
+{
+public:
+    ScratchDir()
+        : path(
+            std::filesystem::temp_directory_path() / ("tarvola-bench-" + std::to_string(getpid())))
+    {
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path path;
+};
+
+struct Clip
+{
+    testclips::ClipSpec spec;
+    testclips::ClipTruth truth;
+    std::string path;
+};
+
+// A generated pitch clip; `extension` chooses the codec (.avi MJPEG, .mkv
+// FFV1).
+inline Clip makeClip(
+    const ScratchDir& dir, int width, int height, int frames, const std::string& extension)
+{
+    Clip clip;
+    clip.spec.width = width;
+    clip.spec.height = height;
+    clip.spec.frames = frames;
+    clip.truth = testclips::truthFor(clip.spec);
+    clip.path
+        = (dir.path / (std::to_string(width) + "x" + std::to_string(height) + extension)).string();
+    std::string error;
+    if (!testclips::writeClip(clip.spec, clip.path, &error, false))
+        fail("cannot write " + clip.path + ": " + error);
+    return clip;
+}
+
+inline const char* codecName(const std::string& path)
+{
+    return path.ends_with(".mkv") ? "FFV1" : "MJPEG";
+}
+
+// Calibrates the pitch model with the clip's corners and centre, so that
+// every pass draws the whole overlay. Returns the number of outline and
+// grid segments (9 once calibrated).
+inline std::size_t calibrate(VistrelInterface& engine, const Clip& clip)
+{
+    engine.setFieldLength(clip.spec.fieldLength);
+    engine.setFieldWidth(clip.spec.fieldWidth);
+    engine.setCentreCircleRadius(clip.spec.radius);
+    const auto& c = clip.truth.corners;
+    engine.addFieldPoint(0, c[0].x, c[0].y);
+    engine.addFieldPoint(0, c[1].x, c[1].y);
+    engine.addFieldPoint(1, c[2].x, c[2].y);
+    engine.addFieldPoint(1, c[3].x, c[3].y);
+    engine.setGameCentre(clip.truth.centre().x, clip.truth.centre().y);
+    return engine.getFieldLines().size();
+}
+
+// Seconds for a plain OpenCV decode of the whole file: open, read every
+// frame.
+inline double decodeSeconds(const std::string& path, int* frames = nullptr)
+{
+    const auto start = Clock::now();
+    cv::VideoCapture capture(path, cv::CAP_FFMPEG);
+    cv::Mat frame;
+    int count = 0;
+    while (capture.read(frame))
+        ++count;
+    const double seconds = secondsSince(start);
+    if (frames)
+        *frames = count;
+    return seconds;
+}
+
+// Resident memory of this process in kB.
+inline long residentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    return -1;
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace bench

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "ClipGenerator.h"
+#include "EngineTestSupport.h"
+#include "VistrelInterface.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+#include <dlfcn.h>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Helpers of the playback tests, which drive libVistrel.so only through
+// VistrelInterface, as a host does.
+namespace playbacktest {
+
+// How long a test waits for something that should happen well within a
+// second before it calls the engine hung. Generous, because the sanitizer
+// builds are slow; it never decides a pass by timing.
+constexpr std::chrono::seconds kHangGuard { 60 };
+
+// The engine of a fresh factory call. The host never destroys its engine;
+// these are kept reachable until the process ends, so that the leak checker
+// does not count them.
+inline VistrelInterface* newEngine()
+{
+    static void* library = dlopen(VISTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        ADD_FAILURE() << "dlopen failed: " << dlerror();
+        return nullptr;
+    }
+    using Factory = VistrelInterface* (*)();
+    const auto factory = reinterpret_cast<Factory>(dlsym(library, "GetVistrelInterface"));
+    if (!factory) {
+        ADD_FAILURE() << "no GetVistrelInterface in " << VISTREL_LIBRARY_PATH;
+        return nullptr;
+    }
+    static auto* const engines = new std::vector<VistrelInterface*>;
+    engines->push_back(factory());
+    return engines->back();
+}
+
+// Writes a lossless clip (FFV1) of the spec once per process and returns its
+// path.
+inline std::string losslessClip(const testclips::ClipSpec& spec, const std::string& name)
+{
+    return enginetest::clipPath(spec, name + ".mkv");
+}
+
+// Frame `index` of a lossless clip as the engine exports it: R, G, B.
+inline cv::Mat expectedRgb(const testclips::ClipSpec& spec, int index)
+{
+    cv::Mat rgb;
+    cv::cvtColor(testclips::renderFrame(spec, index), rgb, cv::COLOR_BGR2RGB);
+    return rgb;
+}
+
+// The exported picture as an image of the reported size. Reading it whole
+// checks under AddressSanitizer that the buffer holds width x height x 3.
+inline cv::Mat exported(VistrelInterface& engine)
+{
+    const auto buffer = engine.exportFrame();
+    if (!buffer)
+        return {};
+    const cv::Mat view(engine.getFrameHeight(), engine.getFrameWidth(), CV_8UC3, buffer.get());
+    return view.clone();
+}
+
+inline bool samePicture(const cv::Mat& a, const cv::Mat& b)
+{
+    return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+}
+
+// Polls until the condition holds; false when the hang guard runs out.
+inline bool waitUntil(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kHangGuard;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Runs Play on a worker thread, as the host's worker thread does.
+inline std::future<int> playAsync(VistrelInterface& engine)
+{
+    return std::async(std::launch::async, [&engine] { return engine.Play(); });
+}
+
+inline bool finishes(std::future<int>& play)
+{
+    return play.wait_for(kHangGuard) == std::future_status::ready;
+}
+
+} // namespace playbacktest

@@ -1,0 +1,276 @@
+// The playback loop and the frame hand-off, driven through VistrelInterface
+// on generated lossless clips.
+
+#include "PlaybackTestSupport.h"
+
+#include <tuple>
+
+using namespace playbacktest;
+
+namespace {
+
+constexpr int kFramePeriodMs = 40; // the clips run at 25 frames per second
+
+// An engine with a clip loaded; whatever a test leaves running is stopped.
+class PlaybackTest : public ::testing::Test
+{
+protected:
+    void load(const testclips::ClipSpec& clipSpec, const std::string& name)
+    {
+        spec = clipSpec;
+        engine = newEngine();
+        ASSERT_NE(engine, nullptr);
+        ASSERT_EQ(engine->LoadVideo(losslessClip(spec, name)), 0);
+    }
+
+    void TearDown() override
+    {
+        if (engine)
+            engine->StopPlayback();
+    }
+
+    // Starts the loop and waits until it has read at least `frames` frames.
+    std::future<int> playUntilFrame(int frames)
+    {
+        auto play = playAsync(*engine);
+        EXPECT_TRUE(waitUntil([&] { return engine->getPosition() >= frames * kFramePeriodMs; }));
+        return play;
+    }
+
+    // Pauses the running loop and waits until a whole pass has run paused.
+    void pause()
+    {
+        engine->ThPause();
+        ASSERT_TRUE(engine->isPaused());
+        settle();
+    }
+
+    // Waits until the pass under way has finished: exportFrame takes the
+    // mutex that the loop holds for a whole pass. Run twice, because the
+    // first may come in between two passes.
+    void settle()
+    {
+        exported(*engine);
+        exported(*engine);
+    }
+
+    int shownFrame() { return engine->getPosition() / kFramePeriodMs; }
+
+    testclips::ClipSpec spec;
+    VistrelInterface* engine = nullptr;
+};
+
+testclips::ClipSpec smallClip(int frames)
+{
+    testclips::ClipSpec spec;
+    spec.width = 64;
+    spec.height = 48;
+    spec.frames = frames;
+    return spec;
+}
+
+// The smallest rectangle holding every pixel that differs.
+cv::Rect changedArea(const cv::Mat& before, const cv::Mat& after)
+{
+    cv::Mat difference;
+    cv::absdiff(before, after, difference);
+    cv::Mat channels[3];
+    cv::split(difference, channels);
+    return cv::boundingRect(channels[0] | channels[1] | channels[2]);
+}
+
+} // namespace
+
+TEST(Playback, PlayWithoutVideoReturnsAtOnceAndKeepsStopped)
+{
+    for (const bool stopped : { true, false }) {
+        VistrelInterface* engine = newEngine();
+        ASSERT_NE(engine, nullptr);
+        engine->setStopped(stopped);
+        EXPECT_EQ(engine->Play(), -1);
+        EXPECT_EQ(engine->isStopped(), stopped);
+        EXPECT_EQ(engine->LoadVideo((enginetest::scratchDir() / "missing.mkv").string()), -1);
+        EXPECT_EQ(engine->Play(), -1);
+        engine->setStopped(true);
+    }
+}
+
+// Sizes whose rows are not a multiple of 4 bytes check that the export is
+// packed: any padding would shift every later row.
+class PlaybackToEnd : public PlaybackTest, public ::testing::WithParamInterface<cv::Size>
+{
+};
+
+TEST_P(PlaybackToEnd, PlaysEveryFrameRewindsAndExportsTheLastInRgb)
+{
+    testclips::ClipSpec clip;
+    clip.width = GetParam().width;
+    clip.height = GetParam().height;
+    clip.frames = 4;
+    load(clip, "end");
+    engine->setDelayFactor(0.0f);
+
+    EXPECT_EQ(engine->Play(), 0);
+    EXPECT_TRUE(engine->isPlayFinished());
+    EXPECT_FALSE(engine->isStopped());
+    EXPECT_FALSE(engine->isPaused());
+    EXPECT_EQ(engine->getFramePosition(), 0.0);
+    EXPECT_EQ(engine->getPosition(), 0);
+
+    // The export holds the last frame; two exports are distinct buffers and
+    // the first stays valid after the second.
+    const auto first = engine->exportFrame();
+    const auto second = engine->exportFrame();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first.get(), second.get());
+    const cv::Mat expected = expectedRgb(spec, clip.frames - 1);
+    EXPECT_TRUE(samePicture(cv::Mat(expected.size(), CV_8UC3, first.get()), expected));
+    EXPECT_TRUE(samePicture(cv::Mat(expected.size(), CV_8UC3, second.get()), expected));
+
+    // The rewound video plays again from its first frame.
+    engine->StopPlayback();
+    EXPECT_TRUE(engine->isStopped());
+    EXPECT_EQ(engine->Play(), 0);
+    EXPECT_TRUE(samePicture(exported(*engine), expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PlaybackToEnd,
+    ::testing::Values(cv::Size(320, 240), cv::Size(642, 362), cv::Size(321, 241)),
+    [](const auto& info) {
+        return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+    });
+
+enum class StopBy { StopPlayback, ThStop, SetStopped };
+
+class PlaybackStop : public PlaybackTest, public ::testing::WithParamInterface<StopBy>
+{
+};
+
+TEST_P(PlaybackStop, EndsTheLoopAndRewinds)
+{
+    load(smallClip(250), "stop");
+    auto play = playUntilFrame(2);
+    switch (GetParam()) {
+    case StopBy::StopPlayback:
+        engine->StopPlayback();
+        // StopPlayback returns only once the loop has ended.
+        EXPECT_TRUE(engine->isPlayFinished());
+        break;
+    case StopBy::ThStop:
+        engine->ThStop();
+        break;
+    case StopBy::SetStopped:
+        engine->setStopped(true);
+        break;
+    }
+    ASSERT_TRUE(finishes(play));
+    EXPECT_EQ(play.get(), 0);
+    EXPECT_TRUE(engine->isPlayFinished());
+    EXPECT_TRUE(engine->isStopped());
+    EXPECT_EQ(engine->getFramePosition(), 0.0);
+    EXPECT_EQ(engine->getPosition(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, PlaybackStop,
+    ::testing::Values(StopBy::StopPlayback, StopBy::ThStop, StopBy::SetStopped),
+    [](const auto& info) {
+        switch (info.param) {
+        case StopBy::StopPlayback:
+            return "StopPlayback";
+        case StopBy::ThStop:
+            return "ThStop";
+        case StopBy::SetStopped:
+            return "SetStopped";
+        }
+        return "";
+    });
+
+TEST_F(PlaybackTest, StopPlaybackWithoutALoopReturnsAtOnce)
+{
+    load(smallClip(2), "idle");
+    // Idle (stopped), and stopped cleared by the host with no loop running.
+    for (const bool stopped : { true, false }) {
+        engine->setStopped(stopped);
+        auto stop = std::async(std::launch::async, [this] { engine->StopPlayback(); });
+        ASSERT_EQ(stop.wait_for(kHangGuard), std::future_status::ready) << "stopped " << stopped;
+        EXPECT_TRUE(engine->isStopped());
+    }
+}
+
+TEST_F(PlaybackTest, PauseHoldsTheFrameAndShowsPitchChangesAtOnce)
+{
+    load(smallClip(250), "pause");
+    auto play = playUntilFrame(2);
+    pause();
+    const int frame = shownFrame();
+    const double nextIndex = engine->getFramePosition();
+    const cv::Mat before = exported(*engine);
+    EXPECT_TRUE(samePicture(before, expectedRgb(spec, frame)));
+
+    // A corner dot appears on the held frame: the paused loop keeps drawing.
+    const cv::Point corner(20, 15);
+    engine->addFieldPoint(0, corner.x, corner.y);
+    cv::Mat after;
+    ASSERT_TRUE(waitUntil([&] { return !samePicture(after = exported(*engine), before); }));
+    // The dot is a violet ring of radius 1 round the corner, in R, G, B.
+    const cv::Rect dot(corner - cv::Point(1, 1), cv::Size(3, 3));
+    EXPECT_EQ(changedArea(before, after) & dot, changedArea(before, after));
+    EXPECT_EQ(after.at<cv::Vec3b>(corner + cv::Point(1, 0)), cv::Vec3b(128, 0, 255));
+    EXPECT_EQ(shownFrame(), frame);
+    EXPECT_EQ(engine->getFramePosition(), nextIndex);
+
+    // Resuming reads on from the held frame.
+    engine->ThPause();
+    EXPECT_FALSE(engine->isPaused());
+    ASSERT_TRUE(waitUntil([&] { return shownFrame() > frame; }));
+    engine->StopPlayback();
+    ASSERT_TRUE(finishes(play));
+}
+
+// A jump while paused: {jump forward, jump back, step in ms, frames moved}.
+using Jump = std::tuple<bool, bool, int, int>;
+
+class PlaybackJump : public PlaybackTest, public ::testing::WithParamInterface<Jump>
+{
+};
+
+TEST_P(PlaybackJump, MovesThePausedPictureByTheStep)
+{
+    const auto [forward, back, stepMs, framesMoved] = GetParam();
+    load(smallClip(60), "jump");
+    auto play = playUntilFrame(10);
+    pause();
+    const int from = shownFrame();
+    const int to = std::max(0, from + framesMoved);
+
+    engine->setJumpStep(stepMs);
+    engine->setJumpBack(back);
+    engine->setJumpForward(forward);
+    ASSERT_TRUE(
+        waitUntil([&] { return !engine->isJumpForwardPending() && !engine->isJumpBackPending(); }));
+    const cv::Mat picture = exported(*engine); // after the pass that jumped
+    EXPECT_EQ(engine->getPosition(), to * kFramePeriodMs);
+    EXPECT_TRUE(samePicture(picture, expectedRgb(spec, to))) << "expected frame " << to;
+    EXPECT_TRUE(engine->isPaused());
+    engine->StopPlayback();
+    ASSERT_TRUE(finishes(play));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, PlaybackJump,
+    ::testing::Values(Jump { true, false, 200, 5 }, Jump { false, true, 200, -5 },
+        Jump { true, true, 200, 0 }, // forward, then back, in one pass
+        Jump { true, false, 130, 3 }, // 3.25 frames: the index is truncated
+        Jump { false, true, 100000, -100000 })); // back past the start: frame 0
+
+TEST_F(PlaybackTest, JumpPastTheEndEndsPlaybackLikeTheEndOfTheVideo)
+{
+    load(smallClip(60), "jumpend");
+    auto play = playUntilFrame(2);
+    engine->setJumpStep(100000);
+    engine->setJumpForward(true);
+    ASSERT_TRUE(finishes(play));
+    EXPECT_EQ(play.get(), 0);
+    EXPECT_TRUE(engine->isPlayFinished());
+    EXPECT_FALSE(engine->isStopped());
+    EXPECT_EQ(engine->getFramePosition(), 0.0);
+}

@@ -1,0 +1,169 @@
+// The playback loop from inside the library: its pacing arithmetic and its
+// trace, which shows the mutex protocol and which pipeline steps ran.
+
+#include "ClipGenerator.h"
+#include "EngineTestSupport.h"
+#include "Vistrel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PacingCase
+{
+    float playbackRate;
+    float delayFactor;
+    std::int64_t elapsedSeconds;
+    int expectedUs;
+};
+
+// "Vistrel::Play - locking" for each line of the trace file, without the
+// time and level.
+std::vector<std::string> traceMessages()
+{
+    static const std::string level = " - INFO -  ";
+    std::ifstream in("debug.log");
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(in, line);) {
+        const auto at = line.find(level);
+        messages.push_back(at == std::string::npos ? line : line.substr(at + level.size()));
+    }
+    return messages;
+}
+
+long countOf(const std::vector<std::string>& messages, const std::string& message)
+{
+    return std::count(messages.begin(), messages.end(), message);
+}
+
+std::string writeClip(const testclips::ClipSpec& spec)
+{
+    const std::string path = (fs::current_path() / "clip.mkv").string();
+    std::string error;
+    EXPECT_TRUE(testclips::writeClip(spec, path, &error, false)) << error;
+    return path;
+}
+
+} // namespace
+
+TEST(VistrelPlayback, WaitsTheFramePeriodScaledByTheDelayFactorLessWholeSeconds)
+{
+    const PacingCase cases[] = {
+        { 25.0f, 0.8f, 0, 32000 }, // the defaults
+        { 25.0f, 0.8f, 1, 0 }, // a pass of a second or more: no sleep
+        { 25.0f, 0.0f, 0, 0 },
+        { 25.0f, 0.6000000834465027f, 0, 24000 }, // the speed slider in the middle
+        { 25.0f, 1.2f, 0, 48000 },
+        { 0.5f, 1.0f, 1, 1000000 }, // elapsed counts whole seconds
+        { 0.5f, 1.0f, 3, 0 },
+        { 0.0f, 0.8f, 0, INT_MAX }, // not a rate: clamped, not converted
+        { -25.0f, 0.8f, 0, 0 },
+        { NAN, 0.8f, 0, 0 },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Vistrel::waitMicroseconds(c.playbackRate, c.delayFactor, c.elapsedSeconds),
+            c.expectedUs)
+            << "rate " << c.playbackRate << ", delay " << c.delayFactor << ", elapsed "
+            << c.elapsedSeconds;
+}
+
+TEST(VistrelPlayback, TracesTheMutexProtocolOfEveryPass)
+{
+    enginetest::PrivateWorkDir folder(
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testclips::ClipSpec spec;
+    spec.width = 32;
+    spec.height = 24;
+    spec.frames = 1;
+    Vistrel engine;
+    ASSERT_EQ(engine.LoadVideo(writeClip(spec)), 0);
+    engine.setDelayFactor(0.0f);
+    engine.enableTracing(true);
+    const std::size_t before = traceMessages().size();
+    ASSERT_EQ(engine.Play(), 0);
+    engine.enableTracing(false);
+
+    const std::vector<std::string> all = traceMessages();
+    const std::vector<std::string> play(all.begin() + static_cast<long>(before), all.end());
+    const std::vector<std::string> expected = {
+        "Vistrel::Play - entered",
+        "Vistrel::Play - waiting to unlock",
+        "Vistrel::UnLock - entered", // holds nothing: the failing release alone
+        "Vistrel::Play - unlocked",
+        // The one frame.
+        "Vistrel::Play - locking",
+        "Vistrel::isBusy - entered",
+        "Vistrel::Play - locked",
+        "Vistrel::ProcessImage - entered",
+        "Vistrel::ProcessImage - left",
+        "Vistrel::DrawFieldLines - entered",
+        "Vistrel::DrawFieldLines - left",
+        "Vistrel::Play - unlocking",
+        "Vistrel::UnLock - entered",
+        "Vistrel::UnLock - entered",
+        "Vistrel::Play - unlocked",
+        // No further frame: rewind and end.
+        "Vistrel::Play - locking",
+        "Vistrel::isBusy - entered",
+        "Vistrel::Play - locked",
+        "Vistrel::Stop - entered",
+        "Vistrel::Stop - left",
+        "Vistrel::Play - waiting to unlock",
+        "Vistrel::UnLock - entered",
+        "Vistrel::UnLock - entered",
+        "Vistrel::Play - unlocked",
+        "Vistrel::Play - left",
+    };
+    EXPECT_EQ(play, expected);
+}
+
+TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
+{
+    enginetest::PrivateWorkDir folder(
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    testclips::ClipSpec spec;
+    spec.width = 32;
+    spec.height = 24;
+    spec.frames = 50;
+    Vistrel engine;
+    ASSERT_EQ(engine.LoadVideo(writeClip(spec)), 0);
+    engine.setDelayFactor(0.0f);
+    engine.enableTracing(true);
+    auto play = std::async(std::launch::async, [&] { return engine.Play(); });
+    // Polls the trace; false when the line count is not reached within a
+    // minute (a hung loop), which no passing run comes near.
+    const auto waitFor = [&](const std::string& message, long count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (countOf(traceMessages(), message) < count) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    };
+    EXPECT_TRUE(waitFor("Vistrel::ProcessImage - entered", 2));
+    engine.ThPause();
+    // The pass under way may still read a frame; the ones after it do not.
+    EXPECT_TRUE(waitFor(
+        "Vistrel::Play - unlocked", countOf(traceMessages(), "Vistrel::Play - unlocked") + 2));
+    const long processed = countOf(traceMessages(), "Vistrel::ProcessImage - entered");
+    const long drawn = countOf(traceMessages(), "Vistrel::DrawFieldLines - entered");
+    EXPECT_TRUE(waitFor("Vistrel::DrawFieldLines - entered", drawn + 5));
+    EXPECT_EQ(countOf(traceMessages(), "Vistrel::ProcessImage - entered"), processed);
+    engine.StopPlayback();
+    EXPECT_EQ(play.get(), 0);
+    engine.enableTracing(false);
+}
