@@ -165,6 +165,8 @@ private:
     void acquire();
     void releaseCompletely();
     void trace(const char* operation, const char* message);
+    // Waits for the mutex; true when obtained, also from an owner that ended.
+    bool waitForMutex();
 
     // Holds the mutex for a scope: acquire on entry, release completely on
     // exit (also when the scope is left by an exception).
@@ -259,5 +261,11 @@ private:
     CSegmentation blobSegmentation;
     CProbabilityMatrix probabilityMatrix;
     pthread_mutex_t mutex;
+    // Who holds the mutex and how often, kept beside it so that a release by
+    // a thread that does not hold it is refused without calling into the
+    // mutex (race detectors count such a call as misuse). The depth is only
+    // touched by the owner.
+    std::atomic<pid_t> mutexOwner { 0 };
+    int mutexDepth = 0;
     std::shared_ptr<CLogger> logger;
 };

@@ -4,11 +4,12 @@
 #include <exception>
 #include <sched.h>
 #include <string>
+#include <unistd.h>
 
 // The mutex is recursive (its owner may take it again and releases it as
-// often), refuses a release by a thread that does not own it (EPERM), and is
-// robust: when its owner ends without releasing it, the next waiter obtains
-// it with EOWNERDEAD and makes it consistent again.
+// often), refuses a release by a thread that does not own it, and is robust:
+// when its owner ends without releasing it, the next waiter obtains it with
+// EOWNERDEAD and makes it consistent again.
 
 void Vistrel::InitMutex()
 {
@@ -20,7 +21,7 @@ void Vistrel::InitMutex()
     pthread_mutex_init(&mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
     // Created owned by the constructing thread, then released once.
-    pthread_mutex_lock(&mutex);
+    waitForMutex();
     UnLock();
     trace("InitMutex", "left");
 }
@@ -28,26 +29,41 @@ void Vistrel::InitMutex()
 void Vistrel::Lock()
 {
     trace("Lock", "entered");
-    if (pthread_mutex_lock(&mutex) == EOWNERDEAD)
-        pthread_mutex_consistent(&mutex);
+    waitForMutex();
 }
 
 bool Vistrel::UnLock()
 {
     trace("UnLock", "entered");
+    if (mutexOwner != gettid() || mutexDepth == 0)
+        return false;
+    if (--mutexDepth == 0)
+        mutexOwner = 0;
     return pthread_mutex_unlock(&mutex) == 0;
 }
 
 bool Vistrel::isBusy()
 {
     trace("isBusy", "entered");
+    return !waitForMutex();
+}
+
+bool Vistrel::waitForMutex()
+{
     const int result = pthread_mutex_lock(&mutex);
+    const pid_t self = gettid();
     if (result == EOWNERDEAD) {
-        // Taken over from an owner that ended: ours now, like any other wait.
+        // Taken over from an owner that ended: ours now, at one level.
         pthread_mutex_consistent(&mutex);
+        mutexDepth = 0;
+    } else if (result != 0) {
         return false;
+    } else if (mutexOwner != self) {
+        mutexDepth = 0;
     }
-    return result != 0;
+    mutexOwner = self;
+    ++mutexDepth;
+    return true;
 }
 
 void Vistrel::acquire()
