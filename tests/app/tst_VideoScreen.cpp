@@ -114,10 +114,10 @@ void TestVideoScreen::mouseInputBecomesVideoPoints_data()
                            << QList<QPoint> { { 10, 20 } };
     QTest::newRow("last pixel") << false << QList<QPoint> { { 639, 479 } } << left
                                 << QList<QPoint> { { 639, 479 } };
-    QTest::newRow("left of the picture") << false << QList<QPoint> { { -2, 20 } } << left
-                                         << QList<QPoint> {};
-    QTest::newRow("below the picture") << false << QList<QPoint> { { 30, 480 } } << left
-                                       << QList<QPoint> {};
+    QTest::newRow("left of the picture")
+        << false << QList<QPoint> { { -2, 20 } } << left << QList<QPoint> {};
+    QTest::newRow("below the picture")
+        << false << QList<QPoint> { { 30, 480 } } << left << QList<QPoint> {};
     QTest::newRow("drag gives a point per move, held to the picture")
         << false << QList<QPoint> { { 10, 20 }, { 11, 21 }, { 12, 23 }, { 700, -5 } } << left
         << QList<QPoint> { { 10, 20 }, { 11, 21 }, { 12, 23 }, { 639, 0 } };

@@ -46,10 +46,7 @@ void TestVideoScreenAdapter::initTestCase()
         QSKIP("the engine library has no working factory");
 }
 
-void TestVideoScreenAdapter::init()
-{
-    displaytest::engine()->clearFieldPoints();
-}
+void TestVideoScreenAdapter::init() { displaytest::engine()->clearFieldPoints(); }
 
 void TestVideoScreenAdapter::createsOnlyTheChosenScreen_data()
 {

@@ -105,8 +105,9 @@ Geometry loadGeometry(const char* path)
 {
     Geometry g;
     FILE* file = std::fopen(path, "r");
-    if (!file || std::fscanf(file, "%lf %lf %lf %lf %lf", &g.originX, &g.originY, &g.scale,
-                     &g.offsetX, &g.offsetY)
+    if (!file
+        || std::fscanf(file, "%lf %lf %lf %lf %lf", &g.originX, &g.originY, &g.scale, &g.offsetX,
+               &g.offsetY)
             != 5)
         badInput(std::string("cannot read geometry ") + path);
     std::fclose(file);
@@ -133,8 +134,8 @@ Curve realLine(const Clip& clip, const Geometry& g, Point from, Point to)
     constexpr int kPieces = 64;
     for (int i = 0; i <= kPieces; ++i) {
         const double t = double(i) / kPieces;
-        curve.push_back(videoToScreen(g,
-            realToVideo(clip, from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t)));
+        curve.push_back(videoToScreen(
+            g, realToVideo(clip, from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t)));
     }
     return curve;
 }
