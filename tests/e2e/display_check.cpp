@@ -8,9 +8,11 @@
 //       to the four corners and to the real pitch point (RX, RY)
 //   display_check lines BEFORE AFTER GEOMETRY CLIP.json [options]
 //       the pixels that changed between the shots lie on the expected lines
-//       (within 2 screen pixels) and cover them
+//       (within 2 screen pixels) and cover them; the centre lines are drawn
+//       in white, so they are looked for only where the clip is not white
 //
-// GEOMETRY is a file holding "originX originY scale offsetX offsetY": the
+// GEOMETRY is a file holding "originX originY scale offsetX offsetY" (and
+// for the OpenGL screen its width and height): the
 // picture's video pixel (x, y) covers the screen from originX + offsetX +
 // x * scale on. Real pitch points map to the picture through the clip's
 // homography. Exit code 0 when the check holds, 1 otherwise, 2 on bad input.
@@ -57,6 +59,7 @@ constexpr double kSampleStepPx = 3.0;
 constexpr double kSearchPx = 6.0;
 constexpr double kToleratedOffsetPx = 2.0;
 constexpr double kStrayDistancePx = 5.0;
+constexpr double kParallelSine = 0.2; // about 12 degrees
 
 [[noreturn]] void badInput(const std::string& what)
 {
@@ -184,11 +187,22 @@ double distanceToSegment(Point p, Point a, Point b)
     return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
-double distanceToCurve(Point p, const Curve& curve)
+// The distance to the nearest segment of the curve; its direction (a unit
+// vector) in *direction when given.
+double distanceToCurve(Point p, const Curve& curve, Point* direction = nullptr)
 {
     double best = 1e9;
-    for (size_t i = 1; i < curve.size(); ++i)
-        best = std::min(best, distanceToSegment(p, curve[i - 1], curve[i]));
+    for (size_t i = 1; i < curve.size(); ++i) {
+        const double d = distanceToSegment(p, curve[i - 1], curve[i]);
+        if (d < best) {
+            best = d;
+            if (direction) {
+                const double dx = curve[i].x - curve[i - 1].x, dy = curve[i].y - curve[i - 1].y;
+                const double length = std::max(std::hypot(dx, dy), 1e-9);
+                *direction = { dx / length, dy / length };
+            }
+        }
+    }
     return best;
 }
 
@@ -198,6 +212,24 @@ bool changed(const QImage& before, const QImage& after, int x, int y)
     return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
         + std::abs(qBlue(a) - qBlue(b))
         > kChangedThreshold;
+}
+
+bool isWhite(const QImage& image, int x, int y)
+{
+    const QRgb p = image.pixel(x, y);
+    return std::min({ qRed(p), qGreen(p), qBlue(p) }) > 200;
+}
+
+// Whether the clip shows white within 2 pixels across the line at p.
+bool onWhite(const QImage& before, Point p, Point normal)
+{
+    for (double d = -2.0; d <= 2.0; d += 0.5) {
+        const int x = int(std::lround(p.x + normal.x * d));
+        const int y = int(std::lround(p.y + normal.y * d));
+        if (x >= 0 && y >= 0 && x < before.width() && y < before.height() && isWhite(before, x, y))
+            return true;
+    }
+    return false;
 }
 
 struct Area
@@ -211,6 +243,7 @@ struct Options
 {
     std::vector<Curve> allowed; // lines that may change
     std::vector<size_t> required; // indices of those that must be drawn
+    std::vector<bool> white; // drawn in white: cannot show on the clip's white lines
     std::optional<Area> excluded;
     Area picture;
 };
@@ -234,22 +267,33 @@ bool checkCurve(const QImage& before, const QImage& after, size_t index, const O
             if (!options.picture.contains(p.x, p.y)
                 || (options.excluded && options.excluded->contains(p.x, p.y)))
                 continue;
-            // Crossings with other lines say nothing about this one.
+            // Crossings with other lines say nothing about this one; a line
+            // that runs along it (the grid's middle line and the line through
+            // the true centre) belongs at the same place.
             bool crossing = false;
-            for (size_t k = 0; k < options.allowed.size() && !crossing; ++k)
-                crossing = k != index && distanceToCurve(p, options.allowed[k]) < 2 * kSearchPx;
-            if (crossing)
+            for (size_t k = 0; k < options.allowed.size() && !crossing; ++k) {
+                Point other;
+                crossing = k != index
+                    && distanceToCurve(p, options.allowed[k], &other) < 2 * kSearchPx
+                    && std::abs(tangent.x * other.y - tangent.y * other.x) > kParallelSine;
+            }
+            if (crossing || (options.white[index] && onWhite(before, p, normal)))
                 continue;
             ++samples;
+            // The changed pixels in a strip two pixels wide across the line:
+            // a thin stepped line always leaves at least one pixel in it.
             double offsetSum = 0.0;
             int count = 0;
-            for (double d = -kSearchPx; d <= kSearchPx; d += 1.0) {
-                const int x = int(std::lround(p.x + normal.x * d));
-                const int y = int(std::lround(p.y + normal.y * d));
-                if (x < 0 || y < 0 || x >= after.width() || y >= after.height())
-                    continue;
-                if (changed(before, after, x, y)) {
-                    offsetSum += (x - p.x) * normal.x + (y - p.y) * normal.y;
+            const int reach = int(std::ceil(kSearchPx)) + 1;
+            for (int y = int(p.y) - reach; y <= int(p.y) + reach; ++y) {
+                for (int x = int(p.x) - reach; x <= int(p.x) + reach; ++x) {
+                    const double along = (x - p.x) * tangent.x + (y - p.y) * tangent.y;
+                    const double across = (x - p.x) * normal.x + (y - p.y) * normal.y;
+                    if (std::abs(along) > 1.0 || std::abs(across) > kSearchPx || x < 0 || y < 0
+                        || x >= after.width() || y >= after.height()
+                        || !changed(before, after, x, y))
+                        continue;
+                    offsetSum += across;
                     ++count;
                 }
             }
@@ -266,8 +310,33 @@ bool checkCurve(const QImage& before, const QImage& after, size_t index, const O
     std::printf("line %zu: %d samples, %d drawn, mean offset %.2f px, worst %.2f px, %d beyond "
                 "%.0f px\n",
         index, samples, covered, mean, worst, offCentre, kToleratedOffsetPx);
-    return samples >= 5 && covered >= samples * 0.85 && offCentre <= samples / 20
+    return samples >= 5 && covered >= samples * 0.9 && offCentre <= samples / 20
         && mean <= kToleratedOffsetPx;
+}
+
+// The clip's own white outline where the geometry expects it: otherwise the
+// clicks and the expected lines would share one mistake.
+bool checkClipOutline(const QImage& before, const Options& options, size_t first)
+{
+    int samples = 0, white = 0;
+    for (size_t k = first; k < first + 4; ++k) {
+        const Curve& curve = options.allowed[k];
+        for (size_t i = 0; i < curve.size(); i += 2) {
+            const Point p = curve[i];
+            if (!options.picture.contains(p.x, p.y)
+                || (options.excluded && options.excluded->contains(p.x, p.y)))
+                continue;
+            ++samples;
+            bool found = false;
+            for (int dy = -2; dy <= 2 && !found; ++dy) {
+                for (int dx = -2; dx <= 2 && !found; ++dx)
+                    found = isWhite(before, int(std::lround(p.x)) + dx, int(std::lround(p.y)) + dy);
+            }
+            white += found;
+        }
+    }
+    std::printf("clip outline: %d of %d samples white\n", white, samples);
+    return samples > 0 && white >= samples * 9 / 10;
 }
 
 // Changed pixels far from every allowed line: drawn where nothing belongs.
@@ -296,12 +365,13 @@ Area pictureArea(const Clip& clip, const Geometry& g)
     return { x0, y0, x0 + int(clip.spec.width * g.scale), y0 + int(clip.spec.height * g.scale) };
 }
 
-void addRequired(Options& options, const std::vector<Curve>& curves, bool required)
+void addCurves(Options& options, const std::vector<Curve>& curves, bool required, bool white)
 {
     for (const Curve& curve : curves) {
         if (required)
             options.required.push_back(options.allowed.size());
         options.allowed.push_back(curve);
+        options.white.push_back(white);
     }
 }
 
@@ -322,7 +392,7 @@ int commandLines(int argc, char** argv)
             fieldRequired = true;
         } else if ((option == "--centre" || option == "--old-centre") && i + 2 < argc) {
             const Point centre { std::atof(argv[i + 1]), std::atof(argv[i + 2]) };
-            addRequired(options, centreCurves(clip, g, centre), option == "--centre");
+            addCurves(options, centreCurves(clip, g, centre), option == "--centre", true);
             i += 2;
         } else if (option == "--exclude" && i + 4 < argc) {
             const int x = std::atoi(argv[i + 1]), y = std::atoi(argv[i + 2]);
@@ -333,8 +403,10 @@ int commandLines(int argc, char** argv)
             badInput("unknown option " + option);
         }
     }
-    addRequired(options, fieldCurves(clip, g), fieldRequired);
-    bool ok = checkStray(before, after, options);
+    const size_t outline = options.allowed.size();
+    addCurves(options, fieldCurves(clip, g), fieldRequired, false);
+    bool ok = checkClipOutline(before, options, outline);
+    ok &= checkStray(before, after, options);
     for (size_t index : options.required)
         ok &= checkCurve(before, after, index, options);
     std::printf("%s\n", ok ? "lines: ok" : "lines: FAILED");
@@ -402,7 +474,8 @@ int commandGlGeometry(int argc, char** argv)
     const float scale = (w / h > iw / ih) ? h / ih : w / iw;
     const int offsetY = int(int(h - ih * scale) * 0.5);
     const int offsetX = int(int(w - iw * scale) * 0.5);
-    std::printf("%d %d %.9g %d %d\n", screen.x0, screen.y0, double(scale), offsetX, offsetY);
+    std::printf("%d %d %.9g %d %d %d %d\n", screen.x0, screen.y0, double(scale), offsetX, offsetY,
+        screen.x1 - screen.x0, screen.y1 - screen.y0);
     std::fprintf(stderr, "screen %gx%g at %d,%d\n", double(w), double(h), screen.x0, screen.y0);
     return 0;
 }
@@ -421,30 +494,39 @@ int commandPlainGeometry(int argc, char** argv)
         const cv::Vec3b q = frame.at<cv::Vec3b>(fy, fx);
         return qRed(p) == q[2] && qGreen(p) == q[1] && qBlue(p) == q[0];
     };
-    std::vector<std::pair<int, int>> probes;
-    for (int j = 0; j < 8; ++j) {
-        for (int i = 0; i < 8; ++i)
-            probes.push_back({ (2 * i + 1) * frame.cols / 16, (2 * j + 1) * frame.rows / 16 });
-    }
+    // The share of the frame's pixels, on a grid of step, that the shot
+    // shows with the frame at (x, y).
+    auto equalShare = [&](int x, int y, int step) {
+        long equal = 0, all = 0;
+        for (int fy = step / 2; fy < frame.rows; fy += step) {
+            for (int fx = step / 2; fx < frame.cols; fx += step, ++all)
+                equal += same(x + fx, y + fy, fx, fy);
+        }
+        return double(equal) / double(std::max(all, 1L));
+    };
+    const int coarseStep = std::max(1, std::min(frame.rows, frame.cols) / 8);
+    // The pitch is mostly even colours and stripes, so the frame shifted a
+    // little along them still matches well: take the best position, not
+    // the first good one.
+    constexpr int kProbeStep = 3;
+    double best = -1.0;
+    int bestX = -1, bestY = -1;
     for (int y = 0; y + frame.rows <= shot.height(); ++y) {
         for (int x = 0; x + frame.cols <= shot.width(); ++x) {
-            int hits = 0;
-            for (const auto& [fx, fy] : probes)
-                hits += same(x + fx, y + fy, fx, fy);
-            if (hits < 56)
+            if (equalShare(x, y, coarseStep) < 0.75)
                 continue;
-            long equal = 0;
-            for (int fy = 0; fy < frame.rows; ++fy) {
-                for (int fx = 0; fx < frame.cols; ++fx)
-                    equal += same(x + fx, y + fy, fx, fy);
-            }
-            if (equal >= long(frame.total()) * 9 / 10) {
-                std::printf("%d %d 1 0 0\n", x, y);
-                return 0;
+            const double equal = equalShare(x, y, kProbeStep);
+            if (equal > best) {
+                best = equal;
+                bestX = x;
+                bestY = y;
             }
         }
     }
-    badInput("the clip's frame is not in the shot");
+    if (best < 0 || equalShare(bestX, bestY, 1) < 0.9)
+        badInput("the clip's frame is not in the shot");
+    std::printf("%d %d 1 0 0\n", bestX, bestY);
+    return 0;
 }
 
 // A screen coordinate that the screen maps back to exactly video coordinate v.
