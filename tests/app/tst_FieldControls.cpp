@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -57,7 +56,6 @@ private slots:
     void emptiedRadiusSendsZero();
     void moveCornerGivesCornersAgain_data();
     void moveCornerGivesCornersAgain();
-    void relaysLinePreferences();
 };
 
 void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
@@ -275,34 +273,6 @@ void TestFieldControls::moveCornerGivesCornersAgain()
     QCOMPARE(controls.remainingCorners(), 4 - pointCount);
     if (!expectedCalls.isEmpty())
         QCOMPARE(controls.corners()[index], QPoint(30, 390));
-}
-
-void TestFieldControls::relaysLinePreferences()
-{
-    RecordingEngine engine;
-    FieldControls controls(&engine);
-    controls.show();
-    QSignalSpy fieldColour(&controls, &FieldControls::signalSelectFieldLinesColor);
-    QSignalSpy centreColour(&controls, &FieldControls::signalSelectCenterLinesColor);
-    QSignalSpy fieldWidth(&controls, &FieldControls::signalSetFieldLinesThickness);
-    QSignalSpy centreWidth(&controls, &FieldControls::signalSetCenterLinesThickness);
-
-    QTest::mouseClick(button(controls, "Line Colors"), Qt::LeftButton);
-    QTest::mouseClick(button(controls, "Center Colors"), Qt::LeftButton);
-    const QList<QSpinBox*> boxes = controls.findChildren<QSpinBox*>();
-    QCOMPARE(boxes.size(), 2);
-    boxes[0]->setValue(4);
-    boxes[1]->setValue(9); // held to the maximum of 5
-
-    QCOMPARE(fieldColour.count(), 1);
-    QCOMPARE(centreColour.count(), 1);
-    QCOMPARE(fieldWidth.count(), 1);
-    QCOMPARE(fieldWidth.first().first().toInt(), 4);
-    QCOMPARE(centreWidth.first().first().toInt(), 5);
-    QCOMPARE(controls.fieldLinesThickness(), 4);
-    QCOMPARE(controls.centreLinesThickness(), 5);
-    controls.setDrawFieldLines(false);
-    QCOMPARE(engine.calls.last(), QString("setDrawFieldLines(false)"));
 }
 
 int main(int argc, char** argv)
