@@ -81,7 +81,14 @@ VideoScreenGL::VideoScreenGL(
         &VideoScreenGL::slotSetCenterLinesThickness);
 }
 
-VideoScreenGL::~VideoScreenGL() { releaseGlResources(); }
+VideoScreenGL::~VideoScreenGL()
+{
+    releaseGlResources();
+    // The base class destroys the context; by then this object is no longer
+    // a VideoScreenGL to be told about it.
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+}
 
 QAction* VideoScreenGL::createAction(const QString& text, void (VideoScreenGL::*slot)())
 {
@@ -186,9 +193,13 @@ void VideoScreenGL::fit(int widgetWidth, int widgetHeight)
     recreateLinesDL();
 }
 
-QPoint VideoScreenGL::toWidget(int x, int y) const
+// The centre of the widget area that shows video pixel (x, y); a click
+// anywhere in that area maps back to (x, y), and a line drawn through it lies
+// on the very pixel the engine named.
+QPointF VideoScreenGL::toWidget(int x, int y) const
 {
-    return QPoint(int(float(x) * scale + float(offsetX)), int(float(y) * scale + float(offsetY)));
+    return QPointF(
+        float(offsetX) + (float(x) + 0.5f) * scale, float(offsetY) + (float(y) + 0.5f) * scale);
 }
 
 QPoint VideoScreenGL::toVideo(const QPoint& widgetPosition) const
@@ -450,10 +461,10 @@ void VideoScreenGL::drawCentreLines() const
     glLineWidth(GLfloat(centreWidthPx));
     glBegin(GL_LINES);
     for (const FieldLine& line : fieldControls->centreLines()) {
-        const QPoint start = toWidget(line.x1, line.y1);
-        const QPoint end = toWidget(line.x2, line.y2);
-        glVertex3i(start.x(), start.y(), 0);
-        glVertex3i(end.x(), end.y(), 0);
+        const QPointF start = toWidget(line.x1, line.y1);
+        const QPointF end = toWidget(line.x2, line.y2);
+        glVertex3d(start.x(), start.y(), 0.0);
+        glVertex3d(end.x(), end.y(), 0.0);
     }
     glEnd();
 }
@@ -461,12 +472,12 @@ void VideoScreenGL::drawCentreLines() const
 void VideoScreenGL::drawSelectedCorner() const
 {
     const QPoint corner = fieldControls->corners()[selectedCorner];
-    const QPoint at = toWidget(corner.x(), corner.y());
+    const QPointF at = toWidget(corner.x(), corner.y());
     glEnable(GL_POINT_SMOOTH);
     glColour(kSelectedCornerColour);
     glPointSize(kSelectedCornerSizePx);
     glBegin(GL_POINTS);
-    glVertex3i(at.x(), at.y(), 0);
+    glVertex3d(at.x(), at.y(), 0.0);
     glEnd();
     glDisable(GL_POINT_SMOOTH);
 }
@@ -485,7 +496,7 @@ void VideoScreenGL::compileFieldLinesList()
         glDeleteLists(fieldLinesList, 1);
     fieldLinesList = glGenLists(1);
     glNewList(fieldLinesList, GL_COMPILE);
-    std::vector<QPoint> ends;
+    std::vector<QPointF> ends;
     for (const FieldLine& line : fieldControls->fieldLines()) {
         ends.push_back(toWidget(line.x1, line.y1));
         ends.push_back(toWidget(line.x2, line.y2));
@@ -493,15 +504,15 @@ void VideoScreenGL::compileFieldLinesList()
     glColour(fieldColour);
     glLineWidth(GLfloat(fieldWidthPx));
     glBegin(GL_LINES);
-    for (const QPoint& end : ends)
-        glVertex3i(end.x(), end.y(), 0);
+    for (const QPointF& end : ends)
+        glVertex3d(end.x(), end.y(), 0.0);
     glEnd();
     glEnable(GL_POINT_SMOOTH);
     glColour(kMarkerColour);
     glPointSize(kEndPointSizePx);
     glBegin(GL_POINTS);
-    for (const QPoint& end : ends)
-        glVertex3i(end.x(), end.y(), 0);
+    for (const QPointF& end : ends)
+        glVertex3d(end.x(), end.y(), 0.0);
     glEnd();
     glEndList();
 }
@@ -520,8 +531,8 @@ void VideoScreenGL::compileCornersList()
     const std::vector<QPoint> corners = fieldControls->corners();
     const int given = FieldControls::kCornerCount - fieldControls->remainingCorners();
     for (int i = 0; i < given; ++i) {
-        const QPoint at = toWidget(corners[i].x(), corners[i].y());
-        glVertex3i(at.x(), at.y(), 0);
+        const QPointF at = toWidget(corners[i].x(), corners[i].y());
+        glVertex3d(at.x(), at.y(), 0.0);
     }
     glEnd();
     glDisable(GL_POINT_SMOOTH);
