@@ -204,6 +204,11 @@ private:
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
 
+    // Steps of ProcessImage (VistrelPipeline.cpp).
+    void SegmentColourMask();
+    void AnalyseMotion();
+    void MarkBlobs(const cv::Mat& probability);
+
     std::atomic<int> positionMs { 0 };
     std::atomic<int> jumpStepMs { 100 };
     std::atomic<float> captureFps { 0.0f };

@@ -6,6 +6,9 @@ set -euo pipefail
 
 : "${TARVOLA_BIN:?}" "${E2E_WORK:?}"
 
+# The program keeps its engine to the end of the process on purpose.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+
 XVFB_PID=""
 APP_PID=""
 SCRATCH=$(mktemp -d "$E2E_WORK/$(basename "$0" .sh).XXXXXX")

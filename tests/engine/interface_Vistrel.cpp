@@ -45,8 +45,7 @@ VistrelInterface* newEngine()
 
 // The vtable slot a pointer to a virtual member function calls through (the
 // Itanium C++ ABI stores 1 + the byte offset in the vtable).
-template <typename Member>
-long slotOf(Member member)
+template <typename Member> long slotOf(Member member)
 {
     static_assert(sizeof(Member) == 2 * sizeof(std::uintptr_t));
     std::uintptr_t words[2];
@@ -74,12 +73,17 @@ const BoolPair kBoolPairs[] = {
     { "playFinished", &I::isPlayFinished, &I::setPlayFinished, false, 22 },
     { "processing", &I::isProcessingEnabled, &I::setProcessingEnabled, false, 24 },
     { "filter", &I::isFilterEnabled, &I::setFilterEnabled, false, 26 },
-    { "colourClassification", &I::isColourClassificationEnabled, &I::setColourClassificationEnabled, false, 28 },
-    { "colourSegmentation", &I::isColourSegmentationEnabled, &I::setColourSegmentationEnabled, false, 30 },
-    { "showClassifiedColours", &I::isShowClassifiedColoursEnabled, &I::setShowClassifiedColoursEnabled, false, 32 },
-    { "probabilityThreshold", &I::isProbabilityThresholdEnabled, &I::setProbabilityThresholdEnabled, false, 34 },
+    { "colourClassification", &I::isColourClassificationEnabled, &I::setColourClassificationEnabled,
+        false, 28 },
+    { "colourSegmentation", &I::isColourSegmentationEnabled, &I::setColourSegmentationEnabled,
+        false, 30 },
+    { "showClassifiedColours", &I::isShowClassifiedColoursEnabled,
+        &I::setShowClassifiedColoursEnabled, false, 32 },
+    { "probabilityThreshold", &I::isProbabilityThresholdEnabled, &I::setProbabilityThresholdEnabled,
+        false, 34 },
     { "motionAnalysis", &I::isMotionAnalysisEnabled, &I::setMotionAnalysisEnabled, false, 36 },
-    { "motionDifference", &I::isMotionDifferenceSelected, &I::setMotionDifferenceSelected, false, 38 },
+    { "motionDifference", &I::isMotionDifferenceSelected, &I::setMotionDifferenceSelected, false,
+        38 },
     { "spareFlag", &I::isSpareFlagEnabled, &I::setSpareFlagEnabled, false, 40 },
     { "colourThreshold", &I::isColourThresholdEnabled, &I::setColourThresholdEnabled, false, 42 },
     { "showColourMask", &I::isShowColourMaskEnabled, &I::setShowColourMaskEnabled, false, 44 },
@@ -96,13 +100,16 @@ struct NumberPair
     double initial;
     double probe;
     long getterSlot;
+    long setterSlot;
 };
 
 template <typename T>
-NumberPair numberPair(const char* name, T (I::*get)(), void (I::*set)(T), double initial, double probe)
+NumberPair numberPair(
+    const char* name, T (I::*get)(), void (I::*set)(T), double initial, double probe)
 {
     return { name, [get](I& e) { return static_cast<double>((e.*get)()); },
-        [set](I& e, double v) { (e.*set)(static_cast<T>(v)); }, initial, probe, slotOf(get) };
+        [set](I& e, double v) { (e.*set)(static_cast<T>(v)); }, initial, probe, slotOf(get),
+        slotOf(set) };
 }
 
 const std::vector<NumberPair>& numberPairs()
@@ -110,7 +117,8 @@ const std::vector<NumberPair>& numberPairs()
     static const std::vector<NumberPair> pairs = {
         numberPair("fieldWidth", &I::getFieldWidth, &I::setFieldWidth, 27.0, 68.0),
         numberPair("fieldLength", &I::getFieldLength, &I::setFieldLength, 36.0, 105.0),
-        numberPair("radius", &I::getCentreCircleRadius, &I::setCentreCircleRadius, 1.0f / 36.0f, 9.5),
+        numberPair(
+            "radius", &I::getCentreCircleRadius, &I::setCentreCircleRadius, 1.0f / 36.0f, 9.5),
         numberPair("topPointsLeft", &I::getTopPointsLeft, &I::setTopPointsLeft, 2, 7),
         numberPair("bottomPointsLeft", &I::getBottomPointsLeft, &I::setBottomPointsLeft, 2, 9),
         numberPair("jumpStep", &I::getJumpStep, &I::setJumpStep, 100, 250),
@@ -127,10 +135,12 @@ const std::vector<NumberPair>& numberPairs()
 
 bool allZero(const std::shared_ptr<unsigned char[]>& buffer, std::size_t bytes)
 {
-    return buffer && std::all_of(buffer.get(), buffer.get() + bytes, [](unsigned char b) { return b == 0; });
+    return buffer
+        && std::all_of(buffer.get(), buffer.get() + bytes, [](unsigned char b) { return b == 0; });
 }
 
-class EngineInterface : public testing::Test {
+class EngineInterface : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -144,19 +154,36 @@ protected:
 
 TEST(EngineInterfaceLayout, SlotsAreInTheBindingOrder)
 {
-    const struct {
+    const struct
+    {
         long actual;
         long expected;
     } rows[] = {
-        { slotOf(&I::LoadVideo), 0 }, { slotOf(&I::Play), 1 }, { slotOf(&I::ThPause), 2 },
-        { slotOf(&I::ThStop), 3 }, { slotOf(&I::Pause), 4 }, { slotOf(&I::Stop), 5 },
-        { slotOf(&I::StopPlayback), 6 }, { slotOf(&I::hasFrame), 7 }, { slotOf(&I::getFrameWidth), 8 },
-        { slotOf(&I::getFrameHeight), 9 }, { slotOf(&I::exportFrame), 10 }, { slotOf(&I::getFrameCount), 11 },
-        { slotOf(&I::getFps), 12 }, { slotOf(&I::getFramePosition), 13 }, { slotOf(&I::addFieldPoint), 58 },
-        { slotOf(&I::setGameCentre), 59 }, { slotOf(&I::pickColour), 60 }, { slotOf(&I::clearFieldPoints), 61 },
-        { slotOf(&I::getPosition), 62 }, { slotOf(&I::setMouseX), 63 }, { slotOf(&I::setMouseY), 64 },
-        { slotOf(&I::clearColourTable), 81 }, { slotOf(&I::getFieldLines), 82 },
-        { slotOf(&I::getCentreLines), 83 }, { slotOf(&I::setDrawFieldLines), 84 },
+        { slotOf(&I::LoadVideo), 0 },
+        { slotOf(&I::Play), 1 },
+        { slotOf(&I::ThPause), 2 },
+        { slotOf(&I::ThStop), 3 },
+        { slotOf(&I::Pause), 4 },
+        { slotOf(&I::Stop), 5 },
+        { slotOf(&I::StopPlayback), 6 },
+        { slotOf(&I::hasFrame), 7 },
+        { slotOf(&I::getFrameWidth), 8 },
+        { slotOf(&I::getFrameHeight), 9 },
+        { slotOf(&I::exportFrame), 10 },
+        { slotOf(&I::getFrameCount), 11 },
+        { slotOf(&I::getFps), 12 },
+        { slotOf(&I::getFramePosition), 13 },
+        { slotOf(&I::addFieldPoint), 58 },
+        { slotOf(&I::setGameCentre), 59 },
+        { slotOf(&I::pickColour), 60 },
+        { slotOf(&I::clearFieldPoints), 61 },
+        { slotOf(&I::getPosition), 62 },
+        { slotOf(&I::setMouseX), 63 },
+        { slotOf(&I::setMouseY), 64 },
+        { slotOf(&I::clearColourTable), 81 },
+        { slotOf(&I::getFieldLines), 82 },
+        { slotOf(&I::getCentreLines), 83 },
+        { slotOf(&I::setDrawFieldLines), 84 },
     };
     for (std::size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(rows[i].actual, rows[i].expected) << "row " << i;
@@ -166,8 +193,10 @@ TEST(EngineInterfaceLayout, SlotsAreInTheBindingOrder)
     }
     const long numberSlots[] = { 48, 50, 52, 54, 56, 65, 67, 69, 71, 73, 75, 77, 79 };
     ASSERT_EQ(numberPairs().size(), std::size(numberSlots));
-    for (std::size_t i = 0; i < std::size(numberSlots); ++i)
+    for (std::size_t i = 0; i < std::size(numberSlots); ++i) {
         EXPECT_EQ(numberPairs()[i].getterSlot, numberSlots[i]) << numberPairs()[i].name;
+        EXPECT_EQ(numberPairs()[i].setterSlot, numberSlots[i] + 1) << numberPairs()[i].name;
+    }
 }
 
 TEST_F(EngineInterface, StartsWithTheDocumentedDefaults)
@@ -175,7 +204,8 @@ TEST_F(EngineInterface, StartsWithTheDocumentedDefaults)
     for (const auto& pair : kBoolPairs)
         EXPECT_EQ((engine->*pair.get)(), pair.initial) << pair.name;
     for (const auto& pair : numberPairs())
-        EXPECT_FLOAT_EQ(static_cast<float>(pair.get(*engine)), static_cast<float>(pair.initial)) << pair.name;
+        EXPECT_FLOAT_EQ(static_cast<float>(pair.get(*engine)), static_cast<float>(pair.initial))
+            << pair.name;
     EXPECT_EQ(engine->getFrameWidth(), 0);
     EXPECT_EQ(engine->getFrameHeight(), 0);
     EXPECT_EQ(engine->getFrameCount(), 0.0);
@@ -198,13 +228,15 @@ TEST_F(EngineInterface, EachSetterChangesOnlyItsOwnGetter)
         (fresh->*changed.set)(!changed.initial);
         for (const auto& pair : kBoolPairs) {
             const bool expected = &pair == &changed ? !pair.initial : pair.initial;
-            EXPECT_EQ((fresh->*pair.get)(), expected) << "set " << changed.name << ", read " << pair.name;
+            EXPECT_EQ((fresh->*pair.get)(), expected)
+                << "set " << changed.name << ", read " << pair.name;
         }
     }
     for (const auto& pair : numberPairs())
         pair.set(*engine, pair.probe);
     for (const auto& pair : numberPairs())
-        EXPECT_FLOAT_EQ(static_cast<float>(pair.get(*engine)), static_cast<float>(pair.probe)) << pair.name;
+        EXPECT_FLOAT_EQ(static_cast<float>(pair.get(*engine)), static_cast<float>(pair.probe))
+            << pair.name;
     for (const auto& pair : kBoolPairs)
         EXPECT_EQ((engine->*pair.get)(), pair.initial) << pair.name;
 }
@@ -246,7 +278,8 @@ TEST_F(EngineInterface, UnopenableFilesLeaveNoVideo)
     const std::string clip = readText(good);
     writeText(dir / "truncated.mkv", clip.substr(0, 300));
 
-    for (const char* name : { "missing.mkv", "empty.mp4", "text.mp4", "truncated.mkv", "folder.mkv" }) {
+    for (const char* name :
+        { "missing.mkv", "empty.mp4", "text.mp4", "truncated.mkv", "folder.mkv" }) {
         ASSERT_EQ(engine->LoadVideo(good), 0) << name;
         engine->setStopped(false);
         EXPECT_EQ(engine->LoadVideo((dir / name).string()), -1) << name;
@@ -271,8 +304,8 @@ TEST_F(EngineInterface, OpensNonAsciiFileNames)
     const std::string plain = clipPath(spec, "host_plain.mkv");
     ASSERT_FALSE(plain.empty());
     // The last one is relative, as FFmpeg would take it for a protocol.
-    for (const fs::path& path : { scratchDir() / "Spielfeld Süd – Tor.mkv", scratchDir() / "球场 1:2.mkv",
-             fs::path("pipe:0.mkv") }) {
+    for (const fs::path& path : { scratchDir() / "Spielfeld Süd – Tor.mkv",
+             scratchDir() / "球场 1:2.mkv", fs::path("pipe:0.mkv") }) {
         const std::string name = path.string();
         fs::copy_file(plain, path, fs::copy_options::overwrite_existing);
         EXPECT_EQ(engine->LoadVideo(name), 0) << name;

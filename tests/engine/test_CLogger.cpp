@@ -22,13 +22,15 @@ std::tm localTime(int year, int month, int day, int hour, int minute, int second
     return time;
 }
 
-const std::regex kLinePattern(R"(\d{1,2}-\d{1,2}-\d{4} \d{1,2}:\d{1,2}:\d{1,2}  - (INFO|WARNING|ERROR) -  (.*?) - (.*))");
+const std::regex kLinePattern(
+    R"(\d{1,2}-\d{1,2}-\d{4} \d{1,2}:\d{1,2}:\d{1,2}  - (INFO|WARNING|ERROR) -  (.*?) - (.*))");
 
 } // namespace
 
 TEST(CLogger, TimestampHasNoLeadingZerosAndOneTrailingBlank)
 {
-    const struct {
+    const struct
+    {
         std::tm time;
         const char* expected;
     } rows[] = {
@@ -38,19 +40,6 @@ TEST(CLogger, TimestampHasNoLeadingZerosAndOneTrailingBlank)
     };
     for (const auto& row : rows)
         EXPECT_EQ(CLogger::timestamp(row.time), row.expected);
-}
-
-TEST(CLogger, CreatesFileEmptyAndAnnouncesItsPath)
-{
-    const fs::path path = scratchDir() / "announce.log";
-    writeText(path, "old content\n");
-    testing::internal::CaptureStdout();
-    {
-        CLogger logger(path.string());
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "file_path: " + path.string() + "\n");
-    EXPECT_TRUE(fs::exists(path));
-    EXPECT_EQ(fs::file_size(path), 0u);
 }
 
 TEST(CLogger, WritesOneFormattedLinePerCallOnlyWhileEnabled)

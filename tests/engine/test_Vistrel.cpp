@@ -12,16 +12,6 @@ using namespace enginetest;
 // The unit tests run in their own working directory, where each engine
 // writes its debug.log.
 
-TEST(Vistrel, AnnouncesAndEmptiesDebugLog)
-{
-    PrivateWorkDir workDir("announce");
-    writeText("debug.log", "left over\n");
-    testing::internal::CaptureStdout();
-    Vistrel engine;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "file_path: debug.log\n");
-    EXPECT_EQ(fs::file_size("debug.log"), 0u);
-}
-
 TEST(Vistrel, TracesOnlyWhenTracingIsSwitchedOn)
 {
     PrivateWorkDir workDir("tracing");
@@ -44,7 +34,8 @@ TEST(Vistrel, TracesOnlyWhenTracingIsSwitchedOn)
 
 TEST(Vistrel, SeekTargetBecomesFrameIndexByTwoTruncations)
 {
-    const struct {
+    const struct
+    {
         int targetMs;
         float fps;
         int expected;
