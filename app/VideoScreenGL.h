@@ -35,7 +35,7 @@ public:
     // The tip's HTML for the corners still to be clicked; empty when none.
     static QString tipHtml(int remainingCorners, InteractionMode mode);
 
-    QPoint toWidget(int x, int y) const;
+    QPointF toWidget(int x, int y) const;
     QPoint toVideo(const QPoint& widgetPosition) const;
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }

@@ -122,7 +122,8 @@ QPoint widgetPositionOf(int x, int y, float scale)
 
 QLineF onWidget(const FieldLine& line, float scale)
 {
-    return QLineF(line.x1 * scale, line.y1 * scale, line.x2 * scale, line.y2 * scale);
+    return QLineF((line.x1 + 0.5) * scale, (line.y1 + 0.5) * scale, (line.x2 + 0.5) * scale,
+        (line.y2 + 0.5) * scale);
 }
 
 double distanceToSegment(QPointF p, const QLineF& segment)
