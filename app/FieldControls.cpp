@@ -131,7 +131,17 @@ void FieldControls::createLayout()
 
     auto* captionRow = new QHBoxLayout;
     captionRow->addWidget(new QLabel(tr("Line Display Preferences"), this));
+    QHBoxLayout* linesRow = createLinePreferencesRow();
 
+    auto* layout = new QVBoxLayout(this);
+    for (QHBoxLayout* row :
+        { pointsRow, dimensionsRow, buttonsRow, spacerRow, captionRow, linesRow })
+        layout->addLayout(row);
+    layout->addStretch();
+}
+
+QHBoxLayout* FieldControls::createLinePreferencesRow()
+{
     auto* linesGrid = new QGridLayout;
     linesGrid->addWidget(new QLabel(tr("Field Lines: "), this), 0, 0);
     linesGrid->addWidget(lineColoursButton, 0, 1);
@@ -143,12 +153,7 @@ void FieldControls::createLayout()
     linesGrid->addWidget(centreLinesThicknessBox, 1, 3);
     auto* linesRow = new QHBoxLayout;
     linesRow->addLayout(linesGrid);
-
-    auto* layout = new QVBoxLayout(this);
-    for (QHBoxLayout* row :
-        { pointsRow, dimensionsRow, buttonsRow, spacerRow, captionRow, linesRow })
-        layout->addLayout(row);
-    layout->addStretch();
+    return linesRow;
 }
 
 int FieldControls::fieldLinesThickness() const { return fieldLinesThicknessBox->value(); }

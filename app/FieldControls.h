@@ -7,6 +7,7 @@
 
 #include <vector>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -64,6 +65,7 @@ private:
     QPushButton* createButton(const QString& text, void (FieldControls::*slot)());
     QSpinBox* createThicknessBox(void (FieldControls::*slot)(int));
     void createLayout();
+    QHBoxLayout* createLinePreferencesRow();
     void addFieldPoint(int cornerIndex, int x, int y);
     void applyDimensions();
     void refreshFieldLines();
