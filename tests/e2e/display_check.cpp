@@ -248,8 +248,47 @@ struct Options
     Area picture;
 };
 
-// Along one required line: at every sample, the changed pixels within a few
-// pixels across the line; their mean offset across it must be small.
+// Whether p on line index lies where another line crosses it: crossings
+// say nothing about this line. A line that runs along it (the grid's middle
+// line and the line through the true centre) belongs at the same place.
+bool atCrossing(Point p, Point tangent, size_t index, const Options& options)
+{
+    for (size_t k = 0; k < options.allowed.size(); ++k) {
+        Point other;
+        if (k != index && distanceToCurve(p, options.allowed[k], &other) < 2 * kSearchPx
+            && std::abs(tangent.x * other.y - tangent.y * other.x) > kParallelSine)
+            return true;
+    }
+    return false;
+}
+
+// The mean offset across the line of the changed pixels in a strip two
+// pixels wide across it at p (a thin stepped line always leaves at least one
+// pixel in it); nothing when none changed.
+std::optional<double> changedOffset(
+    const QImage& before, const QImage& after, Point p, Point tangent, Point normal)
+{
+    double offsetSum = 0.0;
+    int count = 0;
+    const int reach = int(std::ceil(kSearchPx)) + 1;
+    for (int y = int(p.y) - reach; y <= int(p.y) + reach; ++y) {
+        for (int x = int(p.x) - reach; x <= int(p.x) + reach; ++x) {
+            const double along = (x - p.x) * tangent.x + (y - p.y) * tangent.y;
+            const double across = (x - p.x) * normal.x + (y - p.y) * normal.y;
+            if (std::abs(along) > 1.0 || std::abs(across) > kSearchPx || x < 0 || y < 0
+                || x >= after.width() || y >= after.height() || !changed(before, after, x, y))
+                continue;
+            offsetSum += across;
+            ++count;
+        }
+    }
+    if (count == 0)
+        return std::nullopt;
+    return offsetSum / count;
+}
+
+// Along one required line, every few pixels: changed pixels must be found
+// across it, and their mean offset from it must be small.
 bool checkCurve(const QImage& before, const QImage& after, size_t index, const Options& options)
 {
     const Curve& curve = options.allowed[index];
@@ -258,52 +297,23 @@ bool checkCurve(const QImage& before, const QImage& after, size_t index, const O
     for (size_t i = 1; i < curve.size(); ++i) {
         const Point a = curve[i - 1], b = curve[i];
         const double length = std::hypot(b.x - a.x, b.y - a.y);
-        if (length <= 0.0)
-            continue;
         const Point tangent { (b.x - a.x) / length, (b.y - a.y) / length };
         const Point normal { -tangent.y, tangent.x };
-        for (double s = 0; s < length; s += kSampleStepPx) {
+        for (double s = 0; length > 0.0 && s < length; s += kSampleStepPx) {
             const Point p { a.x + tangent.x * s, a.y + tangent.y * s };
             if (!options.picture.contains(p.x, p.y)
-                || (options.excluded && options.excluded->contains(p.x, p.y)))
-                continue;
-            // Crossings with other lines say nothing about this one; a line
-            // that runs along it (the grid's middle line and the line through
-            // the true centre) belongs at the same place.
-            bool crossing = false;
-            for (size_t k = 0; k < options.allowed.size() && !crossing; ++k) {
-                Point other;
-                crossing = k != index
-                    && distanceToCurve(p, options.allowed[k], &other) < 2 * kSearchPx
-                    && std::abs(tangent.x * other.y - tangent.y * other.x) > kParallelSine;
-            }
-            if (crossing || (options.white[index] && onWhite(before, p, normal)))
+                || (options.excluded && options.excluded->contains(p.x, p.y))
+                || atCrossing(p, tangent, index, options)
+                || (options.white[index] && onWhite(before, p, normal)))
                 continue;
             ++samples;
-            // The changed pixels in a strip two pixels wide across the line:
-            // a thin stepped line always leaves at least one pixel in it.
-            double offsetSum = 0.0;
-            int count = 0;
-            const int reach = int(std::ceil(kSearchPx)) + 1;
-            for (int y = int(p.y) - reach; y <= int(p.y) + reach; ++y) {
-                for (int x = int(p.x) - reach; x <= int(p.x) + reach; ++x) {
-                    const double along = (x - p.x) * tangent.x + (y - p.y) * tangent.y;
-                    const double across = (x - p.x) * normal.x + (y - p.y) * normal.y;
-                    if (std::abs(along) > 1.0 || std::abs(across) > kSearchPx || x < 0 || y < 0
-                        || x >= after.width() || y >= after.height()
-                        || !changed(before, after, x, y))
-                        continue;
-                    offsetSum += across;
-                    ++count;
-                }
-            }
-            if (count == 0)
+            const std::optional<double> offset = changedOffset(before, after, p, tangent, normal);
+            if (!offset)
                 continue;
             ++covered;
-            const double offset = std::abs(offsetSum / count);
-            worst = std::max(worst, offset);
-            sum += offset;
-            offCentre += offset > kToleratedOffsetPx;
+            worst = std::max(worst, std::abs(*offset));
+            sum += std::abs(*offset);
+            offCentre += std::abs(*offset) > kToleratedOffsetPx;
         }
     }
     const double mean = covered ? sum / covered : 0.0;
