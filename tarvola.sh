@@ -7,6 +7,7 @@
 set -euo pipefail
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+CALLER_DIR=$PWD
 cd "$TOP"
 
 PACKAGES=(
@@ -87,6 +88,19 @@ cmd_test() {
 }
 
 cmd_run() {
+    local video=${1:-}
+    if [ -n "$video" ]; then
+        case $video in /*) ;; *) video=$CALLER_DIR/$video ;; esac
+        if [ ! -f "$video" ]; then
+            say "no such video file: $1"
+            exit 1
+        fi
+    fi
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        say "no display: start it on a desktop, or under a virtual one with"
+        say "  xvfb-run -a -s '-screen 0 1600x1200x24' ./tarvola.sh run $*"
+        exit 1
+    fi
     ensure_packages
     build dev
     local program=build/bin/Tarvola
@@ -94,15 +108,12 @@ cmd_run() {
         say "the Tarvola program is not built yet; only the engine exists so far"
         exit 1
     fi
-    local video=${1:-}
     if [ -z "$video" ]; then
         video=build/demo/demo.mkv
-        [ -f "$video" ] || build/bin/make_clip --out "$video" --width 960 --height 540 --frames 250 >/dev/null
-    fi
-    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-        say "no display: start it on a desktop, or under a virtual one with"
-        say "  xvfb-run -a -s '-screen 0 1600x1200x24' ./tarvola.sh run $*"
-        exit 1
+        if [ ! -f "$video" ]; then
+            say "making the demo clip $video"
+            build/bin/make_clip --out "$video" --width 960 --height 540 --frames 250 >/dev/null
+        fi
     fi
     exec "$program" "$video"
 }

@@ -41,6 +41,19 @@ cv::Size deliveredFrameSize(cv::VideoCapture& capture)
     return first.size();
 }
 
+// Opens path and learns the size of its frames; null when it delivers none.
+std::unique_ptr<cv::VideoCapture> openVideo(const std::string& path, cv::Size& size)
+{
+    auto probe = openCapture(path);
+    if (!probe)
+        return nullptr;
+    size = deliveredFrameSize(*probe);
+    probe.reset();
+    // Reopened rather than rewound, so playback starts exactly at the first
+    // frame whatever the container's seeking is like.
+    return size.empty() ? nullptr : openCapture(path);
+}
+
 // Milliseconds of the frame with the given index, truncated.
 int positionForIndex(double index, float fps)
 {
@@ -58,16 +71,8 @@ int Vistrel::LoadVideo(const std::string& path)
     int result = -1;
     try {
         videoPath = path;
-        std::unique_ptr<cv::VideoCapture> opened;
         cv::Size size;
-        if (auto probe = openCapture(videoPath)) {
-            size = deliveredFrameSize(*probe);
-            probe.reset();
-            // Reopened rather than rewound, so playback starts exactly at
-            // the first frame whatever the container's seeking is like.
-            if (!size.empty())
-                opened = openCapture(videoPath);
-        }
+        std::unique_ptr<cv::VideoCapture> opened = openVideo(videoPath, size);
         // The loop reads from the capture under the mutex; replace it there.
         MutexHold hold(*this);
         captureOpen = false;

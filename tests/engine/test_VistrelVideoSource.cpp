@@ -193,3 +193,20 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
         EXPECT_EQ(VistrelTestAccess::frame(engine).size(), cv::Size(64, 96));
     }
 }
+
+TEST(VideoSourceLoad, StopAfterTheFileVanishedLeavesNoCapture)
+{
+    ClipSpec spec;
+    spec.frames = 2;
+    const fs::path path = scratchDir() / "vanishing.mkv";
+    fs::copy_file(
+        clipPath(spec, "vanishing_source.mkv"), path, fs::copy_options::overwrite_existing);
+    Vistrel engine;
+    ASSERT_EQ(engine.LoadVideo(path.string()), 0);
+    fs::remove(path);
+    EXPECT_EQ(engine.Stop(), 0);
+    EXPECT_EQ(engine.getFrameWidth(), 0);
+    EXPECT_EQ(engine.getFrameCount(), 0.0);
+    EXPECT_FALSE(VistrelTestAccess::readFrame(engine));
+    EXPECT_FALSE(VistrelTestAccess::seekToTime(engine, 40));
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QToolBar;
+class VideoControls;
+class VistrelInterface;
+
+// The program's main window: wires the video controls, the field controls and
+// the video screen together and offers the menus, tool bars and shortcuts.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(bool useOpenGL, VistrelInterface* engine);
+
+    // Opens a video as if it had been chosen in the open dialog.
+    void openVideo(const QString& path);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void about();
+    void showFieldControls();
+    void showVideoControls();
+    void updateStatusBar();
+    void openVideoFile();
+    void updatePlay();
+    void updatePause();
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBars();
+    void createStatusBar();
+    void createDocks();
+    QAction* makeAction(const QString& text, const QString& shortcut, const QString& tip,
+        const char* icon, const char* name);
+
+    VistrelInterface* engine;
+    VideoControls* videoControls = nullptr;
+    QWidget* screen = nullptr;
+    QWidget* fieldControls = nullptr;
+    QAction* openAction = nullptr;
+    QAction* playAction = nullptr;
+    QAction* fieldControlsAction = nullptr;
+    QAction* videoControlsAction = nullptr;
+    QAction* exitAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* aboutQtAction = nullptr;
+    QMenu* fileMenu = nullptr;
+    QMenu* windowMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QToolBar* fileToolBar = nullptr;
+    QToolBar* controlsToolBar = nullptr;
+    QLabel* statusLabel = nullptr;
+    QDockWidget* fieldControlsDock = nullptr;
+    QDockWidget* videoControlsDock = nullptr;
+};

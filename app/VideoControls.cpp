@@ -1,0 +1,512 @@
+#include "VideoControls.h"
+
+#include "MainException.h"
+#include "ProgressSlider.h"
+#include "VistrelInterface.h"
+#include "WorkerThread.h"
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <utility>
+
+namespace {
+
+constexpr const char* kOpenIcon = ":/images/Open.png";
+constexpr const char* kPlayIcon = ":/images/Play.png";
+constexpr const char* kPauseIcon = ":/images/Pause.png";
+constexpr const char* kStopIcon = ":/images/Stop.png";
+constexpr const char* kStepForwardIcon = ":/images/StepForward.png";
+constexpr const char* kStepBackwardIcon = ":/images/StepBackward.png";
+
+constexpr int kFrameTimerMs = 25;
+constexpr int kClockTimerMs = 30;
+constexpr int kSmallIconPx = 24;
+constexpr int kLargeIconPx = 32;
+constexpr int kInitialJumpStepMs = 100;
+constexpr int kMaxJumpStepMs = 5000;
+constexpr int kJumpEditWidthPx = 50;
+constexpr int kSpeedSliderWidthPx = 50;
+constexpr int kSpeedTickInterval = 25;
+constexpr int kProgressSliderMinWidthPx = 250;
+constexpr int kTimeLabelWidthPx = 80;
+constexpr int kInitialSpeed = 50;
+
+// A jump is served by the playback loop within one pass; the bound only
+// matters when the loop cannot serve it (it is ending, or stuck in a decode).
+constexpr int kJumpWaitLimitMs = 2000;
+constexpr std::chrono::milliseconds kJumpPollInterval { 1 };
+// StopPlayback is repeated while the worker still runs: a loop that had not
+// yet started when the stop came would otherwise clear the stop request.
+constexpr int kStopPollMs = 5;
+
+// The single-precision constants of the speed formula.
+constexpr double kSlowestDelayFactor = 1.2000000476837158;
+constexpr double kDelayFactorRange = 1.1999999284744263;
+
+constexpr float kBytesPerGiB = 1073741824.0f;
+constexpr float kBytesPerMiB = 1048576.0f;
+constexpr float kBytesPerKiB = 1024.0f;
+
+QString twoDigits(qint64 value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
+    : QDialog(parent)
+    , engine(engine)
+{
+    if (!engine) {
+        MainException error(tr("Could not load the Vistrel library."));
+        error.showErrorMessage();
+        std::exit(-1);
+    }
+    openButton = makeButton(kOpenIcon, tr("Open video file"), kSmallIconPx);
+    playPauseButton = makeButton(kPlayIcon, tr("Play/Pause video playback"), kLargeIconPx);
+
+    speedSlider = new QSlider(Qt::Horizontal, this);
+    speedSlider->setRange(0, 100);
+    speedSlider->setTickPosition(QSlider::TicksAbove);
+    speedSlider->setTickInterval(kSpeedTickInterval);
+    speedSlider->setSingleStep(1);
+    speedSlider->setValue(kInitialSpeed);
+    speedSlider->setMinimumWidth(kSpeedSliderWidthPx);
+    speedSlider->setMaximumWidth(kSpeedSliderWidthPx);
+    engine->setDelayFactor(delayFactorFor(kInitialSpeed));
+
+    stopButton = makeButton(kStopIcon, tr("Stop video playback"), kSmallIconPx);
+    jumpForwardButton = makeButton(kStepForwardIcon, tr("Jump forward"), kSmallIconPx);
+    engine->setJumpStep(kInitialJumpStepMs);
+    jumpEdit = new QLineEdit(tr("100"), this);
+    jumpEdit->setValidator(new QIntValidator(0, kMaxJumpStepMs, jumpEdit));
+    jumpEdit->setFixedWidth(kJumpEditWidthPx);
+    jumpBackButton = makeButton(kStepBackwardIcon, tr("Jump backward"), kSmallIconPx);
+
+    progressSlider = new ProgressSlider(Qt::Horizontal, this);
+    progressSlider->setMinimumWidth(kProgressSliderMinWidthPx);
+    connect(progressSlider, &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
+    connect(progressSlider, &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
+
+    fileLabel = new QLabel(this);
+    resolutionLabel = new QLabel(this);
+    sizeLabel = new QLabel(this);
+    dateLabel = new QLabel(this);
+    timeLabel = new QLabel(this);
+    durationLabel = new QLabel(this);
+    timeLabel->setFixedWidth(kTimeLabelWidthPx);
+    resetInfoLabels();
+
+    worker = std::make_unique<WorkerThread>(engine);
+
+    connect(openButton, &QPushButton::released, this, &VideoControls::openFile);
+    connect(playPauseButton, &QPushButton::released, this, &VideoControls::playPauseVideo);
+    connect(stopButton, &QPushButton::released, this, &VideoControls::stopVideo);
+    connect(jumpBackButton, &QPushButton::released, this, &VideoControls::jumpBack);
+    connect(jumpForwardButton, &QPushButton::released, this, &VideoControls::jumpForward);
+    connect(speedSlider, &QSlider::valueChanged, this, &VideoControls::playbackSpeed);
+    connect(worker.get(), &WorkerThread::playbackFinished, this,
+        &VideoControls::playbackLoopFinished);
+
+    clockTimer = startTimer(kClockTimerMs);
+    createLayout();
+    nameChildren();
+}
+
+// Names for tests and accessibility tools.
+void VideoControls::nameChildren()
+{
+    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
+        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
+        { stopButton, "stopButton" }, { jumpForwardButton, "jumpForwardButton" },
+        { jumpEdit, "jumpEdit" }, { jumpBackButton, "jumpBackButton" },
+        { progressSlider, "progressSlider" }, { fileLabel, "fileLabel" },
+        { resolutionLabel, "resolutionLabel" }, { sizeLabel, "sizeLabel" },
+        { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
+        { durationLabel, "durationLabel" } };
+    for (const auto& [object, name] : names)
+        object->setObjectName(QString::fromLatin1(name));
+}
+
+VideoControls::~VideoControls()
+{
+    if (worker)
+        stopPlaybackLoop();
+}
+
+QPushButton* VideoControls::makeButton(const char* icon, const QString& tip, int iconSidePx)
+{
+    auto* button = new QPushButton(this);
+    button->setIcon(QIcon(QString::fromLatin1(icon)));
+    button->setToolTip(tip);
+    button->setFlat(true);
+    button->setIconSize(QSize(iconSidePx, iconSidePx));
+    return button;
+}
+
+// Rows 1 (open button, file name) and 2 (resolution, size, date) are built
+// but kept in a hidden container: opening goes through the main window.
+void VideoControls::createLayout()
+{
+    auto row = [](std::initializer_list<QWidget*> widgets) {
+        auto* layout = new QHBoxLayout;
+        for (QWidget* widget : widgets)
+            layout->addWidget(widget, 0);
+        layout->addStretch();
+        return layout;
+    };
+    auto* fileInfo = new QWidget(this);
+    auto* fileInfoLayout = new QVBoxLayout(fileInfo);
+    fileInfoLayout->addLayout(row({ openButton, fileLabel }));
+    fileInfoLayout->addLayout(row({ resolutionLabel, sizeLabel, dateLabel }));
+    fileInfo->hide();
+
+    auto* panel = new QVBoxLayout(this);
+    panel->addLayout(row({ timeLabel, progressSlider, durationLabel }));
+    panel->addLayout(row({ playPauseButton, speedSlider, stopButton, jumpBackButton, jumpEdit,
+        jumpForwardButton }));
+    panel->addStretch();
+}
+
+void VideoControls::resetInfoLabels()
+{
+    fileLabel->setText(tr("File: "));
+    resolutionLabel->setText(tr("Resolution: "));
+    sizeLabel->setText(tr("Size: "));
+    dateLabel->setText(tr("Date: "));
+}
+
+int VideoControls::frameWidth() const
+{
+    return engine->getFrameWidth();
+}
+
+int VideoControls::frameHeight() const
+{
+    return engine->getFrameHeight();
+}
+
+std::shared_ptr<unsigned char[]> VideoControls::currentFrame() const
+{
+    return engine->exportFrame();
+}
+
+void VideoControls::openFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open video file"),
+        QStringLiteral("."), tr("Video files (*.avi *.mpg *.mp4 *.mkv *.wmv)"));
+    if (path.isEmpty())
+        return;
+    loadFile(path);
+}
+
+void VideoControls::loadFile(const QString& path)
+{
+    if (!fileName.isEmpty())
+        stopVideo();
+    // The engine opens 8-bit paths; the file system's encoding keeps
+    // non-ASCII names intact.
+    engine->LoadVideo(QFile::encodeName(path).toStdString());
+    resetInfoLabels();
+    fileName = path;
+    showFileInfo(path);
+    progressSlider->setRange(0, 100);
+    emit giveNewVideoResolution();
+}
+
+void VideoControls::showFileInfo(const QString& path)
+{
+    const QFileInfo info(path);
+    fileLabel->setText(fileLabel->text() + info.fileName());
+    resolutionLabel->setText(resolutionLabel->text() + QString::number(engine->getFrameWidth())
+        + tr(" x ") + QString::number(engine->getFrameHeight()));
+    dateLabel->setText(dateLabel->text() + info.lastModified().toString(Qt::TextDate));
+    setDuration(engine->getFrameCount(), engine->getFps());
+    updateTime(float(engine->getPosition()));
+    setFileSize(float(info.size()));
+}
+
+void VideoControls::playPauseVideo()
+{
+    if (fileName.isEmpty())
+        return;
+    stoppedFlag = false;
+    if (!worker->isRunning()) {
+        startPlayback();
+        return;
+    }
+    const bool wasPaused = engine->isPaused();
+    engine->ThPause();
+    setPlayPauseIcon(wasPaused ? kPauseIcon : kPlayIcon);
+    if (wasPaused)
+        emit pause();
+    else
+        emit play();
+}
+
+void VideoControls::startPlayback()
+{
+    // A pause toggled while the previous loop was ending must not carry over
+    // into this playback: the controls are about to offer pausing.
+    engine->setPaused(false);
+    ++startedRuns;
+    worker->start(QThread::InheritPriority);
+    setPlayPauseIcon(kPauseIcon);
+    if (frameTimer)
+        killTimer(frameTimer);
+    frameTimer = startTimer(kFrameTimerMs);
+    emit pause();
+}
+
+void VideoControls::stopVideo()
+{
+    if (fileName.isEmpty())
+        return;
+    stoppedFlag = true;
+    if (frameTimer)
+        killTimer(frameTimer);
+    frameTimer = 0;
+    stopPlaybackLoop();
+    updateTime(0);
+    setPlayPauseIcon(kPlayIcon);
+    emit play();
+    emit giveNewImage();
+}
+
+void VideoControls::stopPlaybackLoop()
+{
+    engine->StopPlayback();
+    while (worker->isRunning()) {
+        engine->StopPlayback();
+        worker->wait(QDeadlineTimer(kStopPollMs));
+    }
+}
+
+void VideoControls::playbackLoopFinished()
+{
+    ++finishedRuns;
+    if (finishedRuns < startedRuns)
+        return; // a newer playback is running; this finish was an older run's
+    stopVideo();
+}
+
+bool VideoControls::loopRunning() const
+{
+    return worker->isRunning() && !engine->isStopped();
+}
+
+void VideoControls::jumpBack()
+{
+    jump(Jump::Back);
+}
+
+void VideoControls::jumpForward()
+{
+    jump(Jump::Forward);
+}
+
+void VideoControls::jump(Jump direction)
+{
+    if (fileName.isEmpty() || !loopRunning())
+        return;
+    stopTimers();
+    const int step = jumpEdit->text().toInt(); // no number reads as 0
+    engine->setJumpStep(clampedStep(direction, step));
+    requestJump(direction);
+    updateTime(float(engine->getPosition()));
+    startTimers();
+}
+
+// Keeps the jump's target inside the video: not before its start, not past
+// its last frame.
+int VideoControls::clampedStep(Jump direction, int stepMs) const
+{
+    const int position = std::max(engine->getPosition(), 0);
+    const int room = direction == Jump::Back ? position : std::max(lastFrameMs() - position, 0);
+    return std::clamp(stepMs, 0, room);
+}
+
+int VideoControls::lastFrameMs() const
+{
+    if (frameCount < 1.0 || !(fps > 0.0))
+        return INT_MAX;
+    const double ms = (frameCount - 1.0) * 1000.0 / fps;
+    return ms < double(INT_MAX) ? int(ms) : INT_MAX;
+}
+
+// Hands a jump request to the playback loop and waits until the loop has
+// served it. The wait ends as well when the loop is no longer running, and in
+// any case after kJumpWaitLimitMs; a request left unserved is withdrawn so
+// that a later playback does not perform it.
+void VideoControls::requestJump(Jump direction)
+{
+    const bool back = direction == Jump::Back;
+    auto pending = [&] {
+        return back ? engine->isJumpBackPending() : engine->isJumpForwardPending();
+    };
+    back ? engine->setJumpBack(true) : engine->setJumpForward(true);
+    const QDeadlineTimer deadline(kJumpWaitLimitMs);
+    while (pending() && worker->isRunning() && !deadline.hasExpired())
+        std::this_thread::sleep_for(kJumpPollInterval);
+    if (pending())
+        back ? engine->setJumpBack(false) : engine->setJumpForward(false);
+}
+
+void VideoControls::stopTimers()
+{
+    if (frameTimer)
+        killTimer(frameTimer);
+    if (clockTimer)
+        killTimer(clockTimer);
+    frameTimer = clockTimer = 0;
+}
+
+void VideoControls::startTimers()
+{
+    frameTimer = startTimer(kFrameTimerMs);
+    clockTimer = startTimer(kClockTimerMs);
+}
+
+void VideoControls::slotSliderPressed()
+{
+    sliderFollows = false;
+}
+
+// A seek, expressed as one jump from the current position to the slider's
+// share of the duration.
+void VideoControls::slotSliderReleased()
+{
+    if (fileName.isEmpty() || !loopRunning()) {
+        sliderFollows = true;
+        return;
+    }
+    stopTimers();
+    const int current = engine->getPosition();
+    const double wanted = progressSlider->value() / 100.0 * durationSeconds * 1000.0;
+    const int target = int(std::clamp(wanted, 0.0, double(lastFrameMs())));
+    const int diff = target - current;
+    const int savedStep = engine->getJumpStep();
+    engine->setJumpStep(std::abs(diff));
+    requestJump(diff < 0 ? Jump::Back : Jump::Forward);
+    // The display shows the target; the slider stays where the user put it
+    // rather than at a frame position the loop may not have renewed yet.
+    sliderFollows = false;
+    updateTime(float(target));
+    sliderFollows = true;
+    startTimers();
+    engine->setJumpStep(savedStep);
+}
+
+void VideoControls::slotSliderMoved(int)
+{
+}
+
+float VideoControls::delayFactorFor(int speed)
+{
+    return float(kSlowestDelayFactor - speed / 100.0 * kDelayFactorRange);
+}
+
+void VideoControls::playbackSpeed(int value)
+{
+    engine->setDelayFactor(delayFactorFor(value));
+}
+
+void VideoControls::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == frameTimer)
+        emit giveNewImage();
+    else if (event->timerId() == clockTimer)
+        updateTime(float(engine->getPosition()));
+    else
+        QDialog::timerEvent(event);
+}
+
+void VideoControls::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space) {
+        playPauseVideo();
+        return;
+    }
+    // Escape would reject the dialog and hide the panel inside its dock for
+    // good; leave it to the window around the panel.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void VideoControls::updateTime(float ms)
+{
+    long double rest = ms;
+    const auto hours = qint64(std::trunc(rest / 3600000.0L));
+    rest -= hours * 3600000.0L;
+    const auto minutes = qint64(std::trunc(rest / 60000.0L));
+    rest -= minutes * 60000.0L;
+    const auto seconds = qint64(std::trunc(rest / 1000.0L));
+    rest -= seconds * 1000.0L;
+    const auto millis = qint64(std::trunc(rest));
+    timeLabel->setText(tr("%1:%2:%3:%4")
+                           .arg(twoDigits(hours), twoDigits(minutes), twoDigits(seconds),
+                               twoDigits(millis)));
+
+    if (!sliderFollows || !(frameCount > 0.0))
+        return;
+    const double percent = std::trunc(engine->getFramePosition() / frameCount * 100.0);
+    progressSlider->setValue(
+        int(std::clamp(percent, double(progressSlider->minimum()), double(progressSlider->maximum()))));
+}
+
+void VideoControls::setDuration(double frames, double rate)
+{
+    frameCount = frames;
+    fps = rate;
+    const float seconds = float(frames) / float(rate);
+    // An unopened file reports no frames and no rate: no duration, not NaN.
+    durationSeconds = std::isfinite(seconds) && seconds > 0.0f ? double(seconds) : 0.0;
+    const auto secs = qint64(std::trunc(durationSeconds));
+    durationLabel->setText(
+        tr("%1:%2:%3").arg(twoDigits(secs / 3600), twoDigits((secs / 60) % 60), twoDigits(secs % 60)));
+}
+
+void VideoControls::setFileSize(float bytes)
+{
+    float value = bytes;
+    QString unit = tr(" Bytes");
+    if (bytes > kBytesPerGiB) {
+        value = bytes / kBytesPerGiB;
+        unit = tr(" GB");
+    } else if (bytes > kBytesPerMiB) {
+        value = bytes / kBytesPerMiB;
+        unit = tr(" MB");
+    } else if (bytes > kBytesPerKiB) {
+        value = bytes / kBytesPerKiB;
+        unit = tr(" KB");
+    }
+    sizeLabel->setText(tr("Size: ") + QString::number(double(value), 'g', 6) + unit);
+}
+
+void VideoControls::setPlayPauseIcon(const char* icon)
+{
+    playPauseButton->setIcon(QIcon(QString::fromLatin1(icon)));
+}

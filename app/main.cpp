@@ -1,0 +1,82 @@
+#include "EngineLibrary.h"
+#include "MainWindow.h"
+#include "OpenGLProbe.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSplashScreen>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace {
+
+constexpr std::chrono::milliseconds kSplashPause { 2000 };
+constexpr Qt::Alignment kSplashAlignment = Qt::AlignTop | Qt::AlignRight;
+
+void warnNoOpenGL()
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("Warning: "));
+    box.setText(QStringLiteral("This system has no OpenGL support. "));
+    box.setInformativeText(QStringLiteral("Tarvola performs better in systems with OpenGL available."));
+    box.exec();
+}
+
+void showSplashMessage(QSplashScreen& splash, const QString& message)
+{
+    splash.showMessage(message, kSplashAlignment, Qt::white);
+    QCoreApplication::processEvents();
+}
+
+// The one optional argument: a video to open once the window is shown.
+void openLater(MainWindow& window, const char* argument)
+{
+    const QString path = QFile::decodeName(argument);
+    if (!QFileInfo(path).isFile()) {
+        std::fprintf(stderr, "tarvola: no such video file: %s\n", argument);
+        return;
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QTimer::singleShot(0, &window, [&window, absolute] { window.openVideo(absolute); });
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    VistrelInterface* engine = EngineLibrary::bind();
+
+    QApplication application(argc, argv);
+    const bool useOpenGL = OpenGLProbe::available();
+    if (!useOpenGL)
+        warnNoOpenGL();
+
+    auto splash = std::make_unique<QSplashScreen>(QPixmap());
+    splash->setPixmap(QPixmap(QStringLiteral(":/images/SplashScreen.png")));
+    splash->show();
+    showSplashMessage(*splash, QCoreApplication::translate("main", "Tarvola"));
+
+    // A null engine ends the process inside the constructor, exit code -1.
+    auto window = std::make_unique<MainWindow>(useOpenGL, engine);
+    showSplashMessage(*splash, QCoreApplication::translate("main", "Starting"));
+    std::this_thread::sleep_for(kSplashPause);
+
+    window->show();
+    splash->finish(window.get());
+    splash.reset();
+    if (argc > 1)
+        openLater(*window, argv[1]);
+
+    const int status = QApplication::exec();
+    // Stops a playback that still runs and joins the worker thread while the
+    // application still exists. The engine object lives to the process's end.
+    window.reset();
+    return status;
+}

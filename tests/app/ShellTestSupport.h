@@ -1,0 +1,41 @@
+#pragma once
+
+// Helpers shared by the shell's GUI tests: the real engine, loaded from
+// libVistrel.so exactly as the program does, and generated clips.
+
+#include "ClipGenerator.h"
+#include "EngineLibrary.h"
+#include "VistrelInterface.h"
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <string>
+
+namespace shelltest {
+
+// A fresh engine from the library the build produced; null when the library
+// has no working factory yet.
+inline VistrelInterface* loadEngine()
+{
+    return EngineLibrary::bindLibrary(VISTREL_LIBRARY_PATH);
+}
+
+// Writes a small lossless clip into dir; returns its path, empty on failure.
+inline QString makeClip(const QTemporaryDir& dir, const QString& name, int frames,
+    int width = 160, int height = 120)
+{
+    testclips::ClipSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.frames = frames;
+    spec.fps = 25.0;
+    const QString path = dir.filePath(name);
+    std::string error;
+    if (!testclips::writeClip(spec, QFile::encodeName(path).toStdString(), &error, false))
+        return {};
+    return path;
+}
+
+} // namespace shelltest

@@ -1,0 +1,212 @@
+// The main window's docks, actions and shortcuts, with the real engine.
+
+#include "MainWindow.h"
+#include "ShellTestSupport.h"
+#include "VideoControls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <memory>
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsWithVideoControlsDockedAndFieldControlsHidden();
+    void menusAndToolBarsOfferTheActions();
+    void ctrlFTogglesFieldControls();
+    void ctrlPTogglesVideoControls();
+    void playActionFollowsPlayback();
+    void aboutBoxNamesTheProgram();
+    void exitClosesTheWindow();
+
+private:
+    QAction* action(const char* name) { return window->findChild<QAction*>(name); }
+    QDockWidget* dock(const char* name) { return window->findChild<QDockWidget*>(name); }
+    void press(Qt::Key key) { QTest::keyClick(window.get(), key, Qt::ControlModifier); }
+
+    QTemporaryDir dir;
+    QString clip;
+    VistrelInterface* engine = nullptr;
+    std::unique_ptr<MainWindow> window;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    if (!shelltest::loadEngine())
+        QSKIP("libVistrel.so has no working factory yet");
+    clip = shelltest::makeClip(dir, QStringLiteral("clip.mkv"), 250);
+    QVERIFY(!clip.isEmpty());
+}
+
+void tst_MainWindow::init()
+{
+    engine = shelltest::loadEngine();
+    window = std::make_unique<MainWindow>(false, engine);
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+}
+
+void tst_MainWindow::cleanup()
+{
+    window.reset();
+}
+
+void tst_MainWindow::startsWithVideoControlsDockedAndFieldControlsHidden()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tarvola"));
+    QDockWidget* video = dock("videoControlsDockWidget");
+    QDockWidget* field = dock("fieldControlsDockWidget");
+    QVERIFY(video && field);
+
+    QCOMPARE(video->windowTitle(), QStringLiteral("Video Controls"));
+    QVERIFY(qobject_cast<VideoControls*>(video->widget()));
+    QVERIFY(video->isVisible());
+    QVERIFY(!video->isFloating());
+    QCOMPARE(window->dockWidgetArea(video), Qt::BottomDockWidgetArea);
+    QCOMPARE(video->allowedAreas(), Qt::BottomDockWidgetArea);
+    QVERIFY(action("videoControlsAction")->isChecked());
+
+    QCOMPARE(field->windowTitle(), QStringLiteral("Field Controls"));
+    QVERIFY(field->isHidden());
+    QVERIFY(field->isFloating());
+    QCOMPARE(field->features(), QDockWidget::DockWidgetFloatable); // no close button
+    QCOMPARE(field->allowedAreas(), Qt::RightDockWidgetArea);
+    QVERIFY(!action("fieldControlsAction")->isChecked());
+
+    auto* status = window->statusBar()->findChild<QLabel*>();
+    QVERIFY(status);
+    QCOMPARE(status->text(), QStringLiteral("Status"));
+}
+
+void tst_MainWindow::menusAndToolBarsOfferTheActions()
+{
+    auto names = [](const QList<QAction*>& actions) {
+        QStringList list;
+        for (const QAction* a : actions)
+            list << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+        return list;
+    };
+    QStringList menus;
+    QList<QStringList> menuActions;
+    for (QAction* entry : window->menuBar()->actions()) {
+        menus << entry->text();
+        menuActions << names(entry->menu()->actions());
+    }
+    QCOMPARE(menus, (QStringList { "&File", "&Window", "&Help" }));
+    QCOMPARE(menuActions[0], (QStringList { "openAction", "|", "exitAction" }));
+    QCOMPARE(menuActions[1], (QStringList { "fieldControlsAction", "videoControlsAction" }));
+    QCOMPARE(menuActions[2], (QStringList { "aboutAction", "aboutQtAction" }));
+
+    QStringList bars;
+    for (QToolBar* bar : window->findChildren<QToolBar*>())
+        bars << bar->windowTitle() + QLatin1Char(':') + names(bar->actions()).join(QLatin1Char(','));
+    bars.sort();
+    QCOMPARE(bars,
+        (QStringList { "&Controls:fieldControlsAction,videoControlsAction",
+            "&File:openAction,playAction" }));
+}
+
+void tst_MainWindow::ctrlFTogglesFieldControls()
+{
+    QDockWidget* field = dock("fieldControlsDockWidget");
+    press(Qt::Key_F);
+    QVERIFY(field->isVisible());
+    QVERIFY(field->isFloating());
+    QVERIFY(action("fieldControlsAction")->isChecked());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    press(Qt::Key_F);
+    QVERIFY(field->isHidden());
+    QVERIFY(!action("fieldControlsAction")->isChecked());
+}
+
+void tst_MainWindow::ctrlPTogglesVideoControls()
+{
+    QDockWidget* video = dock("videoControlsDockWidget");
+    QAction* toggle = action("videoControlsAction");
+    press(Qt::Key_P);
+    QVERIFY(video->isHidden());
+    QVERIFY(!toggle->isChecked());
+    press(Qt::Key_P);
+    QVERIFY(video->isVisible());
+    QVERIFY(toggle->isChecked());
+
+    // Closed from its own title bar, the action stays checked until the
+    // next trigger, which shows the dock again.
+    video->close();
+    QVERIFY(toggle->isChecked());
+    press(Qt::Key_P);
+    QVERIFY(video->isVisible());
+    QVERIFY(toggle->isChecked());
+}
+
+void tst_MainWindow::playActionFollowsPlayback()
+{
+    QAction* playAction = action("playAction");
+    const qint64 playIcon = playAction->icon().cacheKey();
+    press(Qt::Key_Y); // no video: nothing happens
+    QCOMPARE(playAction->statusTip(), QStringLiteral("Play/Pause video playback"));
+    QCOMPARE(playAction->icon().cacheKey(), playIcon);
+
+    window->openVideo(clip);
+    press(Qt::Key_Y);
+    QCOMPARE(playAction->statusTip(), QStringLiteral("Pause video playback"));
+    QTRY_VERIFY(engine->getPosition() > 0);
+    press(Qt::Key_Y);
+    QCOMPARE(playAction->statusTip(), QStringLiteral("Play video"));
+    QVERIFY(engine->isPaused());
+    press(Qt::Key_Y);
+    QCOMPARE(playAction->statusTip(), QStringLiteral("Pause video playback"));
+    QVERIFY(!engine->isPaused());
+}
+
+void tst_MainWindow::aboutBoxNamesTheProgram()
+{
+    QString title, text;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        closer.stop();
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    closer.start();
+    action("aboutAction")->trigger();
+    QCOMPARE(title, QStringLiteral("About Tarvola"));
+    QVERIFY(text.startsWith(QStringLiteral("<h2>Tarvola 1.0 alpha</h2>")));
+    QVERIFY(text.contains(QStringLiteral("despite perspective")));
+}
+
+void tst_MainWindow::exitClosesTheWindow()
+{
+    window->openVideo(clip);
+    press(Qt::Key_Y);
+    QTRY_VERIFY(engine->getPosition() > 0);
+    press(Qt::Key_Q);
+    QVERIFY(!window->isVisible());
+    window.reset(); // joins the playback loop
+    QVERIFY(engine->isStopped());
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_MainWindow.moc"

@@ -1,0 +1,414 @@
+// The playback panel against the real engine playing generated clips.
+
+#include "ShellTestSupport.h"
+#include "VideoControls.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+constexpr int kLongClipFrames = 250; // 10 s at 25 fps
+constexpr int kShortClipFrames = 8;
+constexpr int kFramePeriodMs = 40;
+constexpr int kWaitMs = 5000;
+
+} // namespace
+
+class tst_VideoControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void positionText_data();
+    void positionText();
+    void durationText_data();
+    void durationText();
+    void fileSizeText_data();
+    void fileSizeText();
+    void speedSliderSetsDelayFactor_data();
+    void speedSliderSetsDelayFactor();
+    void delayFactorSetAtConstruction();
+
+    void commandsWithoutVideoChangeNothing();
+    void openShowsFileInformation();
+    void playPauseStopFollowTheEngine();
+    void jumpsWhilePaused_data();
+    void jumpsWhilePaused();
+    void progressSliderClickSeeks();
+    void endOfVideoReturnsToStopped();
+    void unopenableFileStopsAgain();
+    void quickPlayAndStopNeverDisagree();
+    void commandsAfterLoopEndedDoNotHang();
+    void quittingDuringPlaybackJoinsTheLoop();
+
+private:
+    template <typename T> T* child(const char* name)
+    {
+        T* widget = controls->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no child %s", name);
+        return widget;
+    }
+    QString labelText(const char* name) { return child<QLabel>(name)->text(); }
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void openAndPlay(const QString& path);
+    void pauseAndSettle();
+
+    QTemporaryDir dir;
+    QString longClip;
+    QString shortClip;
+    VistrelInterface* engine = nullptr;
+    std::unique_ptr<VideoControls> controls;
+};
+
+void tst_VideoControls::initTestCase()
+{
+    if (!shelltest::loadEngine())
+        QSKIP("libVistrel.so has no working factory yet");
+    QVERIFY(dir.isValid());
+    longClip = shelltest::makeClip(dir, QStringLiteral("long.mkv"), kLongClipFrames);
+    // A non-ASCII name: the path must reach the engine intact.
+    shortClip = shelltest::makeClip(dir, QStringLiteral("kurz Ünïcødé ⚽.mkv"), kShortClipFrames);
+    QVERIFY(!longClip.isEmpty());
+    QVERIFY(!shortClip.isEmpty());
+}
+
+void tst_VideoControls::init()
+{
+    engine = shelltest::loadEngine();
+    QVERIFY(engine);
+    controls = std::make_unique<VideoControls>(engine);
+    controls->show();
+}
+
+void tst_VideoControls::cleanup()
+{
+    controls.reset(); // stops and joins a loop that still runs
+}
+
+void tst_VideoControls::openAndPlay(const QString& path)
+{
+    controls->loadFile(path);
+    click("playPauseButton");
+    QTRY_VERIFY_WITH_TIMEOUT(engine->getPosition() > 0, kWaitMs);
+}
+
+void tst_VideoControls::pauseAndSettle()
+{
+    click("playPauseButton");
+    QVERIFY(engine->isPaused());
+    // A pass that was already reading when the pause came may still finish.
+    QTest::qWait(4 * kFramePeriodMs);
+}
+
+void tst_VideoControls::positionText_data()
+{
+    QTest::addColumn<float>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0f << "00:00:00:00";
+    QTest::newRow("hours minutes seconds") << 3723004.0f << "01:02:03:04";
+    QTest::newRow("three-digit millis") << 65400.0f << "00:01:05:400";
+    QTest::newRow("just under a minute") << 59999.0f << "00:00:59:999";
+    QTest::newRow("over a hundred hours") << 360000000.0f << "100:00:00:00";
+}
+
+void tst_VideoControls::positionText()
+{
+    QFETCH(float, ms);
+    QFETCH(QString, text);
+    controls->updateTime(ms);
+    QCOMPARE(labelText("timeLabel"), text);
+}
+
+void tst_VideoControls::durationText_data()
+{
+    QTest::addColumn<double>("frames");
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("135000 at 25") << 135000.0 << 25.0 << "01:30:00";
+    QTest::newRow("fraction truncated") << 100.0 << 30.0 << "00:00:03";
+    QTest::newRow("no video") << 0.0 << 0.0 << "00:00:00";
+    QTest::newRow("frames but no rate") << 250.0 << 0.0 << "00:00:00";
+    QTest::newRow("negative count") << -1.0 << 25.0 << "00:00:00";
+}
+
+void tst_VideoControls::durationText()
+{
+    QFETCH(double, frames);
+    QFETCH(double, fps);
+    QFETCH(QString, text);
+    controls->setDuration(frames, fps);
+    QCOMPARE(labelText("durationLabel"), text);
+}
+
+void tst_VideoControls::fileSizeText_data()
+{
+    QTest::addColumn<float>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0.0f << "Size: 0 Bytes";
+    QTest::newRow("1024") << 1024.0f << "Size: 1024 Bytes";
+    QTest::newRow("1536") << 1536.0f << "Size: 1.5 KB";
+    QTest::newRow("1048576") << 1048576.0f << "Size: 1024 KB";
+    QTest::newRow("5 MB and a byte") << 5242881.0f << "Size: 5 MB";
+    QTest::newRow("3221225472") << 3221225472.0f << "Size: 3 GB";
+}
+
+void tst_VideoControls::fileSizeText()
+{
+    QFETCH(float, bytes);
+    QFETCH(QString, text);
+    controls->setFileSize(bytes);
+    QCOMPARE(labelText("sizeLabel"), text);
+}
+
+void tst_VideoControls::speedSliderSetsDelayFactor_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<double>("factor");
+    QTest::newRow("0 slowest") << 0 << 1.2000000476837158;
+    QTest::newRow("25") << 25 << 0.9000000953674316;
+    QTest::newRow("50") << 50 << 0.6000000834465027;
+    QTest::newRow("75") << 75 << 0.3000001013278961;
+    QTest::newRow("100 fastest, never 0") << 100 << 1.1920928955078125e-07;
+}
+
+void tst_VideoControls::speedSliderSetsDelayFactor()
+{
+    QFETCH(int, value);
+    QFETCH(double, factor);
+    auto* slider = child<QSlider>("speedSlider");
+    slider->setValue(value == 50 ? 51 : 50);
+    slider->setValue(value);
+    QCOMPARE(double(engine->getDelayFactor()), factor);
+}
+
+void tst_VideoControls::delayFactorSetAtConstruction()
+{
+    VistrelInterface* fresh = shelltest::loadEngine();
+    QVERIFY(fresh);
+    VideoControls panel(fresh);
+    QCOMPARE(panel.findChild<QSlider*>(QStringLiteral("speedSlider"))->value(), 50);
+    QCOMPARE(double(fresh->getDelayFactor()), 0.6000000834465027);
+    QCOMPARE(fresh->getJumpStep(), 100);
+}
+
+void tst_VideoControls::commandsWithoutVideoChangeNothing()
+{
+    QSignalSpy plays(controls.get(), &VideoControls::play);
+    QSignalSpy pauses(controls.get(), &VideoControls::pause);
+    QTest::keyClick(controls.get(), Qt::Key_Space);
+    for (const char* button :
+        { "playPauseButton", "stopButton", "jumpBackButton", "jumpForwardButton" })
+        click(button);
+    auto* progress = child<QSlider>("progressSlider");
+    QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(progress->width() * 3 / 4, 5));
+    const int clicked = progress->value();
+    QTest::qWait(100); // a few position-display ticks
+
+    QVERIFY(clicked > 0);
+    QCOMPARE(progress->value(), clicked);
+    QCOMPARE(plays.count() + pauses.count(), 0);
+    QVERIFY(controls->isVideoStopped());
+    QVERIFY(engine->isStopped());
+    QCOMPARE(labelText("timeLabel"), QStringLiteral("00:00:00:00"));
+}
+
+void tst_VideoControls::openShowsFileInformation()
+{
+    QSignalSpy opened(controls.get(), &VideoControls::giveNewVideoResolution);
+    controls->loadFile(shortClip);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(controls->frameWidth(), 160);
+    QCOMPARE(controls->frameHeight(), 120);
+    QCOMPARE(labelText("fileLabel"), QStringLiteral("File: kurz Ünïcødé ⚽.mkv"));
+    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 160 x 120"));
+    QVERIFY(labelText("sizeLabel").startsWith(QStringLiteral("Size: ")));
+    QVERIFY(labelText("dateLabel").size() > QStringLiteral("Date: ").size());
+    QCOMPARE(labelText("durationLabel"), QStringLiteral("00:00:00"));
+    QCOMPARE(child<QSlider>("progressSlider")->maximum(), 100);
+}
+
+void tst_VideoControls::playPauseStopFollowTheEngine()
+{
+    QSignalSpy plays(controls.get(), &VideoControls::play);
+    QSignalSpy pauses(controls.get(), &VideoControls::pause);
+    openAndPlay(longClip);
+    QCOMPARE(pauses.count(), 1);
+    QVERIFY(!controls->isVideoStopped());
+    QVERIFY(!engine->isStopped());
+
+    pauseAndSettle();
+    QCOMPARE(plays.count(), 1);
+    const int pausedAt = engine->getPosition();
+    QTest::qWait(4 * kFramePeriodMs);
+    QCOMPARE(engine->getPosition(), pausedAt);
+
+    QTest::keyClick(controls.get(), Qt::Key_Space); // resumes
+    QCOMPARE(pauses.count(), 2);
+    QVERIFY(!engine->isPaused());
+    QTRY_VERIFY_WITH_TIMEOUT(engine->getPosition() > pausedAt, kWaitMs);
+
+    click("stopButton");
+    QCOMPARE(plays.count(), 2);
+    QVERIFY(controls->isVideoStopped());
+    QVERIFY(engine->isStopped());
+    QVERIFY(!engine->isPaused());
+    QCOMPARE(labelText("timeLabel"), QStringLiteral("00:00:00:00"));
+}
+
+void tst_VideoControls::jumpsWhilePaused_data()
+{
+    QTest::addColumn<QString>("backStep");
+    QTest::addColumn<QString>("forwardStep");
+    QTest::addColumn<int>("expectedMove");
+    QTest::newRow("forward 400") << "" << "400" << 400;
+    QTest::newRow("back 200 then forward 400") << "200" << "400" << 200;
+    QTest::newRow("back past the start") << "5000" << "" << -1;
+}
+
+// expectedMove -1: the jump back ends at the start of the video.
+void tst_VideoControls::jumpsWhilePaused()
+{
+    QFETCH(QString, backStep);
+    QFETCH(QString, forwardStep);
+    QFETCH(int, expectedMove);
+    openAndPlay(longClip);
+    QTRY_VERIFY_WITH_TIMEOUT(engine->getPosition() >= 10 * kFramePeriodMs, kWaitMs);
+    pauseAndSettle();
+    const int start = engine->getPosition();
+
+    auto* edit = child<QLineEdit>("jumpEdit");
+    if (!backStep.isEmpty()) {
+        edit->setText(backStep);
+        click("jumpBackButton");
+    }
+    if (!forwardStep.isEmpty()) {
+        edit->setText(forwardStep);
+        click("jumpForwardButton");
+    }
+    const int expected = expectedMove < 0 ? 0 : start + expectedMove;
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(engine->getPosition() - expected) <= kFramePeriodMs, kWaitMs);
+    QVERIFY(engine->isPaused());
+    QVERIFY(!engine->isStopped());
+    QVERIFY(!controls->isVideoStopped());
+}
+
+void tst_VideoControls::progressSliderClickSeeks()
+{
+    openAndPlay(longClip);
+    pauseAndSettle();
+    auto* progress = child<QSlider>("progressSlider");
+    progress->setFixedWidth(400);
+    QTRY_COMPARE(progress->width(), 400);
+    QTest::mouseClick(progress, Qt::LeftButton, {}, QPoint(300, 5));
+    QCOMPARE(progress->value(), 75);
+    const int expected = kLongClipFrames * kFramePeriodMs * 3 / 4;
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(engine->getPosition() - expected) <= kFramePeriodMs, kWaitMs);
+    QCOMPARE(engine->getJumpStep(), 100); // the seek restores the jump step
+    QTRY_COMPARE(labelText("timeLabel").left(8), QStringLiteral("00:00:07"));
+    QVERIFY(!engine->isStopped());
+}
+
+void tst_VideoControls::endOfVideoReturnsToStopped()
+{
+    QSignalSpy plays(controls.get(), &VideoControls::play);
+    controls->loadFile(shortClip);
+    click("playPauseButton");
+    QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
+    QCOMPARE(plays.count(), 1);
+    QVERIFY(engine->isStopped());
+    QCOMPARE(labelText("timeLabel"), QStringLiteral("00:00:00:00"));
+
+    click("playPauseButton"); // plays again from the start
+    QVERIFY(!controls->isVideoStopped());
+    QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
+}
+
+void tst_VideoControls::unopenableFileStopsAgain()
+{
+    const QString bogus = dir.filePath(QStringLiteral("not a video.mkv"));
+    QFile file(bogus);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("no frames here");
+    file.close();
+
+    controls->loadFile(bogus);
+    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 0 x 0"));
+    QCOMPARE(labelText("durationLabel"), QStringLiteral("00:00:00"));
+    click("playPauseButton");
+    QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
+    QVERIFY(engine->isStopped());
+}
+
+// Start and stop, and double presses, as fast as the event loop allows: the
+// panel and the loop must agree once the events are delivered.
+void tst_VideoControls::quickPlayAndStopNeverDisagree()
+{
+    controls->loadFile(longClip);
+    for (int round = 0; round < 20; ++round) {
+        click("playPauseButton");
+        click("stopButton");
+        QVERIFY(controls->isVideoStopped());
+        QTest::qWait(2 * kFramePeriodMs); // a loop that slipped through would move on
+        QVERIFY(controls->isVideoStopped());
+        QVERIFY(engine->isStopped());
+        QCOMPARE(engine->getPosition(), 0);
+    }
+    for (int round = 0; round < 10; ++round) {
+        click("playPauseButton");
+        click("playPauseButton"); // pauses at once
+        QTest::qWait(4 * kFramePeriodMs);
+        // A loop that starts paused may end before it has a frame; either
+        // way the panel reports what the engine does.
+        if (controls->isVideoStopped()) {
+            QVERIFY(engine->isStopped());
+        } else {
+            QVERIFY(engine->isPaused());
+            QVERIFY(!engine->isPlayFinished());
+        }
+        click("stopButton");
+        QVERIFY(engine->isStopped());
+    }
+}
+
+// After the loop has ended by itself and before its finish is delivered, the
+// engine still reports a running loop; jumps and seeks must not wait forever.
+void tst_VideoControls::commandsAfterLoopEndedDoNotHang()
+{
+    controls->loadFile(shortClip);
+    click("playPauseButton");
+    QDeadlineTimer deadline(kWaitMs);
+    while (!engine->isPlayFinished() && !deadline.hasExpired())
+        QThread::msleep(1); // no events: the finish stays queued
+    QVERIFY(engine->isPlayFinished());
+    QVERIFY(QMetaObject::invokeMethod(controls.get(), "jumpForward"));
+    QVERIFY(QMetaObject::invokeMethod(controls.get(), "jumpBack"));
+    QVERIFY(QMetaObject::invokeMethod(controls.get(), "slotSliderReleased"));
+    QVERIFY(!engine->isJumpForwardPending());
+    QVERIFY(!engine->isJumpBackPending());
+    QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
+}
+
+void tst_VideoControls::quittingDuringPlaybackJoinsTheLoop()
+{
+    openAndPlay(longClip);
+    controls.reset();
+    QVERIFY(engine->isStopped());
+    QVERIFY(engine->isPlayFinished());
+}
+
+QTEST_MAIN(tst_VideoControls)
+#include "tst_VideoControls.moc"
