@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -395,6 +396,21 @@ int CField::Draw(const cv::Mat& frame)
     } catch (const cv::Exception&) {
         // An image the drawing cannot handle is left as copied.
     }
+    return 0;
+}
+
+int CField::DrawOnto(cv::Mat& image)
+{
+    // DrawPoints and DrawLines draw into overlayImage; lend them the image.
+    cv::swap(overlayImage, image);
+    try {
+        DrawPoints();
+        if (!overlayImage.empty() && isReady())
+            DrawLines();
+    } catch (const std::exception&) {
+        // An image the drawing cannot handle is left as it was given.
+    }
+    cv::swap(overlayImage, image);
     return 0;
 }
 
