@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,6 +26,32 @@ using Clock = std::chrono::steady_clock;
 inline double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process (all threads, user and system), in
+// seconds. Unlike the wall clock it hardly depends on what else the machine
+// runs meanwhile.
+inline double processorSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Wall-clock and processor seconds of one run of work.
+struct Timing
+{
+    double wall = 0.0;
+    double processor = 0.0;
+};
+
+template <typename Work> Timing timed(Work work)
+{
+    const double processorStart = processorSeconds();
+    const auto start = Clock::now();
+    work();
+    return { secondsSince(start), processorSeconds() - processorStart };
 }
 
 [[noreturn]] inline void fail(const std::string& message)
@@ -51,19 +78,24 @@ class ScratchDir
 {
 public:
     ScratchDir()
-        : path(
-            std::filesystem::temp_directory_path() / ("tarvola-bench-" + std::to_string(getpid())))
+        : previous(std::filesystem::current_path())
+        , path(std::filesystem::temp_directory_path()
+              / ("tarvola-bench-" + std::to_string(getpid())))
     {
         std::filesystem::create_directories(path);
+        // The engines write their debug.log into the working directory.
+        std::filesystem::current_path(path);
     }
     ~ScratchDir()
     {
         std::error_code ignored;
+        std::filesystem::current_path(previous, ignored);
         std::filesystem::remove_all(path, ignored);
     }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
+    const std::filesystem::path previous;
     const std::filesystem::path path;
 };
 
@@ -114,20 +146,16 @@ inline std::size_t calibrate(VistrelInterface& engine, const Clip& clip)
     return engine.getFieldLines().size();
 }
 
-// Seconds for a plain OpenCV decode of the whole file: open, read every
-// frame.
-inline double decodeSeconds(const std::string& path, int* frames = nullptr)
+// A plain OpenCV decode of the whole file: open, read every frame. Returns
+// the number of frames.
+inline int decodeAll(const std::string& path)
 {
-    const auto start = Clock::now();
     cv::VideoCapture capture(path, cv::CAP_FFMPEG);
     cv::Mat frame;
     int count = 0;
     while (capture.read(frame))
         ++count;
-    const double seconds = secondsSince(start);
-    if (frames)
-        *frames = count;
-    return seconds;
+    return count;
 }
 
 // Resident memory of this process in kB.

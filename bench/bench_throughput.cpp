@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kRuns = 3; // alternating decode and engine runs; the best of each counts
+constexpr int kRuns = 5; // alternating decode and engine runs; the best of each counts
 constexpr double kTargetRatio1080p = 0.85;
 
 struct Case
@@ -30,15 +30,6 @@ std::string cpuModel()
     return "unknown";
 }
 
-// Seconds of the engine's Play over the whole clip.
-double playSeconds(VistrelInterface& engine)
-{
-    const auto start = bench::Clock::now();
-    if (engine.Play() != 0)
-        bench::fail("Play failed");
-    return bench::secondsSince(start);
-}
-
 double measure(const bench::ScratchDir& dir, const Case& c, const std::string& extension)
 {
     const bench::Clip clip = bench::makeClip(dir, c.width, c.height, c.frames, extension);
@@ -48,17 +39,22 @@ double measure(const bench::ScratchDir& dir, const Case& c, const std::string& e
     engine->setDelayFactor(0.0f);
     const std::size_t lines = bench::calibrate(*engine, clip);
 
-    double bestDecode = 1e9, bestEngine = 1e9;
+    bench::Timing decode { 1e9, 1e9 }, play { 1e9, 1e9 };
     int frames = 0;
     for (int run = 0; run < kRuns; ++run) {
-        bestDecode = std::min(bestDecode, bench::decodeSeconds(clip.path, &frames));
-        bestEngine = std::min(bestEngine, playSeconds(*engine));
+        const auto d = bench::timed([&] { frames = bench::decodeAll(clip.path); });
+        const auto p = bench::timed([&] {
+            if (engine->Play() != 0)
+                bench::fail("Play failed");
+        });
+        decode = { std::min(decode.wall, d.wall), std::min(decode.processor, d.processor) };
+        play = { std::min(play.wall, p.wall), std::min(play.processor, p.processor) };
     }
-    const double ratio = bestDecode / bestEngine;
+    const double ratio = decode.wall / play.wall;
     std::printf("%-6s %5dx%-5d %4d frames  decode %7.1f fps  engine %7.1f fps  ratio %.3f"
-                "  (%zu overlay lines)\n",
-        bench::codecName(clip.path), c.width, c.height, frames, frames / bestDecode,
-        frames / bestEngine, ratio, lines);
+                "  (processor time %.3f; %zu overlay lines)\n",
+        bench::codecName(clip.path), c.width, c.height, frames, frames / decode.wall,
+        frames / play.wall, ratio, decode.processor / play.processor, lines);
     std::fflush(stdout);
     std::filesystem::remove(clip.path);
     return ratio;

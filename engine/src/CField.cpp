@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -159,6 +160,10 @@ int CField::AddPoint(int edge, int x, int y)
         // only ClearPoints and new corners get it out of that.
         if (ComputePerspective() != 0)
             cornersComplete = false;
+        else if (centreSet)
+            // The centre line, circle and grid were laid out for the previous
+            // corners; lay them out again for these before anything draws.
+            UpdateCentreGeometry(static_cast<int>(gameCentre.x), static_cast<int>(gameCentre.y));
     }
     return topPointsLeft;
 }
@@ -391,6 +396,21 @@ int CField::Draw(const cv::Mat& frame)
     } catch (const cv::Exception&) {
         // An image the drawing cannot handle is left as copied.
     }
+    return 0;
+}
+
+int CField::DrawOnto(cv::Mat& image)
+{
+    // DrawPoints and DrawLines draw into overlayImage; lend them the image.
+    cv::swap(overlayImage, image);
+    try {
+        DrawPoints();
+        if (!overlayImage.empty() && isReady())
+            DrawLines();
+    } catch (const std::exception&) {
+        // An image the drawing cannot handle is left as it was given.
+    }
+    cv::swap(overlayImage, image);
     return 0;
 }
 

@@ -49,6 +49,9 @@ public:
     // Overlay.
     int UpdateCentreGeometry(int x, int y);
     int Draw(const cv::Mat& frame);
+    // Marks image in place as Draw marks its copy of a frame, for a caller
+    // that owns a copy already; the overlay image keeps what it held.
+    int DrawOnto(cv::Mat& image);
     int DrawPoints();
     void DrawLines();
     void BuildLineLists();

@@ -8,8 +8,9 @@
 void Vistrel::DrawFieldLines()
 {
     trace("DrawFieldLines", "entered");
-    field.Draw(outputImage);
-    field.getOverlayImage().copyTo(outputImage);
+    // The display image is a copy already: the overlay goes straight into
+    // it rather than into a further copy that is then copied back.
+    field.DrawOnto(outputImage);
     if (!outputImage.empty())
         cv::cvtColor(outputImage, exportImage, cv::COLOR_BGR2RGB);
     trace("DrawFieldLines", "left");

@@ -4,6 +4,7 @@
 #include "PlaybackTestSupport.h"
 
 #include <atomic>
+#include <iterator>
 #include <random>
 #include <thread>
 
@@ -14,66 +15,53 @@ namespace {
 constexpr int kOperations = 3000;
 constexpr std::chrono::seconds kStopLimit { 2 };
 
-// One random call of the host's GUI side (everything but LoadVideo, which a
-// host only calls while no loop runs).
-void randomCall(VistrelInterface& engine, std::mt19937& random, const cv::Size& size)
+// Random numbers for the calls below.
+struct Dice
 {
-    std::uniform_int_distribution<int> pick(0, 16);
-    std::uniform_int_distribution<int> x(0, size.width - 1), y(0, size.height - 1);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    switch (pick(random)) {
-    case 0:
-        engine.ThPause();
-        break;
-    case 1:
-        engine.setPaused(unit(random) < 0.5f);
-        break;
-    case 2:
-        engine.setJumpForward(true);
-        break;
-    case 3:
-        engine.setJumpBack(true);
-        break;
-    case 4:
-        engine.setJumpStep(static_cast<int>(unit(random) * 400));
-        break;
-    case 5:
-        engine.setPlaybackRate(5.0f + 95.0f * unit(random));
-        break;
-    case 6:
-        engine.setDelayFactor(0.2f * unit(random));
-        break;
-    case 7:
-        engine.setFieldWidth(20.0f + 80.0f * unit(random));
-        break;
-    case 8:
-        engine.setFieldLength(20.0f + 80.0f * unit(random));
-        break;
-    case 9:
-        engine.setCentreCircleRadius(10.0f * unit(random));
-        break;
-    case 10:
-        engine.addFieldPoint(unit(random) < 0.5f ? 0 : 1, x(random), y(random));
-        break;
-    case 11:
-        engine.setGameCentre(x(random), y(random));
-        break;
-    case 12:
-        engine.clearFieldPoints();
-        break;
-    case 13:
-        engine.setDrawFieldLines(unit(random) < 0.8f);
-        break;
-    case 14:
-        engine.ThStop();
-        break;
-    case 15:
-        (void)engine.hasFrame();
-        break;
-    default:
-        (void)engine.getPosition();
-        break;
-    }
+    std::mt19937 engine { 7 };
+    cv::Size frame;
+
+    float unit() { return std::uniform_real_distribution<float>(0.0f, 1.0f)(engine); }
+    bool coin() { return unit() < 0.5f; }
+    int x() { return std::uniform_int_distribution<int>(0, frame.width - 1)(engine); }
+    int y() { return std::uniform_int_distribution<int>(0, frame.height - 1)(engine); }
+};
+
+using HostCall = void (*)(VistrelInterface&, Dice&);
+
+// What a host may call from its GUI thread while the loop runs: everything
+// but LoadVideo, which a host only calls while no loop runs.
+const HostCall kHostCalls[] = {
+    [](VistrelInterface& e, Dice&) { e.ThPause(); },
+    [](VistrelInterface& e, Dice& d) { e.setPaused(d.coin()); },
+    [](VistrelInterface& e, Dice&) { e.setJumpForward(true); },
+    [](VistrelInterface& e, Dice&) { e.setJumpBack(true); },
+    [](VistrelInterface& e, Dice& d) { e.setJumpStep(static_cast<int>(400 * d.unit())); },
+    [](VistrelInterface& e, Dice& d) { e.setPlaybackRate(5.0f + 95.0f * d.unit()); },
+    [](VistrelInterface& e, Dice& d) { e.setDelayFactor(0.2f * d.unit()); },
+    [](VistrelInterface& e, Dice& d) { e.setFieldWidth(20.0f + 80.0f * d.unit()); },
+    [](VistrelInterface& e, Dice& d) { e.setFieldLength(20.0f + 80.0f * d.unit()); },
+    [](VistrelInterface& e, Dice& d) { e.setCentreCircleRadius(10.0f * d.unit()); },
+    [](VistrelInterface& e, Dice& d) { e.addFieldPoint(d.coin() ? 0 : 1, d.x(), d.y()); },
+    [](VistrelInterface& e, Dice& d) { e.setGameCentre(d.x(), d.y()); },
+    [](VistrelInterface& e, Dice&) { e.clearFieldPoints(); },
+    [](VistrelInterface& e, Dice& d) { e.setDrawFieldLines(d.unit() < 0.8f); },
+    [](VistrelInterface& e, Dice&) { e.ThStop(); },
+    [](VistrelInterface& e, Dice&) { (void)e.hasFrame(); },
+    [](VistrelInterface& e, Dice& d) { e.setProcessingEnabled(d.coin()); },
+    [](VistrelInterface& e, Dice& d) { e.setFilterEnabled(d.coin()); },
+    [](VistrelInterface& e, Dice& d) { e.setColourClassificationEnabled(d.coin()); },
+    [](VistrelInterface& e, Dice& d) { e.setShowColourMaskEnabled(d.coin()); },
+    [](VistrelInterface& e, Dice& d) { e.setMotionAnalysisEnabled(d.coin()); },
+    [](VistrelInterface& e, Dice& d) { (void)e.pickColour(d.x(), d.y(), d.coin()); },
+    [](VistrelInterface& e, Dice&) { e.clearColourTable(); },
+};
+
+void randomCall(VistrelInterface& engine, Dice& dice)
+{
+    const auto count = static_cast<int>(std::size(kHostCalls));
+    const int pick = std::uniform_int_distribution<int>(0, count - 1)(dice.engine);
+    kHostCalls[pick](engine, dice);
 }
 
 // What the screens do every 25 ms: fetch the picture and the line lists.
@@ -105,12 +93,13 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
             engine->Play();
     });
     auto controls = std::async(std::launch::async, [&] {
-        std::mt19937 random(7);
-        std::uniform_int_distribution<int> pauseUs(0, 1000);
+        Dice dice;
+        dice.frame = { spec.width, spec.height };
         for (int i = 0; i < kOperations; ++i) {
-            randomCall(*engine, random, { spec.width, spec.height });
+            randomCall(*engine, dice);
             // Spreads the calls over many passes of the loop.
-            std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(static_cast<int>(1000 * dice.unit())));
         }
     });
     while (controls.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
@@ -127,6 +116,7 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
         << "the loop did not stop within " << kStopLimit.count() << " s";
 
     // The engine is still whole: it plays the clip to its end once more.
+    engine->setProcessingEnabled(false);
     engine->clearFieldPoints();
     engine->setPaused(false);
     engine->setJumpForward(false);

@@ -6,6 +6,7 @@
 #include "Vistrel.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -166,4 +167,46 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
     engine.StopPlayback();
     EXPECT_EQ(play.get(), 0);
     engine.enableTracing(false);
+}
+
+// With every stage off the exported picture is the frame with the pitch
+// overlay, exactly as the pitch model draws it, in R, G, B order.
+TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
+{
+    testclips::ClipSpec spec;
+    spec.width = 321;
+    spec.height = 241;
+    spec.frames = 2;
+    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    Vistrel engine;
+    CField reference;
+    engine.setFieldLength(spec.fieldLength);
+    reference.setLength(spec.fieldLength);
+    engine.setFieldWidth(spec.fieldWidth);
+    reference.setWidth(spec.fieldWidth);
+    engine.setCentreCircleRadius(spec.radius);
+    reference.setRadius(spec.radius);
+    for (int corner = 0; corner < 4; ++corner) {
+        const int edge = corner < 2 ? 0 : 1;
+        const cv::Point at = truth.corners[static_cast<std::size_t>(corner)];
+        engine.addFieldPoint(edge, at.x, at.y);
+        reference.AddPoint(edge, at.x, at.y);
+    }
+    engine.setGameCentre(truth.centre().x, truth.centre().y);
+    reference.SetGameCentre(truth.centre().x, truth.centre().y);
+    ASSERT_EQ(engine.getFieldLines().size(), 9u);
+
+    ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "overlay.mkv")), 0);
+    engine.setDelayFactor(0.0f);
+    ASSERT_EQ(engine.Play(), 0);
+    reference.Draw(testclips::renderFrame(spec, spec.frames - 1));
+    cv::Mat expected;
+    cv::cvtColor(reference.getOverlayImage(), expected, cv::COLOR_BGR2RGB);
+    const auto buffer = engine.exportFrame();
+    const cv::Mat exported(spec.height, spec.width, CV_8UC3, buffer.get());
+    EXPECT_EQ(cv::norm(exported, expected, cv::NORM_INF), 0.0);
+    // The overlay is there to be seen.
+    EXPECT_GT(cv::norm(reference.getOverlayImage(), testclips::renderFrame(spec, spec.frames - 1),
+                  cv::NORM_INF),
+        0.0);
 }
