@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "FieldControls.h"
 #include "MainException.h"
 #include "VideoControls.h"
+#include "VideoScreenAdapter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,21 +27,6 @@ constexpr const char* kVideoControlsIcon = ":/images/VideoControls.png";
 constexpr const char* kExitIcon = ":/images/Exit.png";
 constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
 
-constexpr QSize kPlaceholderScreenSize { 640, 480 };
-
-// Stands in for the video screen and the field controls until they exist.
-QWidget* placeholder(const QSize& minimum)
-{
-    auto* widget = new QWidget;
-    if (minimum.isValid())
-        widget->setMinimumSize(minimum);
-    widget->setAutoFillBackground(true);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    widget->setPalette(palette);
-    return widget;
-}
-
 } // namespace
 
 MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
@@ -52,10 +39,10 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
         std::exit(-1);
     }
     setWindowTitle(tr("Tarvola"));
-    Q_UNUSED(useOpenGL); // chooses the screen once the screens exist
     videoControls = new VideoControls(engine);
-    fieldControls = placeholder(QSize());
-    screen = placeholder(kPlaceholderScreenSize);
+    fieldControls = new FieldControls(engine);
+    screenAdapter = new VideoScreenAdapter(useOpenGL, videoControls, fieldControls);
+    screen = screenAdapter->screen();
 
     createActions();
     createMenus();

@@ -2,12 +2,14 @@
 
 #include <QMainWindow>
 
+class FieldControls;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
 class VideoControls;
+class VideoScreenAdapter;
 class VistrelInterface;
 
 // The program's main window: wires the video controls, the field controls and
@@ -45,8 +47,9 @@ private:
 
     VistrelInterface* engine;
     VideoControls* videoControls = nullptr;
+    VideoScreenAdapter* screenAdapter = nullptr;
     QWidget* screen = nullptr;
-    QWidget* fieldControls = nullptr;
+    FieldControls* fieldControls = nullptr;
     QAction* openAction = nullptr;
     QAction* playAction = nullptr;
     QAction* fieldControlsAction = nullptr;

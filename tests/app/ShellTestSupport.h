@@ -15,8 +15,7 @@
 
 namespace shelltest {
 
-// A fresh engine from the library the build produced; null when the library
-// has no working factory yet.
+// A fresh engine from the library the build produced; null when it has none.
 inline VistrelInterface* loadEngine()
 {
     return EngineLibrary::bindLibrary(VISTREL_LIBRARY_PATH);

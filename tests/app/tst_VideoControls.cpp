@@ -43,7 +43,6 @@ private slots:
     void delayFactorSetAtConstruction();
 
     void commandsWithoutVideoChangeNothing();
-    void openShowsFileInformation();
     void playPauseStopFollowTheEngine();
     void jumpsWhilePaused_data();
     void jumpsWhilePaused();
@@ -76,8 +75,7 @@ private:
 
 void tst_VideoControls::initTestCase()
 {
-    if (!shelltest::loadEngine())
-        QSKIP("libVistrel.so has no working factory yet");
+    QVERIFY2(shelltest::loadEngine(), "libVistrel.so gives no engine");
     QVERIFY(dir.isValid());
     longClip = shelltest::makeClip(dir, QStringLiteral("long.mkv"), kLongClipFrames);
     // A non-ASCII name: the path must reach the engine intact.
@@ -226,21 +224,6 @@ void tst_VideoControls::commandsWithoutVideoChangeNothing()
     QCOMPARE(labelText("timeLabel"), QStringLiteral("00:00:00:00"));
 }
 
-void tst_VideoControls::openShowsFileInformation()
-{
-    QSignalSpy opened(controls.get(), &VideoControls::giveNewVideoResolution);
-    controls->loadFile(shortClip);
-    QCOMPARE(opened.count(), 1);
-    QCOMPARE(controls->frameWidth(), 160);
-    QCOMPARE(controls->frameHeight(), 120);
-    QCOMPARE(labelText("fileLabel"), QStringLiteral("File: kurz Ünïcødé ⚽.mkv"));
-    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 160 x 120"));
-    QVERIFY(labelText("sizeLabel").startsWith(QStringLiteral("Size: ")));
-    QVERIFY(labelText("dateLabel").size() > QStringLiteral("Date: ").size());
-    QCOMPARE(labelText("durationLabel"), QStringLiteral("00:00:00"));
-    QCOMPARE(child<QSlider>("progressSlider")->maximum(), 100);
-}
-
 void tst_VideoControls::playPauseStopFollowTheEngine()
 {
     QSignalSpy plays(controls.get(), &VideoControls::play);
@@ -325,7 +308,11 @@ void tst_VideoControls::progressSliderClickSeeks()
 void tst_VideoControls::endOfVideoReturnsToStopped()
 {
     QSignalSpy plays(controls.get(), &VideoControls::play);
-    controls->loadFile(shortClip);
+    QSignalSpy opened(controls.get(), &VideoControls::giveNewVideoResolution);
+    controls->loadFile(shortClip); // its non-ASCII name must reach the engine intact
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(controls->frameWidth(), 160);
+    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 160 x 120"));
     click("playPauseButton");
     QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
     QCOMPARE(plays.count(), 1);
