@@ -41,7 +41,8 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     setWindowTitle(tr("Tarvola"));
     videoControls = new VideoControls(engine);
     fieldControls = new FieldControls(engine);
-    screenAdapter = new VideoScreenAdapter(useOpenGL, videoControls, fieldControls);
+    screenAdapter
+        = std::make_unique<VideoScreenAdapter>(useOpenGL, videoControls, fieldControls);
     screen = screenAdapter->screen();
 
     createActions();
@@ -57,6 +58,8 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     connect(videoControls, &VideoControls::giveNewVideoResolution, this,
         &MainWindow::openVideoFile);
 }
+
+MainWindow::~MainWindow() = default;
 
 void MainWindow::openVideo(const QString& path)
 {

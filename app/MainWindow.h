@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class FieldControls;
 class QAction;
 class QDockWidget;
@@ -20,6 +22,7 @@ class MainWindow : public QMainWindow
 
 public:
     MainWindow(bool useOpenGL, VistrelInterface* engine);
+    ~MainWindow() override;
 
     // Opens a video as if it had been chosen in the open dialog.
     void openVideo(const QString& path);
@@ -47,7 +50,8 @@ private:
 
     VistrelInterface* engine;
     VideoControls* videoControls = nullptr;
-    VideoScreenAdapter* screenAdapter = nullptr;
+    // A relay that is never shown, so no widget parent owns it.
+    std::unique_ptr<VideoScreenAdapter> screenAdapter;
     QWidget* screen = nullptr;
     FieldControls* fieldControls = nullptr;
     QAction* openAction = nullptr;
