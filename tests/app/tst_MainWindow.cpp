@@ -51,10 +51,7 @@ void tst_MainWindow::init()
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }
 
-void tst_MainWindow::cleanup()
-{
-    window.reset();
-}
+void tst_MainWindow::cleanup() { window.reset(); }
 
 void tst_MainWindow::startsWithVideoControlsDockedAndFieldControlsHidden()
 {

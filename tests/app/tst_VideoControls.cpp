@@ -62,7 +62,10 @@ private:
         return widget;
     }
     QString labelText(const char* name) { return child<QLabel>(name)->text(); }
-    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button)
+    {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
     void openAndPlay(const QString& path);
     void pauseAndSettle();
 
@@ -257,9 +260,12 @@ void tst_VideoControls::jumpsWhilePaused_data()
     QTest::addColumn<QString>("backStep");
     QTest::addColumn<QString>("forwardStep");
     QTest::addColumn<int>("expectedMove");
-    QTest::newRow("forward 400") << "" << "400" << 400;
-    QTest::newRow("back 200 then forward 400") << "200" << "400" << 200;
-    QTest::newRow("back past the start") << "5000" << "" << -1;
+    QTest::newRow("forward 400") << ""
+                                 << "400" << 400;
+    QTest::newRow("back 200 then forward 400") << "200"
+                                               << "400" << 200;
+    QTest::newRow("back past the start") << "5000"
+                                         << "" << -1;
 }
 
 // expectedMove -1: the jump back ends at the start of the video.
