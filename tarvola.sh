@@ -47,7 +47,7 @@ jobs() { nproc 2>/dev/null || echo 2; }
 build() {
     local preset=$1
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --parallel "$(jobs)"
+    cmake --build "$(preset_dir "$preset")" --parallel "$(jobs)"
 }
 
 preset_dir() {

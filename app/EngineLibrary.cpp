@@ -15,10 +15,7 @@ namespace {
 
 using Factory = VistrelInterface* (*)();
 
-void report(const std::string& what)
-{
-    std::fprintf(stderr, "tarvola: %s\n", what.c_str());
-}
+void report(const std::string& what) { std::fprintf(stderr, "tarvola: %s\n", what.c_str()); }
 
 } // namespace
 

@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "FieldControls.h"
 #include "MainException.h"
 #include "VideoControls.h"
+#include "VideoScreenAdapter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,21 +27,6 @@ constexpr const char* kVideoControlsIcon = ":/images/VideoControls.png";
 constexpr const char* kExitIcon = ":/images/Exit.png";
 constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
 
-constexpr QSize kPlaceholderScreenSize { 640, 480 };
-
-// Stands in for the video screen and the field controls until they exist.
-QWidget* placeholder(const QSize& minimum)
-{
-    auto* widget = new QWidget;
-    if (minimum.isValid())
-        widget->setMinimumSize(minimum);
-    widget->setAutoFillBackground(true);
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    widget->setPalette(palette);
-    return widget;
-}
-
 } // namespace
 
 MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
@@ -52,10 +39,10 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
         std::exit(-1);
     }
     setWindowTitle(tr("Tarvola"));
-    Q_UNUSED(useOpenGL); // chooses the screen once the screens exist
     videoControls = new VideoControls(engine);
-    fieldControls = placeholder(QSize());
-    screen = placeholder(kPlaceholderScreenSize);
+    fieldControls = new FieldControls(engine);
+    screenAdapter = std::make_unique<VideoScreenAdapter>(useOpenGL, videoControls, fieldControls);
+    screen = screenAdapter->screen();
 
     createActions();
     createMenus();
@@ -67,19 +54,15 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     fieldControlsDock->close();
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
 
-    connect(videoControls, &VideoControls::giveNewVideoResolution, this,
-        &MainWindow::openVideoFile);
+    connect(
+        videoControls, &VideoControls::giveNewVideoResolution, this, &MainWindow::openVideoFile);
 }
 
-void MainWindow::openVideo(const QString& path)
-{
-    videoControls->loadFile(path);
-}
+MainWindow::~MainWindow() = default;
 
-void MainWindow::closeEvent(QCloseEvent* event)
-{
-    QMainWindow::closeEvent(event);
-}
+void MainWindow::openVideo(const QString& path) { videoControls->loadFile(path); }
+
+void MainWindow::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
 
 QAction* MainWindow::makeAction(const QString& text, const QString& shortcut, const QString& tip,
     const char* icon, const char* name)
@@ -96,11 +79,12 @@ QAction* MainWindow::makeAction(const QString& text, const QString& shortcut, co
 
 void MainWindow::createActions()
 {
-    openAction = makeAction(tr("&Open"), tr("Ctrl+O"), tr("Open video file"), kOpenIcon, "openAction");
+    openAction
+        = makeAction(tr("&Open"), tr("Ctrl+O"), tr("Open video file"), kOpenIcon, "openAction");
     connect(openAction, &QAction::triggered, videoControls, &VideoControls::openFile);
 
-    playAction = makeAction(tr("Pla&y"), tr("Ctrl+Y"), tr("Play/Pause video playback"),
-        kPlayFastIcon, "playAction");
+    playAction = makeAction(
+        tr("Pla&y"), tr("Ctrl+Y"), tr("Play/Pause video playback"), kPlayFastIcon, "playAction");
     connect(playAction, &QAction::triggered, videoControls, &VideoControls::playPauseVideo);
     connect(videoControls, &VideoControls::play, this, &MainWindow::updatePlay);
     connect(videoControls, &VideoControls::pause, this, &MainWindow::updatePause);
@@ -115,15 +99,16 @@ void MainWindow::createActions()
     videoControlsAction->setCheckable(true);
     connect(videoControlsAction, &QAction::triggered, this, &MainWindow::showVideoControls);
 
-    exitAction = makeAction(tr("E&xit"), tr("Ctrl+Q"), tr("Exit the application"), kExitIcon,
-        "exitAction");
+    exitAction = makeAction(
+        tr("E&xit"), tr("Ctrl+Q"), tr("Exit the application"), kExitIcon, "exitAction");
     connect(exitAction, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
-    aboutAction = makeAction(tr("&About Tarvola"), QString(), tr("About Tarvola"), kProgramIcon,
-        "aboutAction");
+    aboutAction = makeAction(
+        tr("&About Tarvola"), QString(), tr("About Tarvola"), kProgramIcon, "aboutAction");
     connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
 
-    aboutQtAction = makeAction(tr("About &Qt"), QString(), tr("About Qt"), nullptr, "aboutQtAction");
+    aboutQtAction
+        = makeAction(tr("About &Qt"), QString(), tr("About Qt"), nullptr, "aboutQtAction");
     connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
 }
 
@@ -218,14 +203,9 @@ void MainWindow::showVideoControls()
     updateGeometry();
 }
 
-void MainWindow::updateStatusBar()
-{
-}
+void MainWindow::updateStatusBar() { }
 
-void MainWindow::openVideoFile()
-{
-    updateGeometry();
-}
+void MainWindow::openVideoFile() { updateGeometry(); }
 
 void MainWindow::updatePlay()
 {

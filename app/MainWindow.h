@@ -2,12 +2,16 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
+class FieldControls;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
 class VideoControls;
+class VideoScreenAdapter;
 class VistrelInterface;
 
 // The program's main window: wires the video controls, the field controls and
@@ -18,6 +22,7 @@ class MainWindow : public QMainWindow
 
 public:
     MainWindow(bool useOpenGL, VistrelInterface* engine);
+    ~MainWindow() override;
 
     // Opens a video as if it had been chosen in the open dialog.
     void openVideo(const QString& path);
@@ -45,8 +50,10 @@ private:
 
     VistrelInterface* engine;
     VideoControls* videoControls = nullptr;
+    // A relay that is never shown, so no widget parent owns it.
+    std::unique_ptr<VideoScreenAdapter> screenAdapter;
     QWidget* screen = nullptr;
-    QWidget* fieldControls = nullptr;
+    FieldControls* fieldControls = nullptr;
     QAction* openAction = nullptr;
     QAction* playAction = nullptr;
     QAction* fieldControlsAction = nullptr;

@@ -4,8 +4,7 @@
 
 ProgressSlider::ProgressSlider(Qt::Orientation orientation, QWidget* parent)
     : QSlider(orientation, parent)
-{
-}
+{ }
 
 void ProgressSlider::mousePressEvent(QMouseEvent* event)
 {

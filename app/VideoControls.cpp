@@ -66,10 +66,7 @@ constexpr float kBytesPerGiB = 1073741824.0f;
 constexpr float kBytesPerMiB = 1048576.0f;
 constexpr float kBytesPerKiB = 1024.0f;
 
-QString twoDigits(qint64 value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
+QString twoDigits(qint64 value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 } // namespace
 
@@ -125,8 +122,8 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     connect(jumpBackButton, &QPushButton::released, this, &VideoControls::jumpBack);
     connect(jumpForwardButton, &QPushButton::released, this, &VideoControls::jumpForward);
     connect(speedSlider, &QSlider::valueChanged, this, &VideoControls::playbackSpeed);
-    connect(worker.get(), &WorkerThread::playbackFinished, this,
-        &VideoControls::playbackLoopFinished);
+    connect(
+        worker.get(), &WorkerThread::playbackFinished, this, &VideoControls::playbackLoopFinished);
 
     clockTimer = startTimer(kClockTimerMs);
     createLayout();
@@ -136,14 +133,14 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 // Names for tests and accessibility tools.
 void VideoControls::nameChildren()
 {
-    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
-        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
-        { stopButton, "stopButton" }, { jumpForwardButton, "jumpForwardButton" },
-        { jumpEdit, "jumpEdit" }, { jumpBackButton, "jumpBackButton" },
-        { progressSlider, "progressSlider" }, { fileLabel, "fileLabel" },
-        { resolutionLabel, "resolutionLabel" }, { sizeLabel, "sizeLabel" },
-        { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
-        { durationLabel, "durationLabel" } };
+    const std::pair<QObject*, const char*> names[]
+        = { { openButton, "openButton" }, { playPauseButton, "playPauseButton" },
+              { speedSlider, "speedSlider" }, { stopButton, "stopButton" },
+              { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
+              { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
+              { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
+              { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
+              { durationLabel, "durationLabel" } };
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
 }
@@ -183,8 +180,8 @@ void VideoControls::createLayout()
 
     auto* panel = new QVBoxLayout(this);
     panel->addLayout(row({ timeLabel, progressSlider, durationLabel }));
-    panel->addLayout(row({ playPauseButton, speedSlider, stopButton, jumpBackButton, jumpEdit,
-        jumpForwardButton }));
+    panel->addLayout(row(
+        { playPauseButton, speedSlider, stopButton, jumpBackButton, jumpEdit, jumpForwardButton }));
     panel->addStretch();
 }
 
@@ -196,15 +193,9 @@ void VideoControls::resetInfoLabels()
     dateLabel->setText(tr("Date: "));
 }
 
-int VideoControls::frameWidth() const
-{
-    return engine->getFrameWidth();
-}
+int VideoControls::frameWidth() const { return engine->getFrameWidth(); }
 
-int VideoControls::frameHeight() const
-{
-    return engine->getFrameHeight();
-}
+int VideoControls::frameHeight() const { return engine->getFrameHeight(); }
 
 std::shared_ptr<unsigned char[]> VideoControls::currentFrame() const
 {
@@ -310,20 +301,11 @@ void VideoControls::playbackLoopFinished()
     stopVideo();
 }
 
-bool VideoControls::loopRunning() const
-{
-    return worker->isRunning() && !engine->isStopped();
-}
+bool VideoControls::loopRunning() const { return worker->isRunning() && !engine->isStopped(); }
 
-void VideoControls::jumpBack()
-{
-    jump(Jump::Back);
-}
+void VideoControls::jumpBack() { jump(Jump::Back); }
 
-void VideoControls::jumpForward()
-{
-    jump(Jump::Forward);
-}
+void VideoControls::jumpForward() { jump(Jump::Forward); }
 
 void VideoControls::jump(Jump direction)
 {
@@ -361,9 +343,8 @@ int VideoControls::lastFrameMs() const
 void VideoControls::requestJump(Jump direction)
 {
     const bool back = direction == Jump::Back;
-    auto pending = [&] {
-        return back ? engine->isJumpBackPending() : engine->isJumpForwardPending();
-    };
+    auto pending
+        = [&] { return back ? engine->isJumpBackPending() : engine->isJumpForwardPending(); };
     back ? engine->setJumpBack(true) : engine->setJumpForward(true);
     const QDeadlineTimer deadline(kJumpWaitLimitMs);
     while (pending() && worker->isRunning() && !deadline.hasExpired())
@@ -387,10 +368,7 @@ void VideoControls::startTimers()
     clockTimer = startTimer(kClockTimerMs);
 }
 
-void VideoControls::slotSliderPressed()
-{
-    sliderFollows = false;
-}
+void VideoControls::slotSliderPressed() { sliderFollows = false; }
 
 // A seek, expressed as one jump from the current position to the slider's
 // share of the duration.
@@ -417,19 +395,14 @@ void VideoControls::slotSliderReleased()
     engine->setJumpStep(savedStep);
 }
 
-void VideoControls::slotSliderMoved(int)
-{
-}
+void VideoControls::slotSliderMoved(int) { }
 
 float VideoControls::delayFactorFor(int speed)
 {
     return float(kSlowestDelayFactor - speed / 100.0 * kDelayFactorRange);
 }
 
-void VideoControls::playbackSpeed(int value)
-{
-    engine->setDelayFactor(delayFactorFor(value));
-}
+void VideoControls::playbackSpeed(int value) { engine->setDelayFactor(delayFactorFor(value)); }
 
 void VideoControls::timerEvent(QTimerEvent* event)
 {
@@ -466,15 +439,15 @@ void VideoControls::updateTime(float ms)
     const auto seconds = qint64(std::trunc(rest / 1000.0L));
     rest -= seconds * 1000.0L;
     const auto millis = qint64(std::trunc(rest));
-    timeLabel->setText(tr("%1:%2:%3:%4")
-                           .arg(twoDigits(hours), twoDigits(minutes), twoDigits(seconds),
-                               twoDigits(millis)));
+    timeLabel->setText(
+        tr("%1:%2:%3:%4")
+            .arg(twoDigits(hours), twoDigits(minutes), twoDigits(seconds), twoDigits(millis)));
 
     if (!sliderFollows || !(frameCount > 0.0))
         return;
     const double percent = std::trunc(engine->getFramePosition() / frameCount * 100.0);
-    progressSlider->setValue(
-        int(std::clamp(percent, double(progressSlider->minimum()), double(progressSlider->maximum()))));
+    progressSlider->setValue(int(
+        std::clamp(percent, double(progressSlider->minimum()), double(progressSlider->maximum()))));
 }
 
 void VideoControls::setDuration(double frames, double rate)
@@ -486,7 +459,8 @@ void VideoControls::setDuration(double frames, double rate)
     durationSeconds = std::isfinite(seconds) && seconds > 0.0f ? double(seconds) : 0.0;
     const auto secs = qint64(std::trunc(durationSeconds));
     durationLabel->setText(
-        tr("%1:%2:%3").arg(twoDigits(secs / 3600), twoDigits((secs / 60) % 60), twoDigits(secs % 60)));
+        tr("%1:%2:%3")
+            .arg(twoDigits(secs / 3600), twoDigits((secs / 60) % 60), twoDigits(secs % 60)));
 }
 
 void VideoControls::setFileSize(float bytes)

@@ -14,10 +14,7 @@ WorkerThread::WorkerThread(VistrelInterface* engine)
     }
 }
 
-WorkerThread::~WorkerThread()
-{
-    wait();
-}
+WorkerThread::~WorkerThread() { wait(); }
 
 void WorkerThread::run()
 {

@@ -25,7 +25,8 @@ void warnNoOpenGL()
     box.setIcon(QMessageBox::Warning);
     box.setWindowTitle(QStringLiteral("Warning: "));
     box.setText(QStringLiteral("This system has no OpenGL support. "));
-    box.setInformativeText(QStringLiteral("Tarvola performs better in systems with OpenGL available."));
+    box.setInformativeText(
+        QStringLiteral("Tarvola performs better in systems with OpenGL available."));
     box.exec();
 }
 

@@ -71,7 +71,7 @@ void measure(const bench::ScratchDir& dir, const std::string& extension)
     PlayTime stagesOff, chain;
     int frames = 0;
     for (int run = 0; run < kRuns; ++run) {
-        decode = std::min(decode, bench::decodeSeconds(clip.path, &frames));
+        decode = std::min(decode, bench::timed([&] { frames = bench::decodeAll(clip.path); }).wall);
         switchChain(*engine, false);
         play(*engine, stagesOff);
         switchChain(*engine, true);

@@ -160,6 +160,10 @@ int CField::AddPoint(int edge, int x, int y)
         // only ClearPoints and new corners get it out of that.
         if (ComputePerspective() != 0)
             cornersComplete = false;
+        else if (centreSet)
+            // The centre line, circle and grid were laid out for the previous
+            // corners; lay them out again for these before anything draws.
+            UpdateCentreGeometry(static_cast<int>(gameCentre.x), static_cast<int>(gameCentre.y));
     }
     return topPointsLeft;
 }

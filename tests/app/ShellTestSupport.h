@@ -15,16 +15,12 @@
 
 namespace shelltest {
 
-// A fresh engine from the library the build produced; null when the library
-// has no working factory yet.
-inline VistrelInterface* loadEngine()
-{
-    return EngineLibrary::bindLibrary(VISTREL_LIBRARY_PATH);
-}
+// A fresh engine from the library the build produced; null when it has none.
+inline VistrelInterface* loadEngine() { return EngineLibrary::bindLibrary(VISTREL_LIBRARY_PATH); }
 
 // Writes a small lossless clip into dir; returns its path, empty on failure.
-inline QString makeClip(const QTemporaryDir& dir, const QString& name, int frames,
-    int width = 160, int height = 120)
+inline QString makeClip(
+    const QTemporaryDir& dir, const QString& name, int frames, int width = 160, int height = 120)
 {
     testclips::ClipSpec spec;
     spec.width = width;

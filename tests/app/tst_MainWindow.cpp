@@ -5,15 +5,8 @@
 #include "VideoControls.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDockWidget>
-#include <QLabel>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QStatusBar>
 #include <QTest>
-#include <QTimer>
-#include <QToolBar>
 
 #include <memory>
 
@@ -27,12 +20,9 @@ private slots:
     void cleanup();
 
     void startsWithVideoControlsDockedAndFieldControlsHidden();
-    void menusAndToolBarsOfferTheActions();
     void ctrlFTogglesFieldControls();
     void ctrlPTogglesVideoControls();
     void playActionFollowsPlayback();
-    void aboutBoxNamesTheProgram();
-    void exitClosesTheWindow();
 
 private:
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
@@ -47,8 +37,7 @@ private:
 
 void tst_MainWindow::initTestCase()
 {
-    if (!shelltest::loadEngine())
-        QSKIP("libVistrel.so has no working factory yet");
+    QVERIFY2(shelltest::loadEngine(), "libVistrel.so gives no engine");
     clip = shelltest::makeClip(dir, QStringLiteral("clip.mkv"), 250);
     QVERIFY(!clip.isEmpty());
 }
@@ -62,10 +51,7 @@ void tst_MainWindow::init()
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 }
 
-void tst_MainWindow::cleanup()
-{
-    window.reset();
-}
+void tst_MainWindow::cleanup() { window.reset(); }
 
 void tst_MainWindow::startsWithVideoControlsDockedAndFieldControlsHidden()
 {
@@ -88,38 +74,6 @@ void tst_MainWindow::startsWithVideoControlsDockedAndFieldControlsHidden()
     QCOMPARE(field->features(), QDockWidget::DockWidgetFloatable); // no close button
     QCOMPARE(field->allowedAreas(), Qt::RightDockWidgetArea);
     QVERIFY(!action("fieldControlsAction")->isChecked());
-
-    auto* status = window->statusBar()->findChild<QLabel*>();
-    QVERIFY(status);
-    QCOMPARE(status->text(), QStringLiteral("Status"));
-}
-
-void tst_MainWindow::menusAndToolBarsOfferTheActions()
-{
-    auto names = [](const QList<QAction*>& actions) {
-        QStringList list;
-        for (const QAction* a : actions)
-            list << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-        return list;
-    };
-    QStringList menus;
-    QList<QStringList> menuActions;
-    for (QAction* entry : window->menuBar()->actions()) {
-        menus << entry->text();
-        menuActions << names(entry->menu()->actions());
-    }
-    QCOMPARE(menus, (QStringList { "&File", "&Window", "&Help" }));
-    QCOMPARE(menuActions[0], (QStringList { "openAction", "|", "exitAction" }));
-    QCOMPARE(menuActions[1], (QStringList { "fieldControlsAction", "videoControlsAction" }));
-    QCOMPARE(menuActions[2], (QStringList { "aboutAction", "aboutQtAction" }));
-
-    QStringList bars;
-    for (QToolBar* bar : window->findChildren<QToolBar*>())
-        bars << bar->windowTitle() + QLatin1Char(':') + names(bar->actions()).join(QLatin1Char(','));
-    bars.sort();
-    QCOMPARE(bars,
-        (QStringList { "&Controls:fieldControlsAction,videoControlsAction",
-            "&File:openAction,playAction" }));
 }
 
 void tst_MainWindow::ctrlFTogglesFieldControls()
@@ -174,38 +128,6 @@ void tst_MainWindow::playActionFollowsPlayback()
     press(Qt::Key_Y);
     QCOMPARE(playAction->statusTip(), QStringLiteral("Pause video playback"));
     QVERIFY(!engine->isPaused());
-}
-
-void tst_MainWindow::aboutBoxNamesTheProgram()
-{
-    QString title, text;
-    QTimer closer;
-    closer.setInterval(10);
-    connect(&closer, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        closer.stop();
-        title = box->windowTitle();
-        text = box->text();
-        box->accept();
-    });
-    closer.start();
-    action("aboutAction")->trigger();
-    QCOMPARE(title, QStringLiteral("About Tarvola"));
-    QVERIFY(text.startsWith(QStringLiteral("<h2>Tarvola 1.0 alpha</h2>")));
-    QVERIFY(text.contains(QStringLiteral("despite perspective")));
-}
-
-void tst_MainWindow::exitClosesTheWindow()
-{
-    window->openVideo(clip);
-    press(Qt::Key_Y);
-    QTRY_VERIFY(engine->getPosition() > 0);
-    press(Qt::Key_Q);
-    QVERIFY(!window->isVisible());
-    window.reset(); // joins the playback loop
-    QVERIFY(engine->isStopped());
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -35,8 +35,8 @@ void tst_ProgressSlider::pressJumpsToClickedPosition_data()
     QTest::newRow("offset range") << H << 10 << 110 << left << QPoint(50, 10) << 35 << 1;
     QTest::newRow("vertical counts from the bottom")
         << V << 0 << 100 << left << QPoint(10, 50) << 75 << 1;
-    QTest::newRow("right button does not jump") << H << 0 << 100 << Qt::RightButton
-                                                << QPoint(150, 10) << 0 << 0;
+    QTest::newRow("right button does not jump")
+        << H << 0 << 100 << Qt::RightButton << QPoint(150, 10) << 0 << 0;
 }
 
 void tst_ProgressSlider::pressJumpsToClickedPosition()

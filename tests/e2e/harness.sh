@@ -34,16 +34,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_xvfb [Xvfb options...]: a private X server; sets DISPLAY. A server
-# that comes up on a display whose previous server is still going away can
-# die at once; it is then started again.
+# start_xvfb [Xvfb options...]: a private X server; sets DISPLAY. It must
+# not reset when its last client (the readiness probe) disconnects: a program
+# connecting during the reset is refused. A server that does not answer is
+# started again.
 start_xvfb() {
     local attempt
     for attempt in 1 2 3; do
         local fifo="$SCRATCH/displayfd.$attempt"
         rm -f "$fifo"
         mkfifo "$fifo"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp "$@" 3>"$fifo" \
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" 3>"$fifo" \
             2>"$SCRATCH/xvfb.log" &
         XVFB_PID=$!
         local number=""

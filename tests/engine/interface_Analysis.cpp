@@ -1,52 +1,19 @@
 // The analysis stages switched on through VistrelInterface while the engine
 // plays generated clips with moving players.
 
+#include "AnalysisTestSupport.h"
 #include "FfmpegPipe.h"
 #include "PlaybackTestSupport.h"
 
 #include <atomic>
 
+using namespace analysistest;
 using namespace playbacktest;
 
 namespace {
 
 const cv::Vec3b kOrange(0, 128, 255);
 const cv::Vec3b kRed(0, 0, 255);
-
-// Players move a few pixels from one frame to the next at this rate.
-testclips::ClipSpec playerClip(int frames)
-{
-    testclips::ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.fps = 2.0;
-    spec.frames = frames;
-    return spec;
-}
-
-// 255 where a player covers the pixel in any of the given frames.
-cv::Mat playerPixels(const testclips::ClipSpec& spec, std::initializer_list<int> indices)
-{
-    testclips::ClipSpec empty = spec;
-    empty.players = 0;
-    cv::Mat any = cv::Mat::zeros(spec.height, spec.width, CV_8UC1);
-    for (int index : indices) {
-        cv::Mat difference;
-        cv::absdiff(
-            testclips::renderFrame(spec, index), testclips::renderFrame(empty, index), difference);
-        cv::cvtColor(difference, difference, cv::COLOR_BGR2GRAY);
-        any |= difference > 0;
-    }
-    return any;
-}
-
-cv::Mat pixelsOf(const cv::Mat& picture, cv::Vec3b colour)
-{
-    cv::Mat mask;
-    cv::inRange(picture, cv::Scalar(colour[0], colour[1], colour[2]),
-        cv::Scalar(colour[0], colour[1], colour[2]), mask);
-    return mask;
-}
 
 // Plays the whole clip as fast as the loop goes and returns the last
 // exported picture in B, G, R order.

@@ -109,6 +109,26 @@ TEST(CField, CollectsCornersAndBuildsLineLists)
     EXPECT_TRUE(field.GetFieldLines().empty() && field.GetCentreLines().empty());
 }
 
+// New corners after ClearPoints: the grid and the centre geometry follow
+// them at once, even before the next centre is set.
+TEST(CField, RecalibrationMovesTheCentreGeometryToo)
+{
+    const Corners shifted { cv::Point(90, 70), cv::Point(250, 70), cv::Point(30, 210),
+        cv::Point(310, 210) };
+    CField expected;
+    addCorners(expected, shifted);
+    expected.SetGameCentre(kCentre.x, kCentre.y);
+
+    CField field;
+    addCorners(field, kTrapezoid);
+    field.SetGameCentre(kCentre.x, kCentre.y);
+    field.GetFieldLines();
+    field.ClearPoints();
+    addCorners(field, shifted);
+    EXPECT_EQ(asTuples(field.GetFieldLines()), asTuples(expected.GetFieldLines()));
+    EXPECT_EQ(asTuples(field.GetCentreLines()), asTuples(expected.GetCentreLines()));
+}
+
 // Bottom-left click -> (0, 0), bottom right -> (b, 0), top left -> (0, 1),
 // top right -> (b, 1), with b fixed by the last ClearPoints.
 TEST(CField, MapsCornersToUnitSquare)

@@ -1,0 +1,154 @@
+#include "VideoScreen.h"
+
+#include "ExportedFrame.h"
+#include "VideoControls.h"
+
+#include <QAction>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kStartWidthPx = 415;
+constexpr int kStartHeightPx = 255;
+// The screen is this much larger than the picture; the layout margins share
+// it so that the view, fixed to the picture's size, is never clipped.
+constexpr int kBorderPx = 15;
+constexpr int kLeadingMarginPx = kBorderPx / 2;
+constexpr int kTrailingMarginPx = kBorderPx - kLeadingMarginPx;
+
+} // namespace
+
+VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
+    : QDialog(nullptr)
+    , videoControls(videoControls)
+{
+    scene = new QGraphicsScene(this);
+    view = new QGraphicsView(this);
+    view->setScene(scene);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Picture pixel (0, 0) sits at the view's top-left pixel, so a click maps
+    // to the video by subtracting the view's position alone; the screen
+    // itself receives the mouse events.
+    view->setFrameShape(QFrame::NoFrame);
+    view->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    view->setAttribute(Qt::WA_TransparentForMouseEvents);
+    frameItem = scene->addPixmap(QPixmap());
+
+    auto* layout = new QHBoxLayout;
+    layout->setContentsMargins(
+        kLeadingMarginPx, kLeadingMarginPx, kTrailingMarginPx, kTrailingMarginPx);
+    layout->addWidget(view);
+    setLayout(layout);
+
+    setCursor(Qt::CrossCursor);
+    setMinimumSize(kStartWidthPx, kStartHeightPx);
+    setMaximumSize(kStartWidthPx, kStartHeightPx);
+
+    markAction = createAction(tr("Mark"), &VideoScreen::setMarkPointsMode);
+    markAction->setCheckable(true);
+    markAction->setChecked(true);
+    selectAction = createAction(tr("Select"), &VideoScreen::setSelectCornersMode);
+    selectAction->setCheckable(true);
+    cleanAction = createAction(tr("Clean"), &VideoScreen::clean);
+    addActions({ markAction, selectAction, cleanAction });
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QAction* VideoScreen::createAction(const QString& text, void (VideoScreen::*slot)())
+{
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void VideoScreen::changeImageSize()
+{
+    imageWidth = videoControls->frameWidth();
+    imageHeight = videoControls->frameHeight();
+    view->setFixedSize(imageWidth, imageHeight);
+    scene->setSceneRect(0, 0, imageWidth, imageHeight);
+    setMinimumSize(imageWidth + kBorderPx, imageHeight + kBorderPx);
+    setMaximumSize(imageWidth + kBorderPx, imageHeight + kBorderPx);
+}
+
+void VideoScreen::updateImage()
+{
+    auto buffer = videoControls->currentFrame();
+    // The buffer holds exactly the size the engine reports now; a frame of
+    // another size than the one shown is skipped rather than misread.
+    if (videoControls->frameWidth() != imageWidth || videoControls->frameHeight() != imageHeight)
+        return;
+    const QImage image = ExportedFrame::toImage(buffer, imageWidth, imageHeight);
+    if (image.isNull())
+        return;
+    frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
+}
+
+QPoint VideoScreen::toVideo(const QPoint& screenPosition) const
+{
+    return screenPosition - view->pos();
+}
+
+bool VideoScreen::insidePicture(const QPoint& video) const
+{
+    return video.x() >= 0 && video.y() >= 0 && video.x() < imageWidth && video.y() < imageHeight;
+}
+
+void VideoScreen::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (mode == InteractionMode::SelectCorners) {
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    // A click beside the picture is no point of the video.
+    const QPoint video = toVideo(event->position().toPoint());
+    if (insidePicture(video))
+        emit givePoint(video.x(), video.y());
+}
+
+void VideoScreen::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() != Qt::LeftButton || mode != InteractionMode::MarkPoints)
+        return;
+    if (imageWidth <= 0 || imageHeight <= 0)
+        return;
+    // A drag that leaves the picture follows its edge.
+    const QPoint video = toVideo(event->position().toPoint());
+    emit givePoint(
+        std::clamp(video.x(), 0, imageWidth - 1), std::clamp(video.y(), 0, imageHeight - 1));
+}
+
+void VideoScreen::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && mode == InteractionMode::SelectCorners)
+        setCursor(Qt::OpenHandCursor);
+}
+
+void VideoScreen::setMarkPointsMode()
+{
+    markAction->setChecked(false);
+    selectAction->setChecked(false);
+    mode = InteractionMode::MarkPoints;
+    markAction->setChecked(true);
+    setCursor(Qt::CrossCursor);
+}
+
+void VideoScreen::setSelectCornersMode()
+{
+    markAction->setChecked(false);
+    selectAction->setChecked(false);
+    mode = InteractionMode::SelectCorners;
+    selectAction->setChecked(true);
+    setCursor(Qt::OpenHandCursor);
+}
+
+void VideoScreen::clean() { emit resetPoints(); }

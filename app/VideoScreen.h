@@ -1,0 +1,62 @@
+#pragma once
+
+#include "InteractionMode.h"
+
+#include <QDialog>
+
+class QAction;
+class QGraphicsPixmapItem;
+class QGraphicsScene;
+class QGraphicsView;
+class VideoControls;
+
+// The video screen for machines without OpenGL: a graphics view that shows
+// each new frame at its native size and turns left clicks into points in
+// video pixel coordinates. Its context menu switches between marking points
+// and selecting corners, and asks for the points to be forgotten.
+class VideoScreen : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The screen is always built without a parent; the main window places it.
+    explicit VideoScreen(VideoControls* videoControls, QWidget* parent = nullptr);
+
+    void changeImageSize();
+    void updateImage();
+
+    InteractionMode interactionMode() const { return mode; }
+    QGraphicsView* graphicsView() const { return view; }
+    QGraphicsScene* graphicsScene() const { return scene; }
+
+signals:
+    void givePoint(int x, int y);
+    void resetPoints();
+
+private slots:
+    void setMarkPointsMode();
+    void setSelectCornersMode();
+    void clean();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QAction* createAction(const QString& text, void (VideoScreen::*slot)());
+    QPoint toVideo(const QPoint& screenPosition) const;
+    bool insidePicture(const QPoint& video) const;
+
+    QGraphicsScene* scene = nullptr;
+    QGraphicsView* view = nullptr;
+    int imageWidth = 0;
+    int imageHeight = 0;
+    VideoControls* videoControls = nullptr;
+    QAction* markAction = nullptr;
+    QAction* selectAction = nullptr;
+    QAction* cleanAction = nullptr;
+    InteractionMode mode = InteractionMode::MarkPoints;
+    // The one item that shows the newest frame; replaced pixmap by pixmap.
+    QGraphicsPixmapItem* frameItem = nullptr;
+};

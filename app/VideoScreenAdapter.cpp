@@ -1,0 +1,67 @@
+#include "VideoScreenAdapter.h"
+
+#include "FieldControls.h"
+#include "VideoControls.h"
+#include "VideoScreen.h"
+#include "VideoScreenGL.h"
+
+VideoScreenAdapter::VideoScreenAdapter(bool useOpenGL, VideoControls* videoControls,
+    FieldControls* fieldControls, QWidget* parent, Qt::WindowFlags flags)
+    : QWidget(nullptr)
+    , videoControls(videoControls)
+    , useOpenGL(useOpenGL)
+{
+    if (useOpenGL) {
+        glScreen = new VideoScreenGL(videoControls, fieldControls, flags);
+        connectScreen(glScreen.data());
+    } else {
+        plainScreen = new VideoScreen(videoControls, parent);
+        connectScreen(plainScreen.data());
+    }
+    connect(videoControls, &VideoControls::giveNewVideoResolution, this,
+        &VideoScreenAdapter::changeImageSize);
+    connect(videoControls, &VideoControls::giveNewImage, this, &VideoScreenAdapter::updateImage);
+    connect(this, &VideoScreenAdapter::givePoint, fieldControls, &FieldControls::selectPoint);
+    connect(this, &VideoScreenAdapter::resetPoints, fieldControls, &FieldControls::resetPoints);
+}
+
+VideoScreenAdapter::~VideoScreenAdapter()
+{
+    // A screen that no window took over would otherwise be left behind.
+    QWidget* active = screen();
+    if (active && !active->parent())
+        delete active;
+}
+
+template <typename Screen> void VideoScreenAdapter::connectScreen(Screen* screen)
+{
+    connect(screen, &Screen::givePoint, this, &VideoScreenAdapter::receivePoint);
+    connect(screen, &Screen::resetPoints, this, &VideoScreenAdapter::receiveResetPoints);
+}
+
+QWidget* VideoScreenAdapter::screen() const
+{
+    if (useOpenGL)
+        return glScreen;
+    return plainScreen;
+}
+
+void VideoScreenAdapter::changeImageSize()
+{
+    if (useOpenGL)
+        glScreen->changeImageSize();
+    else
+        plainScreen->changeImageSize();
+}
+
+void VideoScreenAdapter::updateImage()
+{
+    if (useOpenGL)
+        glScreen->updateImage();
+    else
+        plainScreen->updateImage();
+}
+
+void VideoScreenAdapter::receivePoint(int x, int y) { emit givePoint(x, y); }
+
+void VideoScreenAdapter::receiveResetPoints() { emit resetPoints(); }

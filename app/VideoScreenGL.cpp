@@ -1,0 +1,540 @@
+#include "VideoScreenGL.h"
+
+#include "ExportedFrame.h"
+#include "FieldControls.h"
+#include "VideoControls.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QPainter>
+#include <QTextDocument>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int kMinimumWidthPx = 415;
+constexpr int kMinimumHeightPx = 255;
+constexpr int kTipMarginPx = 23;
+constexpr int kTipPaddingPx = 6;
+constexpr float kPickRadiusSquaredPx = 36.0f; // 6 video pixels
+constexpr float kEndPointSizePx = 2.0f;
+constexpr float kCornerSizePx = 8.0f;
+constexpr float kSelectedCornerSizePx = 4.0f;
+constexpr double kDepthRange = 10.0;
+
+const QColor kInitialFieldLinesColour(100, 100, 191, 150);
+const QColor kInitialCentreLinesColour(255, 255, 255, 100);
+const QColor kMarkerColour(200, 50, 50, 150);
+const QColor kSelectedCornerColour(255, 255, 0, 200);
+
+void glColour(const QColor& colour)
+{
+    glColor4ub(GLubyte(colour.red()), GLubyte(colour.green()), GLubyte(colour.blue()),
+        GLubyte(colour.alpha()));
+}
+
+} // namespace
+
+VideoScreenGL::VideoScreenGL(
+    VideoControls* videoControls, FieldControls* fieldControls, Qt::WindowFlags /*flags*/)
+    : QOpenGLWidget(nullptr)
+    , videoControls(videoControls)
+    , fieldControls(fieldControls)
+    , fieldColour(kInitialFieldLinesColour)
+    , centreColour(kInitialCentreLinesColour)
+    , fieldWidthPx(fieldControls->fieldLinesThickness())
+    , centreWidthPx(fieldControls->centreLinesThickness())
+{
+    // Display lists and immediate mode need the fixed-function pipeline.
+    QSurfaceFormat surfaceFormat = format();
+    surfaceFormat.setProfile(QSurfaceFormat::CompatibilityProfile);
+    setFormat(surfaceFormat);
+    setAutoFillBackground(false);
+    setCursor(Qt::CrossCursor);
+    setMinimumSize(kMinimumWidthPx, kMinimumHeightPx);
+
+    fieldControls->setDrawFieldLines(false);
+
+    markAction = createAction(tr("Mark"), &VideoScreenGL::setMarkPointsMode);
+    markAction->setCheckable(true);
+    markAction->setChecked(true);
+    selectAction = createAction(tr("Select"), &VideoScreenGL::setSelectCornersMode);
+    selectAction->setCheckable(true);
+    cleanAction = createAction(tr("Clean"), &VideoScreenGL::clean);
+    addActions({ markAction, selectAction, cleanAction });
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    connect(fieldControls, &FieldControls::signalResetPoints, this, &VideoScreenGL::clean);
+    connect(fieldControls, &FieldControls::signalSelectFieldLinesColor, this,
+        &VideoScreenGL::slotSelectFieldLinesColor);
+    connect(fieldControls, &FieldControls::signalSelectCenterLinesColor, this,
+        &VideoScreenGL::slotSelectCenterLinesColor);
+    connect(fieldControls, &FieldControls::signalSetFieldLinesThickness, this,
+        &VideoScreenGL::slotSetFieldLinesThickness);
+    connect(fieldControls, &FieldControls::signalSetCenterLinesThickness, this,
+        &VideoScreenGL::slotSetCenterLinesThickness);
+}
+
+VideoScreenGL::~VideoScreenGL()
+{
+    releaseGlResources();
+    // The base class destroys the context; by then this object is no longer
+    // a VideoScreenGL to be told about it.
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+}
+
+QAction* VideoScreenGL::createAction(const QString& text, void (VideoScreenGL::*slot)())
+{
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void VideoScreenGL::initializeGL()
+{
+    // The context goes away with the top-level window (also when the widget
+    // moves to another one); the lists are freed with it and compiled anew
+    // in the next context.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        &VideoScreenGL::releaseGlResources, Qt::UniqueConnection);
+    listsStale = true;
+}
+
+void VideoScreenGL::releaseGlResources()
+{
+    if (!context())
+        return;
+    makeCurrent();
+    deleteLists();
+    doneCurrent();
+}
+
+void VideoScreenGL::deleteLists()
+{
+    if (fieldLinesList != 0)
+        glDeleteLists(fieldLinesList, 1);
+    if (cornersList != 0)
+        glDeleteLists(cornersList, 1);
+    fieldLinesList = 0;
+    cornersList = 0;
+}
+
+void VideoScreenGL::changeImageSize()
+{
+    imageWidth = videoControls->frameWidth();
+    imageHeight = videoControls->frameHeight();
+    frame = QImage();
+    scaledFrame = QImage();
+    fit(width(), height());
+    videoControls->updateGeometry();
+    fieldControls->updateGeometry();
+    updateGeometry();
+}
+
+void VideoScreenGL::updateImage()
+{
+    if (!videoControls->isVideoStopped()) {
+        auto buffer = videoControls->currentFrame();
+        // The buffer holds exactly the size the engine reports now; a frame
+        // of another size than the one fitted is skipped rather than misread.
+        if (videoControls->frameWidth() == imageWidth
+            && videoControls->frameHeight() == imageHeight) {
+            const QImage image = ExportedFrame::toImage(buffer, imageWidth, imageHeight);
+            if (!image.isNull()) {
+                frame = image;
+                rescaleFrame();
+            }
+        }
+    }
+    update();
+}
+
+void VideoScreenGL::rescaleFrame()
+{
+    if (frame.isNull()) {
+        scaledFrame = QImage();
+        return;
+    }
+    const int scaledWidth = int(float(imageWidth) * scale);
+    const int scaledHeight = int(float(imageHeight) * scale);
+    scaledFrame
+        = frame.scaled(scaledWidth, scaledHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+}
+
+void VideoScreenGL::resizeEvent(QResizeEvent* event)
+{
+    QOpenGLWidget::resizeEvent(event);
+    fit(width(), height());
+}
+
+void VideoScreenGL::fit(int widgetWidth, int widgetHeight)
+{
+    if (imageWidth == 0 || imageHeight == 0) {
+        offsetX = 0;
+        offsetY = 0;
+        update();
+        return;
+    }
+    const float w = float(widgetWidth);
+    const float h = float(widgetHeight);
+    const float iw = float(imageWidth);
+    const float ih = float(imageHeight);
+    scale = (w / h > iw / ih) ? h / ih : w / iw;
+    offsetY = int(int(h - ih * scale) * 0.5);
+    offsetX = int(int(w - iw * scale) * 0.5);
+    rescaleFrame();
+    recreateLinesDL();
+}
+
+// The centre of the widget area that shows video pixel (x, y); a click
+// anywhere in that area maps back to (x, y), and a line drawn through it lies
+// on the very pixel the engine named.
+QPointF VideoScreenGL::toWidget(int x, int y) const
+{
+    return QPointF(
+        float(offsetX) + (float(x) + 0.5f) * scale, float(offsetY) + (float(y) + 0.5f) * scale);
+}
+
+QPoint VideoScreenGL::toVideo(const QPoint& widgetPosition) const
+{
+    return QPoint(int(float(widgetPosition.x() - offsetX) / scale),
+        int(float(widgetPosition.y() - offsetY) / scale));
+}
+
+bool VideoScreenGL::insidePicture(const QPoint& widgetPosition) const
+{
+    const int pictureWidth = int(float(imageWidth) * scale);
+    const int pictureHeight = int(float(imageHeight) * scale);
+    return QRect(offsetX, offsetY, pictureWidth, pictureHeight).contains(widgetPosition);
+}
+
+// The video pixel under a widget position, held to the picture: a drag that
+// leaves the picture follows its edge.
+QPoint VideoScreenGL::toVideoInPicture(const QPoint& widgetPosition) const
+{
+    const QPoint video = toVideo(widgetPosition);
+    return QPoint(
+        std::clamp(video.x(), 0, imageWidth - 1), std::clamp(video.y(), 0, imageHeight - 1));
+}
+
+void VideoScreenGL::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QOpenGLWidget::mousePressEvent(event);
+        return;
+    }
+    const QPoint position = event->position().toPoint();
+    if (mode == InteractionMode::SelectCorners) {
+        setCursor(Qt::ClosedHandCursor);
+        if (fieldControls->cornersComplete())
+            pickCorner(toVideo(position));
+        return;
+    }
+    // A click in the black margins is no point of the video.
+    if (!insidePicture(position))
+        return;
+    const QPoint video = toVideoInPicture(position);
+    emit givePoint(video.x(), video.y());
+    if (fieldControls->cornersComplete())
+        recreateLinesDL();
+}
+
+void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() != Qt::LeftButton) {
+        QOpenGLWidget::mouseMoveEvent(event);
+        return;
+    }
+    // Before the corners are complete a drag gives no points, so that each
+    // corner takes exactly one click.
+    if (!fieldControls->cornersComplete() || imageWidth <= 0 || imageHeight <= 0)
+        return;
+    const QPoint video = toVideoInPicture(event->position().toPoint());
+    if (mode == InteractionMode::MarkPoints) {
+        emit givePoint(video.x(), video.y());
+    } else if (selectedCorner >= 0) {
+        fieldControls->moveCorner(selectedCorner, video.x(), video.y());
+        recreateLinesDL();
+    }
+}
+
+void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QOpenGLWidget::mouseReleaseEvent(event);
+        return;
+    }
+    if (mode == InteractionMode::SelectCorners)
+        setCursor(Qt::OpenHandCursor);
+}
+
+void VideoScreenGL::pickCorner(const QPoint& video)
+{
+    struct Candidate
+    {
+        int index;
+        float distanceSquared;
+    };
+    const std::vector<QPoint> corners = fieldControls->corners();
+    std::array<Candidate, FieldControls::kCornerCount> candidates {};
+    for (int i = 0; i < FieldControls::kCornerCount; ++i) {
+        const float dx = float(corners[i].x() - video.x());
+        const float dy = float(corners[i].y() - video.y());
+        candidates[i] = { i, dx * dx + dy * dy };
+    }
+    // Equal distances keep the lower index first.
+    std::stable_sort(
+        candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+            return a.distanceSquared < b.distanceSquared;
+        });
+    selectedCorner
+        = candidates[0].distanceSquared < kPickRadiusSquaredPx ? candidates[0].index : -1;
+}
+
+void VideoScreenGL::setMarkPointsMode()
+{
+    markAction->setChecked(false);
+    selectAction->setChecked(false);
+    showCorners = false;
+    mode = InteractionMode::MarkPoints;
+    markAction->setChecked(true);
+    setCursor(Qt::CrossCursor);
+}
+
+void VideoScreenGL::setSelectCornersMode()
+{
+    markAction->setChecked(false);
+    selectAction->setChecked(false);
+    mode = InteractionMode::SelectCorners;
+    selectAction->setChecked(true);
+    setCursor(Qt::OpenHandCursor);
+    showCorners = true;
+}
+
+void VideoScreenGL::clean()
+{
+    emit resetPoints();
+    if (context()) {
+        makeCurrent();
+        deleteLists();
+        doneCurrent();
+    }
+    listsStale = false;
+    selectedCorner = -1;
+}
+
+void VideoScreenGL::recreateLinesDL()
+{
+    // Compiled at the next paint; nothing here asks for one, the change
+    // shows with the next frame.
+    listsStale = true;
+}
+
+void VideoScreenGL::slotSelectFieldLinesColor()
+{
+    const QColor colour
+        = QColorDialog::getColor(fieldColour, this, tr("Lines"), QColorDialog::ShowAlphaChannel);
+    if (!colour.isValid())
+        return;
+    fieldColour = colour;
+    recreateLinesDL();
+}
+
+void VideoScreenGL::slotSelectCenterLinesColor()
+{
+    const QColor colour = QColorDialog::getColor(
+        centreColour, this, tr("Game center"), QColorDialog::ShowAlphaChannel);
+    if (colour.isValid())
+        centreColour = colour;
+}
+
+void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
+{
+    fieldWidthPx = thickness;
+    recreateLinesDL();
+}
+
+void VideoScreenGL::slotSetCenterLinesThickness(int thickness) { centreWidthPx = thickness; }
+
+QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
+{
+    if (remainingCorners <= 0)
+        return QString();
+    QString html = QStringLiteral(R"(<h3 align="center">Tip</h3><p align="center">)");
+    if (mode == InteractionMode::SelectCorners)
+        return html + tr("Right click on the image and select Mark.");
+    switch (remainingCorners) {
+    case 4:
+        return html + tr("Click on the<br> <b>top left corner</b><br>of the football field.");
+    case 3:
+        return html + tr("Click on the <br><b>top right corner </b><br>of the football field.");
+    case 2:
+        return html + tr("Click on the <br><b>bottom left corner </b><br>of the football field.");
+    default:
+        return html + tr("Click on the <br><b>bottom right corner </b><br>of the football field.");
+    }
+}
+
+void VideoScreenGL::paintGL()
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (videoControls->isVideoStopped())
+        return;
+    if (!scaledFrame.isNull())
+        painter.drawImage(QPoint(offsetX, offsetY), scaledFrame);
+    drawTip(painter);
+    painter.beginNativePainting();
+    if (listsStale)
+        compileLists();
+    drawOverlay();
+    painter.endNativePainting();
+}
+
+void VideoScreenGL::drawTip(QPainter& painter) const
+{
+    const QString html = tipHtml(fieldControls->remainingCorners(), mode);
+    if (html.isEmpty())
+        return;
+    QTextDocument document;
+    document.setDefaultStyleSheet(QStringLiteral("* { color: #FFFFAA }"));
+    document.setHtml(html);
+    document.setTextWidth(document.size().width());
+    const QSize size = document.size().toSize();
+    painter.save();
+    painter.translate(
+        width() - size.width() - kTipMarginPx, height() - size.height() - kTipMarginPx);
+    painter.setPen(QColor(255, 239, 239, 255));
+    painter.setBrush(QColor(255, 0, 0, 31));
+    painter.drawRect(0, 0, size.width() + 2 * kTipPaddingPx, size.height() + 2 * kTipPaddingPx);
+    painter.translate(kTipPaddingPx, kTipPaddingPx);
+    document.drawContents(&painter);
+    painter.restore();
+}
+
+void VideoScreenGL::drawOverlay() const
+{
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    // One unit is one widget pixel, y grows downwards.
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, width(), height(), 0.0, -kDepthRange, kDepthRange);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
+    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
+    glEnable(GL_LINE_SMOOTH);
+    glEnable(GL_POLYGON_SMOOTH);
+    glEnable(GL_MULTISAMPLE);
+
+    if (fieldLinesList != 0)
+        glCallList(fieldLinesList);
+    if (showCorners && cornersList != 0)
+        glCallList(cornersList);
+    drawCentreLines();
+    if (selectedCorner >= 0 && mode == InteractionMode::SelectCorners)
+        drawSelectedCorner();
+
+    glDisable(GL_POINT_SMOOTH);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
+}
+
+void VideoScreenGL::drawCentreLines() const
+{
+    glColour(centreColour);
+    glLineWidth(GLfloat(centreWidthPx));
+    glBegin(GL_LINES);
+    for (const FieldLine& line : fieldControls->centreLines()) {
+        const QPointF start = toWidget(line.x1, line.y1);
+        const QPointF end = toWidget(line.x2, line.y2);
+        glVertex3d(start.x(), start.y(), 0.0);
+        glVertex3d(end.x(), end.y(), 0.0);
+    }
+    glEnd();
+}
+
+void VideoScreenGL::drawSelectedCorner() const
+{
+    const QPoint corner = fieldControls->corners()[selectedCorner];
+    const QPointF at = toWidget(corner.x(), corner.y());
+    glEnable(GL_POINT_SMOOTH);
+    glColour(kSelectedCornerColour);
+    glPointSize(kSelectedCornerSizePx);
+    glBegin(GL_POINTS);
+    glVertex3d(at.x(), at.y(), 0.0);
+    glEnd();
+    glDisable(GL_POINT_SMOOTH);
+}
+
+void VideoScreenGL::compileLists()
+{
+    glShadeModel(GL_FLAT);
+    compileFieldLinesList();
+    compileCornersList();
+    listsStale = false;
+}
+
+void VideoScreenGL::compileFieldLinesList()
+{
+    if (fieldLinesList != 0)
+        glDeleteLists(fieldLinesList, 1);
+    fieldLinesList = glGenLists(1);
+    glNewList(fieldLinesList, GL_COMPILE);
+    std::vector<QPointF> ends;
+    for (const FieldLine& line : fieldControls->fieldLines()) {
+        ends.push_back(toWidget(line.x1, line.y1));
+        ends.push_back(toWidget(line.x2, line.y2));
+    }
+    glColour(fieldColour);
+    glLineWidth(GLfloat(fieldWidthPx));
+    glBegin(GL_LINES);
+    for (const QPointF& end : ends)
+        glVertex3d(end.x(), end.y(), 0.0);
+    glEnd();
+    glEnable(GL_POINT_SMOOTH);
+    glColour(kMarkerColour);
+    glPointSize(kEndPointSizePx);
+    glBegin(GL_POINTS);
+    for (const QPointF& end : ends)
+        glVertex3d(end.x(), end.y(), 0.0);
+    glEnd();
+    glEndList();
+}
+
+void VideoScreenGL::compileCornersList()
+{
+    if (cornersList != 0)
+        glDeleteLists(cornersList, 1);
+    cornersList = glGenLists(1);
+    glNewList(cornersList, GL_COMPILE);
+    glEnable(GL_POINT_SMOOTH);
+    glColour(kMarkerColour);
+    glPointSize(kCornerSizePx);
+    glBegin(GL_POINTS);
+    // Only the corners clicked so far: the others are placeholders.
+    const std::vector<QPoint> corners = fieldControls->corners();
+    const int given = FieldControls::kCornerCount - fieldControls->remainingCorners();
+    for (int i = 0; i < given; ++i) {
+        const QPointF at = toWidget(corners[i].x(), corners[i].y());
+        glVertex3d(at.x(), at.y(), 0.0);
+    }
+    glEnd();
+    glDisable(GL_POINT_SMOOTH);
+    glEndList();
+}

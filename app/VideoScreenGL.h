@@ -1,0 +1,112 @@
+#pragma once
+
+#include "InteractionMode.h"
+
+#include <QColor>
+#include <QImage>
+#include <QOpenGLWidget>
+
+class FieldControls;
+class QAction;
+class QPainter;
+class VideoControls;
+
+// The video screen for machines with OpenGL. It scales each frame to fit the
+// widget keeping its aspect ratio, centres it, and draws over it with OpenGL
+// the pitch lines and corner markers (display lists, rebuilt only when the
+// corners, the line colour or the line width change), the lines through and
+// round the game centre (sent with every paint, they follow every click), the
+// corner being dragged, and a tip that asks for the four corners in turn.
+// Because it draws the lines itself, it switches the engine's burnt-in
+// drawing off. Mouse positions map back to video pixels with the inverse of
+// the mapping used for drawing.
+class VideoScreenGL : public QOpenGLWidget
+{
+    Q_OBJECT
+
+public:
+    VideoScreenGL(
+        VideoControls* videoControls, FieldControls* fieldControls, Qt::WindowFlags flags = {});
+    ~VideoScreenGL() override;
+
+    void changeImageSize();
+    void updateImage();
+
+    // The tip's HTML for the corners still to be clicked; empty when none.
+    static QString tipHtml(int remainingCorners, InteractionMode mode);
+
+    QPointF toWidget(int x, int y) const;
+    QPoint toVideo(const QPoint& widgetPosition) const;
+    float pictureScale() const { return scale; }
+    QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
+    InteractionMode interactionMode() const { return mode; }
+    int selectedCornerIndex() const { return selectedCorner; }
+    QColor fieldLinesColour() const { return fieldColour; }
+    QColor centreLinesColour() const { return centreColour; }
+    int fieldLinesWidth() const { return fieldWidthPx; }
+    int centreLinesWidth() const { return centreWidthPx; }
+
+signals:
+    void givePoint(int x, int y);
+    void resetPoints();
+
+private slots:
+    void setMarkPointsMode();
+    void setSelectCornersMode();
+    void clean();
+    void recreateLinesDL();
+    void slotSelectFieldLinesColor();
+    void slotSelectCenterLinesColor();
+    void slotSetFieldLinesThickness(int thickness);
+    void slotSetCenterLinesThickness(int thickness);
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QAction* createAction(const QString& text, void (VideoScreenGL::*slot)());
+    void fit(int widgetWidth, int widgetHeight);
+    void rescaleFrame();
+    bool insidePicture(const QPoint& widgetPosition) const;
+    QPoint toVideoInPicture(const QPoint& widgetPosition) const;
+    void pickCorner(const QPoint& video);
+    void drawTip(QPainter& painter) const;
+    void drawOverlay() const;
+    void drawCentreLines() const;
+    void drawSelectedCorner() const;
+    void compileLists();
+    void compileFieldLinesList();
+    void compileCornersList();
+    void deleteLists();
+    void releaseGlResources();
+
+    int imageWidth = 0;
+    int imageHeight = 0;
+    VideoControls* videoControls = nullptr;
+    FieldControls* fieldControls = nullptr;
+    unsigned fieldLinesList = 0;
+    unsigned cornersList = 0;
+    QAction* markAction = nullptr;
+    QAction* selectAction = nullptr;
+    QAction* cleanAction = nullptr;
+    InteractionMode mode = InteractionMode::MarkPoints;
+    bool showCorners = false;
+    int selectedCorner = -1;
+    QColor fieldColour;
+    QColor centreColour;
+    int fieldWidthPx = 0;
+    int centreWidthPx = 0;
+    float scale = 1.0f;
+    int offsetY = 0;
+    int offsetX = 0;
+    // The lists are compiled in the paint path, where the context is current.
+    bool listsStale = false;
+    // The newest frame as exported, and its copy scaled to the widget.
+    QImage frame;
+    QImage scaledFrame;
+};

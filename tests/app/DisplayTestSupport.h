@@ -1,0 +1,80 @@
+#pragma once
+
+// Helpers shared by the display tests: the real engine, loaded from
+// libVistrel.so as the program does, generated clips, and waits for frames.
+
+#include "ClipGenerator.h"
+#include "EngineLibrary.h"
+#include "VistrelInterface.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+namespace displaytest {
+
+// The process's one engine, as in the program; null when the library has no
+// working factory. Tests reset the pitch model themselves.
+inline VistrelInterface* engine()
+{
+    static VistrelInterface* const instance = EngineLibrary::bindLibrary(VISTREL_LIBRARY_PATH);
+    return instance;
+}
+
+// A clip spec whose pitch dimensions are the field controls' defaults, so
+// that the overlay of a calibrated engine lies on the clip's own lines.
+inline testclips::ClipSpec pitchSpec(int width, int height, int frames = 6)
+{
+    testclips::ClipSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.frames = frames;
+    spec.fieldLength = 36.0f;
+    spec.fieldWidth = 27.0f;
+    spec.radius = 5.0f;
+    return spec;
+}
+
+// Writes a lossless clip into dir; its path, empty on failure.
+inline QString writeClip(
+    const QTemporaryDir& dir, const testclips::ClipSpec& spec, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    std::string error;
+    if (!testclips::writeClip(spec, QFile::encodeName(path).toStdString(), &error, false))
+        return {};
+    return path;
+}
+
+// The clip's frame as the screens show it (RGB).
+inline QImage expectedFrame(const testclips::ClipSpec& spec, int index)
+{
+    const cv::Mat bgr = testclips::renderFrame(spec, index);
+    QImage image(bgr.data, bgr.cols, bgr.rows, int(bgr.step), QImage::Format_BGR888);
+    return image.convertToFormat(QImage::Format_RGB888);
+}
+
+// All frames of the clip, as the screens show them.
+inline QList<QImage> expectedFrames(const testclips::ClipSpec& spec)
+{
+    QList<QImage> frames;
+    for (int i = 0; i < spec.frames; ++i)
+        frames << expectedFrame(spec, i);
+    return frames;
+}
+
+// Index of the frame the image shows exactly, or -1.
+inline int matchingFrame(const QList<QImage>& frames, const QImage& shown)
+{
+    const QImage rgb = shown.convertToFormat(QImage::Format_RGB888);
+    return int(frames.indexOf(rgb));
+}
+
+} // namespace displaytest

@@ -1,0 +1,287 @@
+// The field controls turn points into the engine's corner and centre calls;
+// the engine here records those calls.
+
+#include "FieldControls.h"
+#include "RecordingEngine.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QLabel* labelStartingWith(const QWidget& parent, const QString& caption)
+{
+    for (QLabel* label : parent.findChildren<QLabel*>()) {
+        if (label->text().startsWith(caption))
+            return label;
+    }
+    return nullptr;
+}
+
+QPushButton* button(const QWidget& parent, const QString& text)
+{
+    for (QPushButton* candidate : parent.findChildren<QPushButton*>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+// The three dimension edits in layout order: length, width, radius.
+QList<QLineEdit*> dimensionEdits(const QWidget& parent)
+{
+    return parent.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+}
+
+const QList<QPoint> kClicks { { 102, 57 }, { 538, 61 }, { 20, 400 }, { 620, 410 }, { 320, 240 } };
+
+} // namespace
+
+class TestFieldControls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithDefaultsTellsEngineAndShowsCaptions();
+    void eachPointCallsTheEngine_data();
+    void eachPointCallsTheEngine();
+    void labelsListTheGivenCorners_data();
+    void labelsListTheGivenCorners();
+    void clearForgetsPointsAndSignalsTheScreen();
+    void defaultsReachEngineOnlyWithNextPoint();
+    void emptiedRadiusSendsZero();
+    void moveCornerGivesCornersAgain_data();
+    void moveCornerGivesCornersAgain();
+};
+
+void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
+{
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+
+    QCOMPARE(engine.calls,
+        QStringList({ "setFieldLength(36)", "setFieldWidth(27)", "setCentreCircleRadius(5)" }));
+    QCOMPARE(controls.remainingCorners(), 4);
+    QCOMPARE(controls.fieldLinesThickness(), 2);
+    QCOMPARE(controls.centreLinesThickness(), 2);
+    const QList<QLineEdit*> edits = dimensionEdits(controls);
+    QCOMPARE(edits.size(), 3);
+    QCOMPARE(edits[0]->text(), QString("36"));
+    QCOMPARE(edits[1]->text(), QString("27"));
+    QCOMPARE(edits[2]->text(), QString("5"));
+
+    QStringList texts;
+    for (const QLabel* label : controls.findChildren<QLabel*>())
+        texts << label->text();
+    QCOMPARE(texts,
+        QStringList({ "Marked Top Points: ", "Marked Bottom Points: ", "Length: ", "Width: ",
+            "Radius: ", "Line Display Preferences", "Field Lines: ", "Width ",
+            "Game Center: ", "Width " }));
+    for (const char* text : { "Defaults", "Clear", "Line Colors", "Center Colors" })
+        QVERIFY2(button(controls, text), text);
+}
+
+void TestFieldControls::eachPointCallsTheEngine_data()
+{
+    QTest::addColumn<int>("pointCount");
+    QTest::addColumn<QStringList>("lastPointCalls");
+    QTest::addColumn<int>("remaining");
+    QTest::addColumn<bool>("linesFilled");
+
+    const QStringList dimensions { "setFieldLength(36)", "setFieldWidth(27)",
+        "setCentreCircleRadius(5)" };
+    QTest::newRow("top left") << 1 << QStringList { "addFieldPoint(0,102,57)" } + dimensions << 3
+                              << false;
+    QTest::newRow("top right") << 2 << QStringList { "addFieldPoint(0,538,61)" } + dimensions << 2
+                               << false;
+    QTest::newRow("bottom left") << 3 << QStringList { "addFieldPoint(1,20,400)" } + dimensions << 1
+                                 << false;
+    QTest::newRow("bottom right is also the centre") << 4
+                                                     << QStringList { "addFieldPoint(1,620,410)",
+                                                            "setGameCentre(620,410)",
+                                                            "getFieldLines()", "getCentreLines()" }
+            + dimensions << 0 << true;
+    QTest::newRow("fifth point only moves the centre")
+        << 5 << QStringList { "setGameCentre(320,240)", "getCentreLines()" } + dimensions << 0
+        << true;
+}
+
+void TestFieldControls::eachPointCallsTheEngine()
+{
+    QFETCH(int, pointCount);
+    QFETCH(QStringList, lastPointCalls);
+    QFETCH(int, remaining);
+    QFETCH(bool, linesFilled);
+
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    for (int i = 0; i < pointCount - 1; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
+    // Lines fetched at the fourth point stay, even when the engine's change.
+    engine.fieldLines = { { 9, 9, 9, 9 } };
+    engine.centreLines = { { 7, 7, 7, 7 }, { 6, 6, 6, 6 } };
+    engine.calls.clear();
+
+    controls.selectPoint(kClicks[pointCount - 1].x(), kClicks[pointCount - 1].y());
+
+    QCOMPARE(engine.calls, lastPointCalls);
+    QCOMPARE(controls.remainingCorners(), remaining);
+    QCOMPARE(controls.cornersComplete(), remaining == 0);
+    QCOMPARE(controls.fieldLines().size(), linesFilled ? 1u : 0u);
+    QCOMPARE(controls.centreLines().size(), linesFilled ? 2u : 0u);
+    if (pointCount == 5)
+        QCOMPARE(controls.fieldLines().front().x1, 1); // fetched at the fourth point
+    const std::vector<QPoint> corners = controls.corners();
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(corners[i], i < pointCount ? kClicks[i] : QPoint(0, 0));
+}
+
+void TestFieldControls::labelsListTheGivenCorners_data()
+{
+    QTest::addColumn<int>("pointCount");
+    QTest::addColumn<QString>("top");
+    QTest::addColumn<QString>("bottom");
+
+    QTest::newRow("none") << 0 << "Marked Top Points: "
+                          << "Marked Bottom Points: ";
+    QTest::newRow("one") << 1 << "Marked Top Points: (102 , 57)"
+                         << "Marked Bottom Points: ";
+    QTest::newRow("two") << 2 << "Marked Top Points: (102 , 57) , (538 , 61)"
+                         << "Marked Bottom Points: ";
+    QTest::newRow("three") << 3 << "Marked Top Points: (102 , 57) , (538 , 61)"
+                           << "Marked Bottom Points: (20 , 400)";
+    QTest::newRow("four") << 4 << "Marked Top Points: (102 , 57) , (538 , 61)"
+                          << "Marked Bottom Points: (20 , 400) , (620 , 410)";
+    QTest::newRow("a centre changes nothing") << 5 << "Marked Top Points: (102 , 57) , (538 , 61)"
+                                              << "Marked Bottom Points: (20 , 400) , (620 , 410)";
+}
+
+void TestFieldControls::labelsListTheGivenCorners()
+{
+    QFETCH(int, pointCount);
+    QFETCH(QString, top);
+    QFETCH(QString, bottom);
+
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    for (int i = 0; i < pointCount; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
+
+    QCOMPARE(labelStartingWith(controls, "Marked Top Points: ")->text(), top);
+    QCOMPARE(labelStartingWith(controls, "Marked Bottom Points: ")->text(), bottom);
+}
+
+void TestFieldControls::clearForgetsPointsAndSignalsTheScreen()
+{
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    controls.show();
+    for (int i = 0; i < 5; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
+    QSignalSpy resets(&controls, &FieldControls::signalResetPoints);
+    engine.calls.clear();
+
+    QTest::mouseClick(button(controls, "Clear"), Qt::LeftButton);
+
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(engine.calls, QStringList { "clearFieldPoints()" });
+    QCOMPARE(controls.remainingCorners(), 4);
+    QVERIFY(controls.fieldLines().empty());
+    QVERIFY(controls.centreLines().empty());
+    QCOMPARE(controls.corners(), std::vector<QPoint>(4, QPoint(0, 0)));
+    QCOMPARE(
+        labelStartingWith(controls, "Marked Top Points: ")->text(), QString("Marked Top Points: "));
+    QCOMPARE(labelStartingWith(controls, "Marked Bottom Points: ")->text(),
+        QString("Marked Bottom Points: "));
+
+    engine.calls.clear();
+    controls.selectPoint(11, 12);
+    QCOMPARE(engine.calls.first(), QString("addFieldPoint(0,11,12)"));
+}
+
+void TestFieldControls::defaultsReachEngineOnlyWithNextPoint()
+{
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    controls.show();
+    QLineEdit* widthEdit = dimensionEdits(controls)[1];
+    widthEdit->setText("40");
+    controls.selectPoint(1, 1);
+    QVERIFY(engine.calls.contains("setFieldWidth(40)"));
+    engine.calls.clear();
+
+    QTest::mouseClick(button(controls, "Defaults"), Qt::LeftButton);
+
+    QCOMPARE(widthEdit->text(), QString("27"));
+    QVERIFY(engine.calls.isEmpty());
+    controls.selectPoint(2, 2);
+    QCOMPARE(
+        engine.callsTo("setField"), QStringList({ "setFieldLength(36)", "setFieldWidth(27)" }));
+}
+
+void TestFieldControls::emptiedRadiusSendsZero()
+{
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    dimensionEdits(controls)[2]->clear();
+    engine.calls.clear();
+
+    controls.selectPoint(1, 1);
+
+    QCOMPARE(engine.callsTo("setCentreCircleRadius"), QStringList { "setCentreCircleRadius(0)" });
+}
+
+void TestFieldControls::moveCornerGivesCornersAgain_data()
+{
+    QTest::addColumn<int>("pointCount");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("expectedCalls");
+
+    QTest::newRow("index below range") << 4 << -1 << QStringList {};
+    QTest::newRow("index above range") << 4 << 4 << QStringList {};
+    QTest::newRow("all corners, the moved one becomes the centre")
+        << 4 << 2
+        << QStringList { "clearFieldPoints()", "addFieldPoint(0,102,57)", "addFieldPoint(0,538,61)",
+               "addFieldPoint(1,30,390)", "addFieldPoint(1,620,410)", "setGameCentre(30,390)",
+               "getFieldLines()", "getCentreLines()" };
+    QTest::newRow("two corners given: only they are given again")
+        << 2 << 1
+        << QStringList { "clearFieldPoints()", "addFieldPoint(0,102,57)",
+               "addFieldPoint(0,30,390)" };
+    QTest::newRow("a corner not yet given stays unmoved") << 2 << 2 << QStringList {};
+}
+
+void TestFieldControls::moveCornerGivesCornersAgain()
+{
+    QFETCH(int, pointCount);
+    QFETCH(int, index);
+    QFETCH(QStringList, expectedCalls);
+
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    for (int i = 0; i < pointCount; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
+    engine.calls.clear();
+
+    controls.moveCorner(index, 30, 390);
+
+    QCOMPARE(engine.calls, expectedCalls);
+    QCOMPARE(controls.remainingCorners(), 4 - pointCount);
+    if (!expectedCalls.isEmpty())
+        QCOMPARE(controls.corners()[index], QPoint(30, 390));
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    TestFieldControls test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_FieldControls.moc"

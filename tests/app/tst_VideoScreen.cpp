@@ -1,0 +1,259 @@
+// The plain screen against the real engine and video controls on generated
+// clips: sizes, point mapping, the context menu and the frames it shows.
+
+#include "DisplayTestSupport.h"
+#include "VideoControls.h"
+#include "VideoScreen.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
+    Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, position, widget->mapToGlobal(position), button, buttons, {});
+    QApplication::sendEvent(widget, &event);
+}
+
+QPixmap shownPixmap(const VideoScreen& screen)
+{
+    for (QGraphicsItem* item : screen.graphicsScene()->items()) {
+        if (auto* pixmapItem = dynamic_cast<QGraphicsPixmapItem*>(item))
+            return pixmapItem->pixmap();
+    }
+    return QPixmap();
+}
+
+} // namespace
+
+class TestVideoScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sizeFollowsTheVideoResolution_data();
+    void sizeFollowsTheVideoResolution();
+    void mouseInputBecomesVideoPoints_data();
+    void mouseInputBecomesVideoPoints();
+    void contextMenuSwitchesModes();
+    void keepsOnlyTheNewestFrame_data();
+    void keepsOnlyTheNewestFrame();
+    void showsThePlayingFrameAtNativeSize();
+
+private:
+    QTemporaryDir dir;
+    QString clip640;
+};
+
+void TestVideoScreen::initTestCase()
+{
+    if (!displaytest::engine())
+        QSKIP("the engine library has no working factory");
+    clip640 = displaytest::writeClip(dir, displaytest::pitchSpec(640, 480), "clip640.mkv");
+    QVERIFY(!clip640.isEmpty());
+}
+
+void TestVideoScreen::sizeFollowsTheVideoResolution_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QSize>("viewSize");
+    QTest::addColumn<QSize>("screenSize");
+
+    QTest::newRow("640 x 480") << "clip640.mkv" << QSize(640, 480) << QSize(655, 495);
+    QTest::newRow("no video") << "missing.mkv" << QSize(0, 0) << QSize(15, 15);
+}
+
+void TestVideoScreen::sizeFollowsTheVideoResolution()
+{
+    QFETCH(QString, clip);
+    QFETCH(QSize, viewSize);
+    QFETCH(QSize, screenSize);
+
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    QCOMPARE(screen.minimumSize(), QSize(415, 255));
+    QCOMPARE(screen.maximumSize(), QSize(415, 255));
+    QVERIFY(!screen.parent());
+
+    controls.loadFile(dir.filePath(clip));
+    screen.changeImageSize();
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+
+    QCOMPARE(screen.graphicsView()->size(), viewSize);
+    QCOMPARE(screen.minimumSize(), screenSize);
+    QCOMPARE(screen.maximumSize(), screenSize);
+    QCOMPARE(screen.size(), screenSize);
+    // The whole picture is inside the screen.
+    if (!viewSize.isEmpty())
+        QVERIFY(screen.rect().contains(screen.graphicsView()->geometry()));
+}
+
+void TestVideoScreen::mouseInputBecomesVideoPoints_data()
+{
+    QTest::addColumn<bool>("selectMode");
+    QTest::addColumn<QList<QPoint>>("moves"); // after a press at the first point
+    QTest::addColumn<Qt::MouseButtons>("held");
+    QTest::addColumn<QList<QPoint>>("expected");
+
+    const Qt::MouseButtons left = Qt::LeftButton;
+    const Qt::MouseButtons both = Qt::LeftButton | Qt::RightButton;
+    QTest::newRow("click") << false << QList<QPoint> { { 10, 20 } } << left
+                           << QList<QPoint> { { 10, 20 } };
+    QTest::newRow("last pixel") << false << QList<QPoint> { { 639, 479 } } << left
+                                << QList<QPoint> { { 639, 479 } };
+    QTest::newRow("left of the picture")
+        << false << QList<QPoint> { { -2, 20 } } << left << QList<QPoint> {};
+    QTest::newRow("below the picture")
+        << false << QList<QPoint> { { 30, 480 } } << left << QList<QPoint> {};
+    QTest::newRow("drag gives a point per move, held to the picture")
+        << false << QList<QPoint> { { 10, 20 }, { 11, 21 }, { 12, 23 }, { 700, -5 } } << left
+        << QList<QPoint> { { 10, 20 }, { 11, 21 }, { 12, 23 }, { 639, 0 } };
+    QTest::newRow("drag with left and right") << false << QList<QPoint> { { 10, 20 }, { 11, 21 } }
+                                              << both << QList<QPoint> { { 10, 20 } };
+    QTest::newRow("select mode gives no points")
+        << true << QList<QPoint> { { 10, 20 }, { 11, 21 } } << left << QList<QPoint> {};
+}
+
+void TestVideoScreen::mouseInputBecomesVideoPoints()
+{
+    QFETCH(bool, selectMode);
+    QFETCH(QList<QPoint>, moves);
+    QFETCH(Qt::MouseButtons, held);
+    QFETCH(QList<QPoint>, expected);
+
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    controls.loadFile(clip640);
+    screen.changeImageSize();
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    if (selectMode)
+        screen.actions()[1]->trigger();
+    QSignalSpy points(&screen, &VideoScreen::givePoint);
+    const QPoint view = screen.graphicsView()->pos();
+
+    sendMouse(&screen, QEvent::MouseButtonPress, view + moves[0], Qt::LeftButton, Qt::LeftButton);
+    if (selectMode)
+        QCOMPARE(screen.cursor().shape(), Qt::ClosedHandCursor);
+    for (qsizetype i = 1; i < moves.size(); ++i)
+        sendMouse(&screen, QEvent::MouseMove, view + moves[i], Qt::NoButton, held);
+    sendMouse(&screen, QEvent::MouseButtonRelease, view + moves.last(), Qt::LeftButton, {});
+    QCOMPARE(screen.cursor().shape(), selectMode ? Qt::OpenHandCursor : Qt::CrossCursor);
+
+    QList<QPoint> received;
+    for (const QList<QVariant>& args : points)
+        received << QPoint(args[0].toInt(), args[1].toInt());
+    QCOMPARE(received, expected);
+}
+
+void TestVideoScreen::contextMenuSwitchesModes()
+{
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    screen.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&screen));
+    QSignalSpy resets(&screen, &VideoScreen::resetPoints);
+
+    QStringList shown;
+    QTimer::singleShot(0, this, [&shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (const QAction* action : menu->actions())
+            shown << action->text() + (action->isChecked() ? "*" : "");
+        menu->close();
+    });
+    QContextMenuEvent rightClick(
+        QContextMenuEvent::Mouse, QPoint(50, 50), screen.mapToGlobal(QPoint(50, 50)));
+    QApplication::sendEvent(&screen, &rightClick);
+    QCOMPARE(shown, QStringList({ "Mark*", "Select", "Clean" }));
+
+    const QList<QAction*> actions = screen.actions();
+    actions[1]->trigger();
+    QCOMPARE(screen.interactionMode(), InteractionMode::SelectCorners);
+    QVERIFY(!actions[0]->isChecked() && actions[1]->isChecked());
+    QCOMPARE(screen.cursor().shape(), Qt::OpenHandCursor);
+    actions[2]->trigger();
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(screen.interactionMode(), InteractionMode::SelectCorners);
+    actions[0]->trigger();
+    QCOMPARE(screen.interactionMode(), InteractionMode::MarkPoints);
+    QVERIFY(actions[0]->isChecked() && !actions[1]->isChecked());
+    QCOMPARE(screen.cursor().shape(), Qt::CrossCursor);
+    actions[2]->trigger();
+    QCOMPARE(resets.count(), 2);
+}
+
+void TestVideoScreen::keepsOnlyTheNewestFrame_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+
+    QTest::newRow("width a multiple of 4") << 640 << 480;
+    QTest::newRow("odd width") << 642 << 362;
+    QTest::newRow("narrow odd size") << 65 << 49;
+}
+
+void TestVideoScreen::keepsOnlyTheNewestFrame()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+
+    const QString clip = displaytest::writeClip(
+        dir, displaytest::pitchSpec(width, height, 3), QStringLiteral("size%1.mkv").arg(width));
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    screen.updateImage(); // nothing loaded: the engine reports no size
+    QVERIFY(shownPixmap(screen).isNull());
+
+    controls.loadFile(clip);
+    screen.changeImageSize();
+    for (int i = 0; i < 20; ++i)
+        screen.updateImage();
+
+    QCOMPARE(screen.graphicsScene()->items().size(), 1);
+    QCOMPARE(shownPixmap(screen).size(), QSize(width, height));
+}
+
+void TestVideoScreen::showsThePlayingFrameAtNativeSize()
+{
+    const testclips::ClipSpec spec = displaytest::pitchSpec(642, 362, 40);
+    const QString clip = displaytest::writeClip(dir, spec, "playing.mkv");
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    connect(&controls, &VideoControls::giveNewImage, &screen, &VideoScreen::updateImage);
+    controls.loadFile(clip);
+    screen.changeImageSize();
+    controls.playPauseVideo();
+
+    // The frame shown is one of the clip's, pixel for pixel, and it changes.
+    const QList<QImage> frames = displaytest::expectedFrames(spec);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        displaytest::matchingFrame(frames, shownPixmap(screen).toImage()) > 0, 20000);
+    QCOMPARE(screen.graphicsScene()->items().size(), 1);
+    controls.stopVideo();
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    TestVideoScreen test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_VideoScreen.moc"

@@ -1,0 +1,39 @@
+# The real program with the OpenGL screen on a generated pitch clip: playing
+# and paused, the four true corners and the centre are clicked where the
+# screen's mapping puts them; the pitch outline, grid, centre line and circle
+# then lie on the clip's lines within 2 screen pixels.
+source "$E2E_DIR/harness.sh"
+source "$E2E_DIR/display_common.bash"
+
+start_xvfb -wr
+make_pitch_clip 960 540
+start_app "$TARVOLA_BIN" "$CLIP"
+wid=$(wait_window '^Tarvola$' NORMAL)
+[ -z "$(find_window '^Warning: $')" ] || fail "OpenGL warning on a server with GLX"
+xdotool windowsize --sync "$wid" 1150 900
+sleep 1
+
+# Stopped, the screen is black: that gives its place and size.
+shot "$SCRATCH/stopped.png"
+"$CHECK" gl-geometry "$SCRATCH/stopped.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
+    || fail "the OpenGL screen is not black while stopped"
+read -r sx sy scale _ _ sw sh <"$SCRATCH/geometry"
+note "screen ${sw}x${sh} at $sx,$sy, scale $scale"
+awk -v s="$scale" 'BEGIN { exit !(s >= 1) }' || fail "screen too small for exact clicks"
+
+play_and_pause "$wid"
+calibrate "$SCRATCH/geometry"
+# The tip sits in the screen's bottom-right corner until the fourth corner.
+check_overlay "$SCRATCH/geometry" "$SCRATCH/before-click-0.png" \
+    --exclude $((sx + sw - 320)) $((sy + sh - 200)) 320 200
+
+# Playing on, the overlay stays (a screenshot to look at).
+key "$wid" ctrl+y
+sleep 1.5
+shot "$SCRATCH/playing-calibrated.png"
+kill -0 "$APP_PID" || fail "the program ended while playing with the overlay"
+
+key "$wid" ctrl+q
+wait_exit 15
+[ "$EXIT_STATUS" -eq 0 ] || fail "exit code $EXIT_STATUS after Ctrl+Q"
+note "passed; screenshots in $SCRATCH"

@@ -1,0 +1,42 @@
+# The real program on an X server without OpenGL: the warning box comes
+# first, then the main window with the plain screen. On a generated pitch
+# clip, playing and paused, the four true corners and the centre are clicked
+# where the plain screen shows them (native size); the lines the engine
+# burns into the frames then lie on the clip's lines within 2 pixels.
+source "$E2E_DIR/harness.sh"
+source "$E2E_DIR/display_common.bash"
+
+start_xvfb -wr -extension GLX
+# Without GLX, Qt would still reach Mesa's OpenGL through EGL; with no GL
+# integration at all it finds none, like a machine without OpenGL.
+export QT_XCB_GL_INTEGRATION=none
+make_pitch_clip 800 480
+start_app "$TARVOLA_BIN" "$CLIP"
+
+warning=$(wait_window '^Warning: $')
+[ -z "$(find_window '^Tarvola$' NORMAL)" ] || fail "the main window came before the warning"
+shot "$SCRATCH/warning.png"
+key "$warning" Return
+wait_no_window '^Warning: $'
+wid=$(wait_window '^Tarvola$' NORMAL)
+sleep 1
+
+play_and_pause "$wid"
+shot "$SCRATCH/paused.png"
+"$CHECK" plain-geometry "$SCRATCH/paused.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
+    || fail "the plain screen does not show the clip's frame at its native size"
+note "picture at $(cut -d' ' -f1,2 "$SCRATCH/geometry")"
+
+calibrate "$SCRATCH/geometry"
+check_overlay "$SCRATCH/geometry" "$SCRATCH/before-click-0.png"
+
+# Playing on, the overlay stays (a screenshot to look at).
+key "$wid" ctrl+y
+sleep 1.5
+shot "$SCRATCH/playing-calibrated.png"
+kill -0 "$APP_PID" || fail "the program ended while playing with the overlay"
+
+key "$wid" ctrl+q
+wait_exit 15
+[ "$EXIT_STATUS" -eq 0 ] || fail "exit code $EXIT_STATUS after Ctrl+Q"
+note "passed; screenshots in $SCRATCH"

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ClipGenerator.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <initializer_list>
+
+// Clips with moving players for the tests of the analysis stages.
+namespace analysistest {
+
+// Players move a few pixels from one frame to the next at this rate.
+inline testclips::ClipSpec playerClip(int frames)
+{
+    testclips::ClipSpec spec;
+    spec.width = 160;
+    spec.height = 120;
+    spec.fps = 2.0;
+    spec.frames = frames;
+    return spec;
+}
+
+// 255 where a player covers the pixel in any of the given frames.
+inline cv::Mat playerPixels(const testclips::ClipSpec& spec, std::initializer_list<int> indices)
+{
+    testclips::ClipSpec empty = spec;
+    empty.players = 0;
+    cv::Mat any = cv::Mat::zeros(spec.height, spec.width, CV_8UC1);
+    for (int index : indices) {
+        cv::Mat difference;
+        cv::absdiff(
+            testclips::renderFrame(spec, index), testclips::renderFrame(empty, index), difference);
+        cv::cvtColor(difference, difference, cv::COLOR_BGR2GRAY);
+        any |= difference > 0;
+    }
+    return any;
+}
+
+// 255 where the BGR picture has exactly this colour.
+inline cv::Mat pixelsOf(const cv::Mat& picture, cv::Vec3b colour)
+{
+    const cv::Scalar value(colour[0], colour[1], colour[2]);
+    cv::Mat mask;
+    cv::inRange(picture, value, value, mask);
+    return mask;
+}
+
+} // namespace analysistest
