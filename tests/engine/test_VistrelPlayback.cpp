@@ -4,6 +4,7 @@
 #include "ClipGenerator.h"
 #include "EngineTestSupport.h"
 #include "Vistrel.h"
+#include "VistrelTestAccess.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -217,4 +218,25 @@ TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
         const cv::Mat exported(spec.height, spec.width, CV_8UC3, buffer.get());
         EXPECT_EQ(cv::norm(exported, expected, cv::NORM_INF), 0.0) << "processing " << processing;
     }
+}
+
+// Both bounds are inclusive: the width and the height themselves are
+// accepted. Without a frame every position is refused.
+TEST(VistrelPlayback, MousePointerMustLieOnTheFrame)
+{
+    testclips::ClipSpec spec;
+    spec.width = 40;
+    spec.height = 30;
+    spec.frames = 1;
+    Vistrel engine;
+    EXPECT_EQ(engine.SetMousePointer(0, 0), -1);
+    ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "mouse.mkv")), 0);
+    ASSERT_TRUE(VistrelTestAccess::readFrame(engine));
+    const struct
+    {
+        int x, y, result;
+    } cases[] = { { 0, 0, 0 }, { 40, 30, 0 }, { 41, 0, -1 }, { 0, 31, -1 }, { -1, 0, -1 },
+        { 0, -1, -1 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(engine.SetMousePointer(c.x, c.y), c.result) << c.x << ", " << c.y;
 }
