@@ -101,7 +101,7 @@ public:
 
 struct Clip
 {
-    testclips::ClipSpec spec;
+    testclips::ClipSpec clipSettings;
     testclips::ClipTruth truth;
     std::string path;
 };
@@ -112,14 +112,14 @@ inline Clip makeClip(
     const ScratchDir& dir, int width, int height, int frames, const std::string& extension)
 {
     Clip clip;
-    clip.spec.width = width;
-    clip.spec.height = height;
-    clip.spec.frames = frames;
-    clip.truth = testclips::truthFor(clip.spec);
+    clip.clipSettings.width = width;
+    clip.clipSettings.height = height;
+    clip.clipSettings.frames = frames;
+    clip.truth = testclips::truthFor(clip.clipSettings);
     clip.path
         = (dir.path / (std::to_string(width) + "x" + std::to_string(height) + extension)).string();
     std::string error;
-    if (!testclips::writeClip(clip.spec, clip.path, &error, false))
+    if (!testclips::writeClip(clip.clipSettings, clip.path, &error, false))
         fail("cannot write " + clip.path + ": " + error);
     return clip;
 }
@@ -134,9 +134,9 @@ inline const char* codecName(const std::string& path)
 // grid segments (9 once calibrated).
 inline std::size_t calibrate(VistrelInterface& engine, const Clip& clip)
 {
-    engine.setFieldLength(clip.spec.fieldLength);
-    engine.setFieldWidth(clip.spec.fieldWidth);
-    engine.setCentreCircleRadius(clip.spec.radius);
+    engine.setFieldLength(clip.clipSettings.fieldLength);
+    engine.setFieldWidth(clip.clipSettings.fieldWidth);
+    engine.setCentreCircleRadius(clip.clipSettings.radius);
     const auto& c = clip.truth.corners;
     engine.addFieldPoint(0, c[0].x, c[0].y);
     engine.addFieldPoint(0, c[1].x, c[1].y);

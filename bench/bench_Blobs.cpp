@@ -44,14 +44,14 @@ double bestOf(int repeats, const std::function<void()>& work)
 // moving players, as the frame pipeline feeds it to blob detection.
 cv::Mat motionProbability()
 {
-    testclips::ClipSpec spec;
-    spec.width = kWidthPx;
-    spec.height = kHeightPx;
-    spec.fps = 5.0;
-    spec.players = 12;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = kWidthPx;
+    clipSettings.height = kHeightPx;
+    clipSettings.fps = 5.0;
+    clipSettings.players = 12;
     cv::Mat grey[3];
     for (int i = 0; i < 3; ++i)
-        cv::cvtColor(testclips::renderFrame(spec, i), grey[i], cv::COLOR_BGR2GRAY);
+        cv::cvtColor(testclips::renderFrame(clipSettings, i), grey[i], cv::COLOR_BGR2GRAY);
     CMotionAnalysis motion;
     motion.Analyse(grey[2], grey[1], grey[0]);
     CProbabilityMatrix probability;

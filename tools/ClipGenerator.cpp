@@ -54,24 +54,24 @@ cv::Point fixedPoint(cv::Point2d p)
     return cv::Point(cvRound(p.x * kShiftScale), cvRound(p.y * kShiftScale));
 }
 
-int lineThicknessPx(const ClipSpec& spec)
+int lineThicknessPx(const ClipSpec& clipSettings)
 {
-    return std::max(2, cvRound(std::min(spec.width, spec.height) * kLineWidthPerPx));
+    return std::max(2, cvRound(std::min(clipSettings.width, clipSettings.height) * kLineWidthPerPx));
 }
 
 // Picture corners before rounding: a symmetric trapezoid, narrower at the
 // far edge as tilt grows, centred with a margin on every side.
-std::array<cv::Point2d, 4> trapezoid(const ClipSpec& spec)
+std::array<cv::Point2d, 4> trapezoid(const ClipSpec& clipSettings)
 {
-    const double topShare = 1.0 - kTopNarrowing * spec.tilt;
+    const double topShare = 1.0 - kTopNarrowing * clipSettings.tilt;
     const double depth
-        = double(spec.fieldLength) / spec.fieldWidth * (1.0 - kDepthFlattening * spec.tilt);
-    const double boxW = spec.width * (1.0 - 2 * kMarginFraction);
-    const double boxH = spec.height * (1.0 - 2 * kMarginFraction);
+        = double(clipSettings.fieldLength) / clipSettings.fieldWidth * (1.0 - kDepthFlattening * clipSettings.tilt);
+    const double boxW = clipSettings.width * (1.0 - 2 * kMarginFraction);
+    const double boxH = clipSettings.height * (1.0 - 2 * kMarginFraction);
     const double bottomW = std::min(boxW, boxH / depth);
     const double h = bottomW * depth;
-    const double cx = spec.width / 2.0;
-    const double top = (spec.height - h) / 2.0;
+    const double cx = clipSettings.width / 2.0;
+    const double top = (clipSettings.height - h) / 2.0;
     const double halfTop = bottomW * topShare / 2.0;
     return { cv::Point2d(cx - halfTop, top), cv::Point2d(cx + halfTop, top),
         cv::Point2d(cx - bottomW / 2.0, top + h), cv::Point2d(cx + bottomW / 2.0, top + h) };
@@ -90,12 +90,12 @@ void drawRealSegment(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::
 {
     // Straight lines stay straight under a homography: the ends suffice.
     cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
-        kLineWhite, lineThicknessPx(truth.spec), cv::LINE_8, kShiftBits);
+        kLineWhite, lineThicknessPx(truth.clipSettings), cv::LINE_8, kShiftBits);
 }
 
 void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
 {
-    const ClipSpec& s = truth.spec;
+    const ClipSpec& s = truth.clipSettings;
     if (s.radius <= 0)
         return;
     std::vector<cv::Point> ring;
@@ -110,7 +110,7 @@ void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
 
 cv::Mat renderPitch(const ClipTruth& truth)
 {
-    const ClipSpec& s = truth.spec;
+    const ClipSpec& s = truth.clipSettings;
     const double w = s.fieldWidth, l = s.fieldLength;
     cv::Mat frame(s.height, s.width, CV_8UC3, kSurround);
     fillRealQuad(frame, truth, 0, 0, w, l, kGrassLight);
@@ -165,7 +165,7 @@ double bounce(double start, double travelled, double lo, double hi)
 
 void drawPlayer(cv::Mat& frame, const ClipTruth& truth, const Player& p, int index)
 {
-    const ClipSpec& s = truth.spec;
+    const ClipSpec& s = truth.clipSettings;
     const double seconds = index / s.fps;
     const double x
         = bounce(p.start.x, p.velocity.x * seconds, 0.05 * s.fieldWidth, 0.95 * s.fieldWidth);
@@ -253,10 +253,10 @@ std::vector<std::string> ffmpegArgs(
 bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
 {
     const cv::Mat pitch = renderPitch(truth);
-    const std::vector<Player> players = playersFor(truth.spec);
+    const std::vector<Player> players = playersFor(truth.clipSettings);
     const std::size_t bytes = pitch.total() * pitch.elemSize();
     cv::Mat frame;
-    for (int i = 0; i < truth.spec.frames; ++i) {
+    for (int i = 0; i < truth.clipSettings.frames; ++i) {
         pitch.copyTo(frame);
         drawPlayers(frame, truth, players, i);
         if (!pipe.write(frame.data, bytes))
@@ -290,7 +290,7 @@ cv::Point2d ClipTruth::toPicture(double realX, double realY) const
 
 cv::Point ClipTruth::centre() const
 {
-    const cv::Point2d c = toPicture(spec.fieldWidth / 2.0, spec.fieldLength / 2.0);
+    const cv::Point2d c = toPicture(clipSettings.fieldWidth / 2.0, clipSettings.fieldLength / 2.0);
     return cv::Point(cvRound(c.x), cvRound(c.y));
 }
 
@@ -315,47 +315,47 @@ std::string specError(const ClipSpec& s)
     return {};
 }
 
-ClipTruth truthFor(const ClipSpec& spec)
+ClipTruth truthFor(const ClipSpec& clipSettings)
 {
     ClipTruth truth;
-    truth.spec = spec;
+    truth.clipSettings = clipSettings;
     truth.corners = {};
     truth.homography = cv::Matx33d::eye();
-    if (!specError(spec).empty())
+    if (!specError(clipSettings).empty())
         return truth;
-    const std::array<cv::Point2d, 4> exact = trapezoid(spec);
+    const std::array<cv::Point2d, 4> exact = trapezoid(clipSettings);
     std::array<cv::Point2f, 4> picture;
     for (std::size_t i = 0; i < 4; ++i) {
-        truth.corners[i] = cv::Point(std::clamp(cvRound(exact[i].x), 0, spec.width - 1),
-            std::clamp(cvRound(exact[i].y), 0, spec.height - 1));
+        truth.corners[i] = cv::Point(std::clamp(cvRound(exact[i].x), 0, clipSettings.width - 1),
+            std::clamp(cvRound(exact[i].y), 0, clipSettings.height - 1));
         picture[i] = cv::Point2f(truth.corners[i]);
     }
-    const float l = spec.fieldLength, w = spec.fieldWidth;
+    const float l = clipSettings.fieldLength, w = clipSettings.fieldWidth;
     const std::array<cv::Point2f, 4> real { cv::Point2f(0, l), cv::Point2f(w, l), cv::Point2f(0, 0),
         cv::Point2f(w, 0) };
     truth.homography = cv::Matx33d(cv::getPerspectiveTransform(real.data(), picture.data()));
     return truth;
 }
 
-cv::Mat renderFrame(const ClipSpec& spec, int index)
+cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
 {
-    if (!specError(spec).empty())
+    if (!specError(clipSettings).empty())
         return {};
-    const ClipTruth truth = truthFor(spec);
+    const ClipTruth truth = truthFor(clipSettings);
     cv::Mat frame = renderPitch(truth);
-    drawPlayers(frame, truth, playersFor(spec), index);
+    drawPlayers(frame, truth, playersFor(clipSettings), index);
     return frame;
 }
 
-bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error, bool writeJson)
+bool writeClip(const ClipSpec& clipSettings, const std::string& path, std::string* error, bool writeJson)
 {
-    if (const std::string problem = specError(spec); !problem.empty())
+    if (const std::string problem = specError(clipSettings); !problem.empty())
         return fail(error, problem);
     if (path.empty())
         return fail(error, "no output path given");
     std::vector<std::string> codec;
     std::string problem;
-    if (!codecArgs(spec, lowerExtension(path), &codec, &problem))
+    if (!codecArgs(clipSettings, lowerExtension(path), &codec, &problem))
         return fail(error, problem);
     const std::filesystem::path target(path);
     std::error_code ec;
@@ -365,9 +365,9 @@ bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error
         return fail(error, "cannot create " + target.parent_path().string() + ": " + ec.message());
 
     FfmpegPipe pipe;
-    if (!pipe.start(ffmpegArgs(spec, codec, path), &problem))
+    if (!pipe.start(ffmpegArgs(clipSettings, codec, path), &problem))
         return fail(error, problem);
-    const ClipTruth truth = truthFor(spec);
+    const ClipTruth truth = truthFor(clipSettings);
     const bool fed = encodeFrames(truth, pipe);
     std::string output;
     if (!pipe.finish(&output) || !fed) {
@@ -397,7 +397,7 @@ bool h264Available()
 
 std::string truthJson(const ClipTruth& truth)
 {
-    const ClipSpec& s = truth.spec;
+    const ClipSpec& s = truth.clipSettings;
     std::string j = "{\n";
     j += "  \"width\": " + std::to_string(s.width) + ",\n";
     j += "  \"height\": " + std::to_string(s.height) + ",\n";

@@ -26,7 +26,7 @@ struct ClipSpec
 
 struct ClipTruth
 {
-    ClipSpec spec;
+    ClipSpec clipSettings;
     // Picture corners in click order: top left, top right, bottom left, bottom right.
     std::array<cv::Point, 4> corners;
     // Maps real pitch coordinates (x across from the bottom-left corner,
@@ -38,22 +38,22 @@ struct ClipTruth
     cv::Point centre() const; // the pitch centre in the picture, rounded
 };
 
-// Empty when the spec can be rendered, otherwise what is wrong with it.
-std::string specError(const ClipSpec& spec);
+// Empty when the clipSettings can be rendered, otherwise what is wrong with it.
+std::string specError(const ClipSpec& clipSettings);
 
-// For an invalid spec: zero corners and an identity homography.
-ClipTruth truthFor(const ClipSpec& spec);
+// For an invalid clipSettings: zero corners and an identity homography.
+ClipTruth truthFor(const ClipSpec& clipSettings);
 
 // Exact BGR frame `index` (what a lossless clip decodes to); empty for an
-// invalid spec.
-cv::Mat renderFrame(const ClipSpec& spec, int index);
+// invalid clipSettings.
+cv::Mat renderFrame(const ClipSpec& clipSettings, int index);
 
 // Writes the clip through the ffmpeg program; codec by extension: .mkv FFV1
 // (lossless: decodes to exactly renderFrame), .avi MJPEG, .mp4 H.264 (when
 // the encoder is available). Creates missing parent folders and writes
 // `<path minus extension>.json` beside the clip unless writeJson is false.
 // Returns false and sets *error on failure; a partly written clip is removed.
-bool writeClip(const ClipSpec& spec, const std::string& path, std::string* error = nullptr,
+bool writeClip(const ClipSpec& clipSettings, const std::string& path, std::string* error = nullptr,
     bool writeJson = true);
 
 bool h264Available();

@@ -28,32 +28,32 @@ template <typename T> bool parseNumber(std::string_view text, T* value)
 
 // Stores the value of one option; false for an unknown option or a bad number.
 bool applyOption(
-    std::string_view name, std::string_view value, testclips::ClipSpec* spec, std::string* out)
+    std::string_view name, std::string_view value, testclips::ClipSpec* clipSettings, std::string* out)
 {
     if (name == "--out") {
         *out = std::string(value);
         return !value.empty();
     }
     if (name == "--width")
-        return parseNumber(value, &spec->width);
+        return parseNumber(value, &clipSettings->width);
     if (name == "--height")
-        return parseNumber(value, &spec->height);
+        return parseNumber(value, &clipSettings->height);
     if (name == "--fps")
-        return parseNumber(value, &spec->fps);
+        return parseNumber(value, &clipSettings->fps);
     if (name == "--frames")
-        return parseNumber(value, &spec->frames);
+        return parseNumber(value, &clipSettings->frames);
     if (name == "--length")
-        return parseNumber(value, &spec->fieldLength);
+        return parseNumber(value, &clipSettings->fieldLength);
     if (name == "--field-width")
-        return parseNumber(value, &spec->fieldWidth);
+        return parseNumber(value, &clipSettings->fieldWidth);
     if (name == "--radius")
-        return parseNumber(value, &spec->radius);
+        return parseNumber(value, &clipSettings->radius);
     if (name == "--players")
-        return parseNumber(value, &spec->players);
+        return parseNumber(value, &clipSettings->players);
     if (name == "--tilt")
-        return parseNumber(value, &spec->tilt);
+        return parseNumber(value, &clipSettings->tilt);
     if (name == "--seed")
-        return parseNumber(value, &spec->seed);
+        return parseNumber(value, &clipSettings->seed);
     return false;
 }
 
@@ -67,7 +67,7 @@ int usageError(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    testclips::ClipSpec spec;
+    testclips::ClipSpec clipSettings;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         if (i + 1 >= argc)
             return usageError("missing value for " + std::string(name));
         const std::string_view value = argv[++i];
-        if (!applyOption(name, value, &spec, &out))
+        if (!applyOption(name, value, &clipSettings, &out))
             return usageError(
                 "bad option or value: " + std::string(name) + " " + std::string(value));
     }
@@ -86,13 +86,13 @@ int main(int argc, char** argv)
         return usageError("--out PATH is required");
 
     std::string error;
-    if (!testclips::writeClip(spec, out, &error)) {
+    if (!testclips::writeClip(clipSettings, out, &error)) {
         std::fprintf(stderr, "make_clip: %s\n", error.c_str());
         return kExitFailed;
     }
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     std::printf("make_clip: wrote %s (%dx%d, %d frames at %g fps); corners", out.c_str(),
-        spec.width, spec.height, spec.frames, spec.fps);
+        clipSettings.width, clipSettings.height, clipSettings.frames, clipSettings.fps);
     for (const cv::Point& c : truth.corners)
         std::printf(" (%d, %d)", c.x, c.y);
     std::printf("\n");

@@ -28,45 +28,45 @@ inline VistrelInterface* engine()
     return instance;
 }
 
-// A clip spec whose pitch dimensions are the field controls' defaults, so
+// A clip clipSettings whose pitch dimensions are the field controls' defaults, so
 // that the overlay of a calibrated engine lies on the clip's own lines.
 inline testclips::ClipSpec pitchSpec(int width, int height, int frames = 6)
 {
-    testclips::ClipSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.frames = frames;
-    spec.fieldLength = 36.0f;
-    spec.fieldWidth = 27.0f;
-    spec.radius = 5.0f;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.frames = frames;
+    clipSettings.fieldLength = 36.0f;
+    clipSettings.fieldWidth = 27.0f;
+    clipSettings.radius = 5.0f;
+    return clipSettings;
 }
 
 // Writes a lossless clip into dir; its path, empty on failure.
 inline QString writeClip(
-    const QTemporaryDir& dir, const testclips::ClipSpec& spec, const QString& name)
+    const QTemporaryDir& dir, const testclips::ClipSpec& clipSettings, const QString& name)
 {
     const QString path = dir.filePath(name);
     std::string error;
-    if (!testclips::writeClip(spec, QFile::encodeName(path).toStdString(), &error, false))
+    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), &error, false))
         return {};
     return path;
 }
 
 // The clip's frame as the screens show it (RGB).
-inline QImage expectedFrame(const testclips::ClipSpec& spec, int index)
+inline QImage expectedFrame(const testclips::ClipSpec& clipSettings, int index)
 {
-    const cv::Mat bgr = testclips::renderFrame(spec, index);
+    const cv::Mat bgr = testclips::renderFrame(clipSettings, index);
     QImage image(bgr.data, bgr.cols, bgr.rows, int(bgr.step), QImage::Format_BGR888);
     return image.convertToFormat(QImage::Format_RGB888);
 }
 
 // All frames of the clip, as the screens show them.
-inline QList<QImage> expectedFrames(const testclips::ClipSpec& spec)
+inline QList<QImage> expectedFrames(const testclips::ClipSpec& clipSettings)
 {
     QList<QImage> frames;
-    for (int i = 0; i < spec.frames; ++i)
-        frames << expectedFrame(spec, i);
+    for (int i = 0; i < clipSettings.frames; ++i)
+        frames << expectedFrame(clipSettings, i);
     return frames;
 }
 

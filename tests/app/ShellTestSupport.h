@@ -22,14 +22,14 @@ inline VistrelInterface* loadEngine() { return EngineLibrary::bindLibrary(VISTRE
 inline QString makeClip(
     const QTemporaryDir& dir, const QString& name, int frames, int width = 160, int height = 120)
 {
-    testclips::ClipSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.frames = frames;
-    spec.fps = 25.0;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.frames = frames;
+    clipSettings.fps = 25.0;
     const QString path = dir.filePath(name);
     std::string error;
-    if (!testclips::writeClip(spec, QFile::encodeName(path).toStdString(), &error, false))
+    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), &error, false))
         return {};
     return path;
 }

@@ -230,8 +230,8 @@ void TestVideoScreen::keepsOnlyTheNewestFrame()
 
 void TestVideoScreen::showsThePlayingFrameAtNativeSize()
 {
-    const testclips::ClipSpec spec = displaytest::pitchSpec(642, 362, 40);
-    const QString clip = displaytest::writeClip(dir, spec, "playing.mkv");
+    const testclips::ClipSpec clipSettings = displaytest::pitchSpec(642, 362, 40);
+    const QString clip = displaytest::writeClip(dir, clipSettings, "playing.mkv");
     VideoControls controls(displaytest::engine());
     VideoScreen screen(&controls);
     connect(&controls, &VideoControls::giveNewImage, &screen, &VideoScreen::updateImage);
@@ -240,7 +240,7 @@ void TestVideoScreen::showsThePlayingFrameAtNativeSize()
     controls.playPauseVideo();
 
     // The frame shown is one of the clip's, pixel for pixel, and it changes.
-    const QList<QImage> frames = displaytest::expectedFrames(spec);
+    const QList<QImage> frames = displaytest::expectedFrames(clipSettings);
     QTRY_VERIFY_WITH_TIMEOUT(
         displaytest::matchingFrame(frames, shownPixmap(screen).toImage()) > 0, 20000);
     QCOMPARE(screen.graphicsScene()->items().size(), 1);

@@ -47,7 +47,7 @@ struct Geometry
 
 struct Clip
 {
-    testclips::ClipSpec spec;
+    testclips::ClipSpec clipSettings;
     std::vector<Point> corners; // click order
     cv::Matx33d homography;
 };
@@ -82,16 +82,16 @@ Clip loadClip(const char* path)
         badInput(std::string("cannot read ") + path);
     const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
     Clip clip;
-    clip.spec.width = json["width"].toInt();
-    clip.spec.height = json["height"].toInt();
-    clip.spec.fps = json["fps"].toDouble();
-    clip.spec.frames = json["frames"].toInt();
-    clip.spec.fieldLength = float(json["fieldLength"].toDouble());
-    clip.spec.fieldWidth = float(json["fieldWidth"].toDouble());
-    clip.spec.radius = float(json["radius"].toDouble());
-    clip.spec.players = json["players"].toInt();
-    clip.spec.tilt = json["tilt"].toDouble();
-    clip.spec.seed = unsigned(json["seed"].toInt());
+    clip.clipSettings.width = json["width"].toInt();
+    clip.clipSettings.height = json["height"].toInt();
+    clip.clipSettings.fps = json["fps"].toDouble();
+    clip.clipSettings.frames = json["frames"].toInt();
+    clip.clipSettings.fieldLength = float(json["fieldLength"].toDouble());
+    clip.clipSettings.fieldWidth = float(json["fieldWidth"].toDouble());
+    clip.clipSettings.radius = float(json["radius"].toDouble());
+    clip.clipSettings.players = json["players"].toInt();
+    clip.clipSettings.tilt = json["tilt"].toDouble();
+    clip.clipSettings.seed = unsigned(json["seed"].toInt());
     for (const QJsonValue& corner : json["corners"].toArray())
         clip.corners.push_back({ corner[0].toDouble(), corner[1].toDouble() });
     const QJsonArray rows = json["homography"].toArray();
@@ -99,7 +99,7 @@ Clip loadClip(const char* path)
         for (int c = 0; c < 3; ++c)
             clip.homography(r, c) = rows[r][c].toDouble();
     }
-    if (clip.corners.size() != 4 || clip.spec.width <= 0)
+    if (clip.corners.size() != 4 || clip.clipSettings.width <= 0)
         badInput(std::string("not a clip description: ") + path);
     return clip;
 }
@@ -159,7 +159,7 @@ Curve realCircle(const Clip& clip, const Geometry& g, Point centre, double radiu
 // length and at a third and two thirds of the width.
 std::vector<Curve> fieldCurves(const Clip& clip, const Geometry& g)
 {
-    const double w = clip.spec.fieldWidth, l = clip.spec.fieldLength;
+    const double w = clip.clipSettings.fieldWidth, l = clip.clipSettings.fieldLength;
     std::vector<Curve> curves;
     const std::vector<std::pair<Point, Point>> lines { { { 0, 0 }, { w, 0 } },
         { { 0, l }, { w, l } }, { { 0, 0 }, { 0, l } }, { { w, 0 }, { w, l } },
@@ -174,8 +174,8 @@ std::vector<Curve> fieldCurves(const Clip& clip, const Geometry& g)
 // The line across the pitch through the centre and the circle round it.
 std::vector<Curve> centreCurves(const Clip& clip, const Geometry& g, Point centre)
 {
-    return { realLine(clip, g, { 0, centre.y }, { clip.spec.fieldWidth, centre.y }),
-        realCircle(clip, g, centre, clip.spec.radius) };
+    return { realLine(clip, g, { 0, centre.y }, { clip.clipSettings.fieldWidth, centre.y }),
+        realCircle(clip, g, centre, clip.clipSettings.radius) };
 }
 
 double distanceToSegment(Point p, Point a, Point b)
@@ -372,7 +372,7 @@ bool checkStray(const QImage& before, const QImage& after, const Options& option
 Area pictureArea(const Clip& clip, const Geometry& g)
 {
     const int x0 = int(g.originX + g.offsetX), y0 = int(g.originY + g.offsetY);
-    return { x0, y0, x0 + int(clip.spec.width * g.scale), y0 + int(clip.spec.height * g.scale) };
+    return { x0, y0, x0 + int(clip.clipSettings.width * g.scale), y0 + int(clip.clipSettings.height * g.scale) };
 }
 
 void addCurves(Options& options, const std::vector<Curve>& curves, bool required, bool white)
@@ -480,7 +480,7 @@ int commandGlGeometry(int argc, char** argv)
     const Area screen = largestBlackArea(loadShot(argv[2]));
     const Clip clip = loadClip(argv[3]);
     const float w = float(screen.x1 - screen.x0), h = float(screen.y1 - screen.y0);
-    const float iw = float(clip.spec.width), ih = float(clip.spec.height);
+    const float iw = float(clip.clipSettings.width), ih = float(clip.clipSettings.height);
     const float scale = (w / h > iw / ih) ? h / ih : w / iw;
     const int offsetY = int(int(h - ih * scale) * 0.5);
     const int offsetX = int(int(w - iw * scale) * 0.5);
@@ -498,7 +498,7 @@ int commandPlainGeometry(int argc, char** argv)
         badInput("plain-geometry SHOT CLIP.json");
     const QImage shot = loadShot(argv[2]);
     const Clip clip = loadClip(argv[3]);
-    const cv::Mat frame = testclips::renderFrame(clip.spec, 0);
+    const cv::Mat frame = testclips::renderFrame(clip.clipSettings, 0);
     auto same = [&](int sx, int sy, int fx, int fy) {
         const QRgb p = shot.pixel(sx, sy);
         const cv::Vec3b q = frame.at<cv::Vec3b>(fy, fx);

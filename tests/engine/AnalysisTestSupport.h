@@ -13,24 +13,24 @@ namespace analysistest {
 // Players move a few pixels from one frame to the next at this rate.
 inline testclips::ClipSpec playerClip(int frames)
 {
-    testclips::ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.fps = 2.0;
-    spec.frames = frames;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 160;
+    clipSettings.height = 120;
+    clipSettings.fps = 2.0;
+    clipSettings.frames = frames;
+    return clipSettings;
 }
 
 // 255 where a player covers the pixel in any of the given frames.
-inline cv::Mat playerPixels(const testclips::ClipSpec& spec, std::initializer_list<int> indices)
+inline cv::Mat playerPixels(const testclips::ClipSpec& clipSettings, std::initializer_list<int> indices)
 {
-    testclips::ClipSpec empty = spec;
+    testclips::ClipSpec empty = clipSettings;
     empty.players = 0;
-    cv::Mat any = cv::Mat::zeros(spec.height, spec.width, CV_8UC1);
+    cv::Mat any = cv::Mat::zeros(clipSettings.height, clipSettings.width, CV_8UC1);
     for (int index : indices) {
         cv::Mat difference;
         cv::absdiff(
-            testclips::renderFrame(spec, index), testclips::renderFrame(empty, index), difference);
+            testclips::renderFrame(clipSettings, index), testclips::renderFrame(empty, index), difference);
         cv::cvtColor(difference, difference, cv::COLOR_BGR2GRAY);
         any |= difference > 0;
     }

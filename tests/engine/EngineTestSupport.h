@@ -57,14 +57,14 @@ private:
 
 // Writes the clip once per process under `name` in the scratch folder and
 // returns its path; empty (with a test failure) when it cannot be written.
-inline std::string clipPath(const testclips::ClipSpec& spec, const std::string& name)
+inline std::string clipPath(const testclips::ClipSpec& clipSettings, const std::string& name)
 {
     static std::map<std::string, std::string> written;
     if (const auto found = written.find(name); found != written.end())
         return found->second;
     const std::string path = (scratchDir() / name).string();
     std::string error;
-    if (!testclips::writeClip(spec, path, &error, false)) {
+    if (!testclips::writeClip(clipSettings, path, &error, false)) {
         ADD_FAILURE() << "cannot write " << path << ": " << error;
         return {};
     }

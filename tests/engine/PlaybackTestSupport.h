@@ -46,18 +46,18 @@ inline VistrelInterface* newEngine()
     return engines->back();
 }
 
-// Writes a lossless clip (FFV1) of the spec once per process and returns its
+// Writes a lossless clip (FFV1) of the clipSettings once per process and returns its
 // path.
-inline std::string losslessClip(const testclips::ClipSpec& spec, const std::string& name)
+inline std::string losslessClip(const testclips::ClipSpec& clipSettings, const std::string& name)
 {
-    return enginetest::clipPath(spec, name + ".mkv");
+    return enginetest::clipPath(clipSettings, name + ".mkv");
 }
 
 // Frame `index` of a lossless clip as the engine exports it: R, G, B.
-inline cv::Mat expectedRgb(const testclips::ClipSpec& spec, int index)
+inline cv::Mat expectedRgb(const testclips::ClipSpec& clipSettings, int index)
 {
     cv::Mat rgb;
-    cv::cvtColor(testclips::renderFrame(spec, index), rgb, cv::COLOR_BGR2RGB);
+    cv::cvtColor(testclips::renderFrame(clipSettings, index), rgb, cv::COLOR_BGR2RGB);
     return rgb;
 }
 

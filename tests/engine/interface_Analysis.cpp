@@ -43,14 +43,14 @@ void motionOn(VistrelInterface& engine)
     engine.setMotionAnalysisEnabled(true);
 }
 
-void expectWhiteOnlyOnPlayers(const testclips::ClipSpec& spec, const cv::Mat& picture)
+void expectWhiteOnlyOnPlayers(const testclips::ClipSpec& clipSettings, const cv::Mat& picture)
 {
-    const int last = spec.frames - 1;
+    const int last = clipSettings.frames - 1;
     const cv::Mat white = pixelsOf(picture, cv::Vec3b(255, 255, 255));
     EXPECT_GT(cv::countNonZero(white), 0);
     EXPECT_EQ(
-        cv::countNonZero(white | pixelsOf(picture, cv::Vec3b(0, 0, 0))), spec.width * spec.height);
-    EXPECT_EQ(cv::countNonZero(white & ~playerPixels(spec, { last - 1, last })), 0);
+        cv::countNonZero(white | pixelsOf(picture, cv::Vec3b(0, 0, 0))), clipSettings.width * clipSettings.height);
+    EXPECT_EQ(cv::countNonZero(white & ~playerPixels(clipSettings, { last - 1, last })), 0);
 }
 
 class AnalysisStage : public ::testing::TestWithParam<StageCase>
@@ -62,19 +62,19 @@ class AnalysisStage : public ::testing::TestWithParam<StageCase>
 TEST_P(AnalysisStage, ChangesThePlayedPicture)
 {
     const StageCase& stage = GetParam();
-    const testclips::ClipSpec spec = playerClip(stage.frames);
+    const testclips::ClipSpec clipSettings = playerClip(stage.frames);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
     stage.configure(*engine);
     const cv::Mat picture
-        = playToEnd(*engine, losslessClip(spec, "players" + std::to_string(stage.frames)));
-    stage.check(spec, picture);
+        = playToEnd(*engine, losslessClip(clipSettings, "players" + std::to_string(stage.frames)));
+    stage.check(clipSettings, picture);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
     ::testing::Values(StageCase { "MotionNeedsThreeAnalysedFrames", 2, motionOn,
-                          [](const testclips::ClipSpec& spec, const cv::Mat& picture) {
-                              EXPECT_TRUE(samePicture(picture, testclips::renderFrame(spec, 1)));
+                          [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
+                              EXPECT_TRUE(samePicture(picture, testclips::renderFrame(clipSettings, 1)));
                           } },
         StageCase { "MotionIsWhereThePlayersMove", 3, motionOn, expectWhiteOnlyOnPlayers },
         StageCase { "BlobsAreMarkedNearThePlayers", 3,
@@ -87,25 +87,25 @@ INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
                 engine.setBlobMaxEmptyPercent(50.f);
                 engine.setBlobMinFillPercent(30.f);
             },
-            [](const testclips::ClipSpec& spec, const cv::Mat& picture) {
+            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
                 const cv::Mat orange = pixelsOf(picture, kOrange);
                 cv::Mat nearPlayers;
                 cv::dilate(
-                    playerPixels(spec, { 1, 2 }), nearPlayers, cv::Mat::ones(15, 15, CV_8UC1));
+                    playerPixels(clipSettings, { 1, 2 }), nearPlayers, cv::Mat::ones(15, 15, CV_8UC1));
                 EXPECT_GT(cv::countNonZero(orange), 0);
                 EXPECT_EQ(cv::countNonZero(orange & ~nearPlayers), 0);
                 cv::Mat rest = picture.clone();
-                testclips::renderFrame(spec, 2).copyTo(rest, orange);
-                EXPECT_TRUE(samePicture(rest, testclips::renderFrame(spec, 2)));
+                testclips::renderFrame(clipSettings, 2).copyTo(rest, orange);
+                EXPECT_TRUE(samePicture(rest, testclips::renderFrame(clipSettings, 2)));
             } },
         StageCase { "ClassificationShowsQuantisedColours", 3,
             [](VistrelInterface& engine) {
                 engine.setProcessingEnabled(true);
                 engine.setColourClassificationEnabled(true);
             },
-            [](const testclips::ClipSpec& spec, const cv::Mat& picture) {
+            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
                 cv::Mat hsv;
-                cv::cvtColor(testclips::renderFrame(spec, 2), hsv, cv::COLOR_BGR2HSV);
+                cv::cvtColor(testclips::renderFrame(clipSettings, 2), hsv, cv::COLOR_BGR2HSV);
                 hsv &= cv::Scalar(0xF0, 0xF0, 0xF0);
                 cv::cvtColor(hsv, hsv, cv::COLOR_HSV2BGR);
                 EXPECT_TRUE(samePicture(picture, hsv));
@@ -118,11 +118,11 @@ INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
                 engine.setColourThreshold(5);
                 engine.setShowClassifiedColoursEnabled(true);
             },
-            [](const testclips::ClipSpec& spec, const cv::Mat& picture) {
+            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
                 // The grass is common and painted; the rare players are not.
                 const cv::Mat red = pixelsOf(picture, kRed);
-                const cv::Mat players = playerPixels(spec, { 2 });
-                EXPECT_GT(cv::countNonZero(red), spec.width * spec.height / 2);
+                const cv::Mat players = playerPixels(clipSettings, { 2 });
+                EXPECT_GT(cv::countNonZero(red), clipSettings.width * clipSettings.height / 2);
                 EXPECT_LT(cv::countNonZero(red & players), cv::countNonZero(players) / 10);
             } }),
     [](const auto& info) { return std::string(info.param.name); });
@@ -181,12 +181,12 @@ TEST(AnalysisStages, TinyAndOddClipsPassEveryStage)
 // the colour table is only touched under the engine mutex.
 TEST(AnalysisStages, ColourTableCallsDuringPlaybackAreSerialised)
 {
-    testclips::ClipSpec spec = playerClip(30);
-    spec.fps = 25.0;
+    testclips::ClipSpec clipSettings = playerClip(30);
+    clipSettings.fps = 25.0;
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
     EXPECT_EQ(engine->pickColour(10, 10, true), -1); // no frame analysed yet
-    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "serialised")), 0);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "serialised")), 0);
     engine->setDelayFactor(0.1f);
     engine->setProcessingEnabled(true);
     engine->setColourClassificationEnabled(true);

@@ -17,10 +17,10 @@ class PlaybackTest : public ::testing::Test
 protected:
     void load(const testclips::ClipSpec& clipSpec, const std::string& name)
     {
-        spec = clipSpec;
+        clipSettings = clipSpec;
         engine = newEngine();
         ASSERT_NE(engine, nullptr);
-        ASSERT_EQ(engine->LoadVideo(losslessClip(spec, name)), 0);
+        ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, name)), 0);
     }
 
     void TearDown() override
@@ -49,17 +49,17 @@ protected:
 
     int shownFrame() { return engine->getPosition() / kFramePeriodMs; }
 
-    testclips::ClipSpec spec;
+    testclips::ClipSpec clipSettings;
     VistrelInterface* engine = nullptr;
 };
 
 testclips::ClipSpec smallClip(int frames)
 {
-    testclips::ClipSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.frames = frames;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 64;
+    clipSettings.height = 48;
+    clipSettings.frames = frames;
+    return clipSettings;
 }
 
 // The smallest rectangle holding every pixel that differs.
@@ -102,7 +102,7 @@ TEST_P(PlaybackToEnd, PlaysEveryFrameRewindsAndExportsTheLastInRgb)
     const auto second = engine->exportFrame();
     ASSERT_TRUE(first && second);
     EXPECT_NE(first.get(), second.get());
-    const cv::Mat expected = expectedRgb(spec, clip.frames - 1);
+    const cv::Mat expected = expectedRgb(clipSettings, clip.frames - 1);
     EXPECT_TRUE(samePicture(cv::Mat(expected.size(), CV_8UC3, first.get()), expected));
     EXPECT_TRUE(samePicture(cv::Mat(expected.size(), CV_8UC3, second.get()), expected));
 
@@ -183,7 +183,7 @@ TEST_F(PlaybackTest, PauseHoldsTheFrameAndShowsPitchChangesAtOnce)
     const int frame = shownFrame();
     const double nextIndex = engine->getFramePosition();
     const cv::Mat before = exported(*engine);
-    EXPECT_TRUE(samePicture(before, expectedRgb(spec, frame)));
+    EXPECT_TRUE(samePicture(before, expectedRgb(clipSettings, frame)));
 
     // A corner dot appears on the held frame: the paused loop keeps drawing.
     const cv::Point corner(20, 15);
@@ -228,7 +228,7 @@ TEST_P(PlaybackJump, MovesThePausedPictureByTheStep)
         waitUntil([&] { return !engine->isJumpForwardPending() && !engine->isJumpBackPending(); }));
     const cv::Mat picture = exported(*engine); // after the pass that jumped
     EXPECT_EQ(engine->getPosition(), to * kFramePeriodMs);
-    EXPECT_TRUE(samePicture(picture, expectedRgb(spec, to))) << "expected frame " << to;
+    EXPECT_TRUE(samePicture(picture, expectedRgb(clipSettings, to))) << "expected frame " << to;
     EXPECT_TRUE(engine->isPaused());
     engine->StopPlayback();
     ASSERT_TRUE(finishes(play));

@@ -77,13 +77,13 @@ void fetchLikeAScreen(VistrelInterface& engine)
 
 TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
 {
-    testclips::ClipSpec spec;
-    spec.width = 161;
-    spec.height = 121;
-    spec.frames = 80;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 161;
+    clipSettings.height = 121;
+    clipSettings.frames = 80;
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "stress")), 0);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "stress")), 0);
 
     // The host's worker thread; the loop ends at the end of the video, at a
     // jump past it and at ThStop, so it is started again until told to quit.
@@ -95,7 +95,7 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
     std::atomic<bool> hammering { true };
     auto controls = std::async(std::launch::async, [&] {
         Dice dice;
-        dice.frame = { spec.width, spec.height };
+        dice.frame = { clipSettings.width, clipSettings.height };
         for (int i = 0; i < kOperations; ++i) {
             randomCall(*engine, dice);
             // Spreads the calls over many passes of the loop.
@@ -131,5 +131,5 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
     engine->setJumpBack(false);
     engine->setDelayFactor(0.0f);
     EXPECT_EQ(engine->Play(), 0);
-    EXPECT_TRUE(samePicture(exported(*engine), expectedRgb(spec, spec.frames - 1)));
+    EXPECT_TRUE(samePicture(exported(*engine), expectedRgb(clipSettings, clipSettings.frames - 1)));
 }

@@ -267,9 +267,9 @@ TEST(EngineInterfaceFactory, EachCallMakesAnIndependentEngine)
 
 TEST_F(EngineInterface, UnopenableFilesLeaveNoVideo)
 {
-    ClipSpec spec;
-    spec.frames = 20;
-    const std::string good = clipPath(spec, "host_good.mkv");
+    ClipSpec clipSettings;
+    clipSettings.frames = 20;
+    const std::string good = clipPath(clipSettings, "host_good.mkv");
     ASSERT_FALSE(good.empty());
     const fs::path dir = scratchDir() / "unopenable";
     fs::create_directories(dir / "folder.mkv");
@@ -297,11 +297,11 @@ TEST_F(EngineInterface, UnopenableFilesLeaveNoVideo)
 
 TEST_F(EngineInterface, OpensNonAsciiFileNames)
 {
-    ClipSpec spec;
-    spec.width = 160;
-    spec.height = 120;
-    spec.frames = 3;
-    const std::string plain = clipPath(spec, "host_plain.mkv");
+    ClipSpec clipSettings;
+    clipSettings.width = 160;
+    clipSettings.height = 120;
+    clipSettings.frames = 3;
+    const std::string plain = clipPath(clipSettings, "host_plain.mkv");
     ASSERT_FALSE(plain.empty());
     // The last one is relative, as FFmpeg would take it for a protocol.
     for (const fs::path& path : { scratchDir() / "Spielfeld Süd – Tor.mkv",

@@ -161,7 +161,7 @@ class CFieldOnClip : public testing::TestWithParam<testclips::ClipSpec>
 TEST_P(CFieldOnClip, LinesFollowTheClipHomography)
 {
     const testclips::ClipTruth truth = testclips::truthFor(GetParam());
-    const float L = truth.spec.fieldLength, W = truth.spec.fieldWidth, R = truth.spec.radius;
+    const float L = truth.clipSettings.fieldLength, W = truth.clipSettings.fieldWidth, R = truth.clipSettings.radius;
     CField field = withDimensions(L, W, R);
     addCorners(field, truth.corners);
     ASSERT_TRUE(field.isCalibrated());
@@ -207,12 +207,12 @@ TEST_P(CFieldOnClip, LinesFollowTheClipHomography)
 
 testclips::ClipSpec clipSpec(int width, int height, double tilt, float radius)
 {
-    testclips::ClipSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.tilt = tilt;
-    spec.radius = radius;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.tilt = tilt;
+    clipSettings.radius = radius;
+    return clipSettings;
 }
 
 INSTANTIATE_TEST_SUITE_P(Perspectives, CFieldOnClip,

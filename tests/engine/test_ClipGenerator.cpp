@@ -101,14 +101,14 @@ TEST_P(ClipFile, OpensWithSizeRateCountAndPixels)
     const ClipCase c = GetParam();
     if (std::string(c.extension) == ".mp4" && !testclips::h264Available())
         GTEST_SKIP() << "no H.264 encoder";
-    ClipSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.frames = c.frames;
-    spec.fps = c.fps;
+    ClipSpec clipSettings;
+    clipSettings.width = c.width;
+    clipSettings.height = c.height;
+    clipSettings.frames = c.frames;
+    clipSettings.fps = c.fps;
     const fs::path path = scratchDir() / (caseName({ c, 0 }) + c.extension);
     std::string error;
-    ASSERT_TRUE(testclips::writeClip(spec, path.string(), &error)) << error;
+    ASSERT_TRUE(testclips::writeClip(clipSettings, path.string(), &error)) << error;
 
     cv::VideoCapture capture(path.string(), cv::CAP_FFMPEG);
     ASSERT_TRUE(capture.isOpened());
@@ -120,7 +120,7 @@ TEST_P(ClipFile, OpensWithSizeRateCountAndPixels)
     const bool lossless = std::string(c.extension) == ".mkv";
     int decoded = 0;
     for (cv::Mat frame; capture.read(frame); ++decoded) {
-        const cv::Mat expected = testclips::renderFrame(spec, decoded);
+        const cv::Mat expected = testclips::renderFrame(clipSettings, decoded);
         ASSERT_EQ(frame.size(), expected.size());
         if (lossless)
             ASSERT_EQ(cv::norm(frame, expected, cv::NORM_INF), 0) << "frame " << decoded;
@@ -130,7 +130,7 @@ TEST_P(ClipFile, OpensWithSizeRateCountAndPixels)
     }
     EXPECT_EQ(decoded, c.frames);
     EXPECT_EQ(readFile(fs::path(path).replace_extension(".json")),
-        testclips::truthJson(testclips::truthFor(spec)));
+        testclips::truthJson(testclips::truthFor(clipSettings)));
     fs::remove_all(path.parent_path());
 }
 
@@ -154,15 +154,15 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
              Case { 642, 362, 0.9, 68, 105 }, Case { 1920, 1080, 0.5, 100, 60 },
              Case { 300, 600, 0.3, 36, 27 } }) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        ClipSpec spec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.tilt = c.tilt;
-        spec.fieldLength = c.length;
-        spec.fieldWidth = c.fieldWidth;
-        spec.players = 0;
-        const testclips::ClipTruth truth = testclips::truthFor(spec);
-        const cv::Mat frame = testclips::renderFrame(spec, 0);
+        ClipSpec clipSettings;
+        clipSettings.width = c.width;
+        clipSettings.height = c.height;
+        clipSettings.tilt = c.tilt;
+        clipSettings.fieldLength = c.length;
+        clipSettings.fieldWidth = c.fieldWidth;
+        clipSettings.players = 0;
+        const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+        const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
 
         // Click order, inside the frame, with surround visible on every side.
         const auto& k = truth.corners;
@@ -183,8 +183,8 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
                 EXPECT_TRUE(whiteWithinOnePixel(frame, p)) << p;
             const double a = 2 * CV_PI * t;
             const cv::Point2d onCircle
-                = truth.toPicture(c.fieldWidth / 2 + spec.radius * std::cos(a),
-                    c.length / 2 + spec.radius * std::sin(a));
+                = truth.toPicture(c.fieldWidth / 2 + clipSettings.radius * std::cos(a),
+                    c.length / 2 + clipSettings.radius * std::sin(a));
             EXPECT_TRUE(whiteWithinOnePixel(frame, onCircle)) << onCircle;
         }
         EXPECT_TRUE(whiteWithinOnePixel(frame, truth.centre()));
@@ -195,40 +195,40 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
 
 TEST(ClipGenerator, PlayersMoveDeterministically)
 {
-    ClipSpec spec;
-    spec.players = 5;
-    const cv::Mat first = testclips::renderFrame(spec, 0);
-    EXPECT_EQ(cv::norm(first, testclips::renderFrame(spec, 0), cv::NORM_INF), 0);
+    ClipSpec clipSettings;
+    clipSettings.players = 5;
+    const cv::Mat first = testclips::renderFrame(clipSettings, 0);
+    EXPECT_EQ(cv::norm(first, testclips::renderFrame(clipSettings, 0), cv::NORM_INF), 0);
 
     // Later frames differ only where players are: a small share of the picture.
     cv::Mat diff;
-    cv::absdiff(first, testclips::renderFrame(spec, 25), diff);
+    cv::absdiff(first, testclips::renderFrame(clipSettings, 25), diff);
     cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
     const int changed = cv::countNonZero(diff);
     EXPECT_GT(changed, 0);
     EXPECT_LT(changed, int(first.total() / 20));
 
-    ClipSpec other = spec;
+    ClipSpec other = clipSettings;
     other.seed = 2;
     EXPECT_GT(cv::norm(first, testclips::renderFrame(other, 0), cv::NORM_INF), 0);
 
-    spec.players = 0;
+    clipSettings.players = 0;
     EXPECT_EQ(
-        cv::norm(testclips::renderFrame(spec, 0), testclips::renderFrame(spec, 9), cv::NORM_INF),
+        cv::norm(testclips::renderFrame(clipSettings, 0), testclips::renderFrame(clipSettings, 9), cv::NORM_INF),
         0);
 }
 
 TEST(ClipGenerator, JsonHoldsTheTruth)
 {
-    ClipSpec spec;
-    spec.width = 642;
-    spec.height = 362;
-    spec.fps = 29.97;
-    spec.frames = 7;
-    spec.fieldLength = 100.5f;
-    spec.fieldWidth = 64.f;
-    spec.radius = 9.15f;
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    ClipSpec clipSettings;
+    clipSettings.width = 642;
+    clipSettings.height = 362;
+    clipSettings.fps = 29.97;
+    clipSettings.frames = 7;
+    clipSettings.fieldLength = 100.5f;
+    clipSettings.fieldWidth = 64.f;
+    clipSettings.radius = 9.15f;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const std::string json = testclips::truthJson(truth);
 
     EXPECT_EQ(jsonNumbers(json, "width"), std::vector<double> { 642 });
@@ -258,7 +258,7 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
     };
     const struct
     {
-        ClipSpec spec;
+        ClipSpec clipSettings;
         std::string path;
     } cases[] = {
         { bad([](ClipSpec& s) { s.width = 8; }), "small.mkv" },
@@ -277,12 +277,12 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
         const std::string path
             = c.path.empty() || c.path[0] == '/' ? c.path : (dir / c.path).string();
         std::string error;
-        EXPECT_FALSE(testclips::writeClip(c.spec, path, &error));
+        EXPECT_FALSE(testclips::writeClip(c.clipSettings, path, &error));
         EXPECT_FALSE(error.empty());
         EXPECT_FALSE(!path.empty() && fs::exists(path));
         EXPECT_FALSE(!path.empty() && fs::exists(fs::path(path).replace_extension(".json")));
     }
-    EXPECT_TRUE(testclips::renderFrame(cases[0].spec, 0).empty());
+    EXPECT_TRUE(testclips::renderFrame(cases[0].clipSettings, 0).empty());
 
     // ffmpeg itself fails: the path names an existing folder, which stays.
     const fs::path folder = dir / "folder.mkv";

@@ -51,11 +51,11 @@ long countOf(const std::vector<std::string>& messages, const std::string& messag
     return std::count(messages.begin(), messages.end(), message);
 }
 
-std::string writeClip(const testclips::ClipSpec& spec)
+std::string writeClip(const testclips::ClipSpec& clipSettings)
 {
     const std::string path = (fs::current_path() / "clip.mkv").string();
     std::string error;
-    EXPECT_TRUE(testclips::writeClip(spec, path, &error, false)) << error;
+    EXPECT_TRUE(testclips::writeClip(clipSettings, path, &error, false)) << error;
     return path;
 }
 
@@ -86,12 +86,12 @@ TEST(VistrelPlayback, TracesTheMutexProtocolOfEveryPass)
 {
     enginetest::PrivateWorkDir folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    testclips::ClipSpec spec;
-    spec.width = 32;
-    spec.height = 24;
-    spec.frames = 1;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 32;
+    clipSettings.height = 24;
+    clipSettings.frames = 1;
     Vistrel engine;
-    ASSERT_EQ(engine.LoadVideo(writeClip(spec)), 0);
+    ASSERT_EQ(engine.LoadVideo(writeClip(clipSettings)), 0);
     engine.setDelayFactor(0.0f);
     engine.enableTracing(true);
     const std::size_t before = traceMessages().size();
@@ -136,12 +136,12 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
 {
     enginetest::PrivateWorkDir folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    testclips::ClipSpec spec;
-    spec.width = 32;
-    spec.height = 24;
-    spec.frames = 50;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 32;
+    clipSettings.height = 24;
+    clipSettings.frames = 50;
     Vistrel engine;
-    ASSERT_EQ(engine.LoadVideo(writeClip(spec)), 0);
+    ASSERT_EQ(engine.LoadVideo(writeClip(clipSettings)), 0);
     engine.setDelayFactor(0.0f);
     engine.enableTracing(true);
     auto play = std::async(std::launch::async, [&] { return engine.Play(); });
@@ -172,15 +172,15 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
 
 // Calibrates an engine and a pitch model of its own with the clip's corners,
 // dimensions and centre, through the same calls.
-void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec& spec)
+void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec& clipSettings)
 {
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
-    engine.setFieldLength(spec.fieldLength);
-    reference.setLength(spec.fieldLength);
-    engine.setFieldWidth(spec.fieldWidth);
-    reference.setWidth(spec.fieldWidth);
-    engine.setCentreCircleRadius(spec.radius);
-    reference.setRadius(spec.radius);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    engine.setFieldLength(clipSettings.fieldLength);
+    reference.setLength(clipSettings.fieldLength);
+    engine.setFieldWidth(clipSettings.fieldWidth);
+    reference.setWidth(clipSettings.fieldWidth);
+    engine.setCentreCircleRadius(clipSettings.radius);
+    reference.setRadius(clipSettings.radius);
     for (std::size_t corner = 0; corner < truth.corners.size(); ++corner) {
         const int edge = corner < 2 ? 0 : 1;
         engine.addFieldPoint(edge, truth.corners[corner].x, truth.corners[corner].y);
@@ -195,17 +195,17 @@ void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec
 // model draws it, in R, G, B order.
 TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
 {
-    testclips::ClipSpec spec;
-    spec.width = 321;
-    spec.height = 241;
-    spec.frames = 2;
-    const cv::Mat lastFrame = testclips::renderFrame(spec, spec.frames - 1);
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 321;
+    clipSettings.height = 241;
+    clipSettings.frames = 2;
+    const cv::Mat lastFrame = testclips::renderFrame(clipSettings, clipSettings.frames - 1);
     for (const bool processing : { false, true }) {
         Vistrel engine;
         CField reference;
-        calibrateBoth(engine, reference, spec);
+        calibrateBoth(engine, reference, clipSettings);
         ASSERT_EQ(engine.getFieldLines().size(), 9u);
-        ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "overlay.mkv")), 0);
+        ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(clipSettings, "overlay.mkv")), 0);
         engine.setProcessingEnabled(processing);
         engine.setDelayFactor(0.0f);
         ASSERT_EQ(engine.Play(), 0);
@@ -215,7 +215,7 @@ TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
         cv::Mat expected;
         cv::cvtColor(reference.getOverlayImage(), expected, cv::COLOR_BGR2RGB);
         const auto buffer = engine.exportFrame();
-        const cv::Mat exported(spec.height, spec.width, CV_8UC3, buffer.get());
+        const cv::Mat exported(clipSettings.height, clipSettings.width, CV_8UC3, buffer.get());
         EXPECT_EQ(cv::norm(exported, expected, cv::NORM_INF), 0.0) << "processing " << processing;
     }
 }

@@ -27,12 +27,12 @@ void PrintTo(const ClipCase& clip, std::ostream* out) { *out << clip.name; }
 
 ClipSpec specOf(const ClipCase& clip)
 {
-    ClipSpec spec;
-    spec.width = clip.width;
-    spec.height = clip.height;
-    spec.fps = clip.fps;
-    spec.frames = clip.frames;
-    return spec;
+    ClipSpec clipSettings;
+    clipSettings.width = clip.width;
+    clipSettings.height = clip.height;
+    clipSettings.fps = clip.fps;
+    clipSettings.frames = clip.frames;
+    return clipSettings;
 }
 
 // Whether the first `bytes` bytes of the exported picture are all zero. Reads
@@ -58,8 +58,8 @@ class VideoSource : public testing::TestWithParam<ClipCase>
 TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
 {
     const ClipCase clip = GetParam();
-    const ClipSpec spec = specOf(clip);
-    const std::string path = clipPath(spec, clip.name);
+    const ClipSpec clipSettings = specOf(clip);
+    const std::string path = clipPath(clipSettings, clip.name);
     ASSERT_FALSE(path.empty());
 
     Vistrel engine;
@@ -79,7 +79,7 @@ TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
         const cv::Mat& frame = VistrelTestAccess::frame(engine);
         ASSERT_EQ(frame.size(), cv::Size(clip.width, clip.height));
         if (clip.lossless) {
-            EXPECT_EQ(cv::norm(frame, testclips::renderFrame(spec, i), cv::NORM_INF), 0.0)
+            EXPECT_EQ(cv::norm(frame, testclips::renderFrame(clipSettings, i), cv::NORM_INF), 0.0)
                 << "frame " << i;
         }
         EXPECT_EQ(engine.getPosition(), static_cast<int>(i * 1000 / clip.fps)) << "frame " << i;
@@ -97,7 +97,7 @@ TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
     EXPECT_EQ(engine.getFrameWidth(), clip.width);
     ASSERT_TRUE(VistrelTestAccess::readFrame(engine)) << "rewound";
     if (clip.lossless) {
-        EXPECT_EQ(cv::norm(VistrelTestAccess::frame(engine), testclips::renderFrame(spec, 0),
+        EXPECT_EQ(cv::norm(VistrelTestAccess::frame(engine), testclips::renderFrame(clipSettings, 0),
                       cv::NORM_INF),
             0.0);
     }
@@ -111,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(Clips, VideoSource,
 
 TEST(VideoSourceSeek, GoesToTheFrameTheTimeFallsIn)
 {
-    ClipSpec spec;
-    spec.frames = 10;
-    const std::string path = clipPath(spec, "seek_25fps.mkv");
+    ClipSpec clipSettings;
+    clipSettings.frames = 10;
+    const std::string path = clipPath(clipSettings, "seek_25fps.mkv");
     ASSERT_FALSE(path.empty());
     Vistrel engine;
     ASSERT_EQ(engine.LoadVideo(path), 0);
@@ -127,7 +127,7 @@ TEST(VideoSourceSeek, GoesToTheFrameTheTimeFallsIn)
         ASSERT_TRUE(VistrelTestAccess::seekToTime(engine, row.targetMs)) << row.targetMs;
         ASSERT_TRUE(VistrelTestAccess::readFrame(engine)) << row.targetMs;
         EXPECT_EQ(cv::norm(VistrelTestAccess::frame(engine),
-                      testclips::renderFrame(spec, row.expectedFrame), cv::NORM_INF),
+                      testclips::renderFrame(clipSettings, row.expectedFrame), cv::NORM_INF),
             0.0)
             << row.targetMs << " ms";
         EXPECT_EQ(engine.getPosition(), row.expectedFrame * 40) << row.targetMs << " ms";
@@ -172,11 +172,11 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
 {
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the ffmpeg program is not installed";
-    ClipSpec spec;
-    spec.width = 96;
-    spec.height = 64;
-    spec.frames = 3;
-    const std::string source = clipPath(spec, "upright.avi");
+    ClipSpec clipSettings;
+    clipSettings.width = 96;
+    clipSettings.height = 64;
+    clipSettings.frames = 3;
+    const std::string source = clipPath(clipSettings, "upright.avi");
     ASSERT_FALSE(source.empty());
     const std::string rotated = (scratchDir() / "rotated.mp4").string();
     const std::string command = "ffmpeg -loglevel error -y -i '" + source
@@ -188,7 +188,7 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
     EXPECT_EQ(engine.getFrameWidth(), 64);
     EXPECT_EQ(engine.getFrameHeight(), 96);
     EXPECT_TRUE(exportIsBlack(engine, reportedBytes(engine)));
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < clipSettings.frames; ++i) {
         ASSERT_TRUE(VistrelTestAccess::readFrame(engine));
         EXPECT_EQ(VistrelTestAccess::frame(engine).size(), cv::Size(64, 96));
     }
@@ -196,11 +196,11 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
 
 TEST(VideoSourceLoad, StopAfterTheFileVanishedLeavesNoCapture)
 {
-    ClipSpec spec;
-    spec.frames = 2;
+    ClipSpec clipSettings;
+    clipSettings.frames = 2;
     const fs::path path = scratchDir() / "vanishing.mkv";
     fs::copy_file(
-        clipPath(spec, "vanishing_source.mkv"), path, fs::copy_options::overwrite_existing);
+        clipPath(clipSettings, "vanishing_source.mkv"), path, fs::copy_options::overwrite_existing);
     Vistrel engine;
     ASSERT_EQ(engine.LoadVideo(path.string()), 0);
     fs::remove(path);
