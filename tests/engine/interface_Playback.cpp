@@ -15,9 +15,9 @@ constexpr int kFramePeriodMs = 40; // the clips run at 25 frames per second
 class PlaybackTest : public ::testing::Test
 {
 protected:
-    void load(const testclips::ClipSpec& clipSpec, const std::string& name)
+    void load(const testclips::ClipSpec& settings, const std::string& name)
     {
-        clipSettings = clipSpec;
+        clipSettings = settings;
         engine = newEngine();
         ASSERT_NE(engine, nullptr);
         ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, name)), 0);

@@ -224,13 +224,13 @@ TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
 // accepted. Without a frame every position is refused.
 TEST(VistrelPlayback, MousePointerMustLieOnTheFrame)
 {
-    testclips::ClipSpec spec;
-    spec.width = 40;
-    spec.height = 30;
-    spec.frames = 1;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 40;
+    clipSettings.height = 30;
+    clipSettings.frames = 1;
     Vistrel engine;
     EXPECT_EQ(engine.SetMousePointer(0, 0), -1);
-    ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(spec, "mouse.mkv")), 0);
+    ASSERT_EQ(engine.LoadVideo(enginetest::clipPath(clipSettings, "mouse.mkv")), 0);
     ASSERT_TRUE(VistrelTestAccess::readFrame(engine));
     const struct
     {
