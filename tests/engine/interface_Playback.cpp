@@ -86,7 +86,8 @@ TEST_P(PlaybackToEnd, PlaysEveryFrameRewindsAndExportsTheLastInRgb)
     clip.width = GetParam().width;
     clip.height = GetParam().height;
     clip.frames = 4;
-    load(clip, "end");
+    // Clips are written once per name and process.
+    load(clip, "end" + std::to_string(clip.width) + "x" + std::to_string(clip.height));
     engine->setDelayFactor(0.0f);
 
     EXPECT_EQ(engine->Play(), 0);

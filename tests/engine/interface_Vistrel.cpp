@@ -303,7 +303,10 @@ TEST_F(EngineInterface, OpensNonAsciiFileNames)
     clipSettings.frames = 3;
     const std::string plain = clipPath(clipSettings, "host_plain.mkv");
     ASSERT_FALSE(plain.empty());
-    // The last one is relative, as FFmpeg would take it for a protocol.
+    // The last one is relative, as FFmpeg would take it for a protocol; it
+    // is opened from the scratch folder.
+    const fs::path home = fs::current_path();
+    fs::current_path(scratchDir());
     for (const fs::path& path : { scratchDir() / "Spielfeld Süd – Tor.mkv",
              scratchDir() / "球场 1:2.mkv", fs::path("pipe:0.mkv") }) {
         const std::string name = path.string();
@@ -314,4 +317,5 @@ TEST_F(EngineInterface, OpensNonAsciiFileNames)
         EXPECT_EQ(engine->getFrameCount(), 3.0) << name;
         EXPECT_TRUE(allZero(engine->exportFrame(), 160 * 120 * 3)) << name;
     }
+    fs::current_path(home);
 }
