@@ -202,6 +202,7 @@ private:
     void nextFrame();
     bool frameUsable() const;
     void prepareDisplayImage();
+    void letWaitersIn();
     void sleepUnlessStopped(std::int64_t ms);
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
@@ -228,6 +229,8 @@ private:
     // Play calls on any thread that have not returned yet; StopPlayback
     // waits for this to drop to zero.
     std::atomic<int> runningLoops { 0 };
+    // Threads that found the mutex taken and wait for it.
+    std::atomic<int> mutexWaiters { 0 };
     std::atomic<bool> processingEnabled { false };
     std::atomic<int> colourThreshold { 0 };
     std::atomic<int> blobWindowHeight { 0 };

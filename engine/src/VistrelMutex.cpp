@@ -1,5 +1,7 @@
 #include "Vistrel.h"
 
+#include "ScopedCount.h"
+
 #include <cerrno>
 #include <exception>
 #include <sched.h>
@@ -66,8 +68,11 @@ bool Vistrel::waitForMutex()
     return true;
 }
 
+// Counted as waiting until obtained, so that the playback loop can let this
+// thread in before it takes the mutex back (the platform mutex is not fair).
 void Vistrel::acquire()
 {
+    const ScopedCount waiting(mutexWaiters);
     while (isBusy())
         sched_yield();
 }

@@ -1,5 +1,7 @@
 #include "Vistrel.h"
 
+#include "ScopedCount.h"
+
 #include <opencv2/core.hpp>
 
 #include <algorithm>
@@ -21,28 +23,15 @@ constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 // stop request does not wait out a long pause (a tiny playback rate).
 constexpr std::chrono::milliseconds kStopPollSlice { 5 };
 
+// The longest the loop leaves the mutex to threads waiting for it after a
+// pass.
+constexpr std::chrono::milliseconds kWaiterTurn { 2 };
+
 std::int64_t clockMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
-
-// Counts a running playback loop for as long as it lives.
-class RunningLoop
-{
-public:
-    explicit RunningLoop(std::atomic<int>& counter)
-        : count(counter)
-    {
-        ++count;
-    }
-    ~RunningLoop() { --count; }
-    RunningLoop(const RunningLoop&) = delete;
-    RunningLoop& operator=(const RunningLoop&) = delete;
-
-private:
-    std::atomic<int>& count;
-};
 
 // positionMs +- jumpStepMs without signed overflow.
 int jumpTarget(int positionMs, std::int64_t offsetMs)
@@ -101,7 +90,7 @@ int Vistrel::Play()
     }
     // Counted before stopped is cleared, so that a StopPlayback racing with
     // the start of the loop keeps stopping it.
-    const RunningLoop running(runningLoops);
+    const ScopedCount running(runningLoops);
     stopped = false;
     trace("Play", "waiting to unlock");
     releaseCompletely();
@@ -130,6 +119,7 @@ bool Vistrel::playPass()
     trace("Play", "unlocking");
     releaseCompletely();
     trace("Play", "unlocked");
+    letWaitersIn();
     sleepUnlessStopped(waitUs / kMicrosecondsPerMillisecond);
     return true;
 }
@@ -199,6 +189,18 @@ void Vistrel::nextFrame()
 bool Vistrel::frameUsable() const
 {
     return !frame.empty() && frame.type() == CV_8UC3 && frame.size() == exportImage.size();
+}
+
+// Without a pause between passes the loop would take the mutex back at once,
+// and a thread waiting for it (the screen fetching the picture) could miss
+// it for hundreds of frames. Such a thread gets its turn first, within a
+// bound so that a host calling without end does not stall the loop.
+void Vistrel::letWaitersIn()
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + kWaiterTurn;
+    while (mutexWaiters > 0 && !stopped && steady_clock::now() < deadline)
+        std::this_thread::yield();
 }
 
 void Vistrel::sleepUnlessStopped(std::int64_t ms)

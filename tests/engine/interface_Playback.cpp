@@ -3,6 +3,7 @@
 
 #include "PlaybackTestSupport.h"
 
+#include <atomic>
 #include <tuple>
 
 using namespace playbacktest;
@@ -174,6 +175,30 @@ TEST_F(PlaybackTest, StopPlaybackWithoutALoopReturnsAtOnce)
         ASSERT_EQ(stop.wait_for(kHangGuard), std::future_status::ready) << "stopped " << stopped;
         EXPECT_TRUE(engine->isStopped());
     }
+}
+
+// With no pause between passes the loop would take the mutex back the moment
+// it let go of it, and a screen fetching the picture would wait out the clip.
+TEST_F(PlaybackTest, AScreenSeesTheFramesGoByAtFullSpeed)
+{
+    constexpr int kFrames = 200;
+    load(smallClip(kFrames), "fullspeed");
+    engine->setDelayFactor(0.0f);
+    std::atomic<bool> playing { true };
+    auto screen = std::async(std::launch::async, [&] {
+        int picturesSeen = 0;
+        cv::Mat shown;
+        while (playing) {
+            const cv::Mat picture = exported(*engine);
+            if (!samePicture(picture, shown))
+                ++picturesSeen;
+            shown = picture;
+        }
+        return picturesSeen;
+    });
+    EXPECT_EQ(engine->Play(), 0);
+    playing = false;
+    EXPECT_GE(screen.get(), kFrames / 10);
 }
 
 TEST_F(PlaybackTest, PauseHoldsTheFrameAndShowsPitchChangesAtOnce)
