@@ -1,5 +1,9 @@
 #include "CFrameBufferPool.h"
 
+#include <algorithm>
+#include <new>
+#include <sys/mman.h>
+
 namespace {
 
 // Enough for the engine's own share, the host's current picture and one
@@ -13,12 +17,14 @@ CFrameBufferPool::~CFrameBufferPool() = default;
 
 std::shared_ptr<unsigned char[]> CFrameBufferPool::take(std::size_t bytes)
 {
-    std::unique_ptr<unsigned char[]> buffer;
+    // A mapping cannot be empty; a zero-byte buffer still gets one page.
+    const std::size_t length = std::max<std::size_t>(bytes, 1);
+    Mapping buffer;
     {
         const std::lock_guard<std::mutex> lock(mutex);
-        if (bytes != bufferBytes) {
+        if (length != bufferBytes) {
             spares.clear();
-            bufferBytes = bytes;
+            bufferBytes = length;
         }
         if (!spares.empty()) {
             buffer = std::move(spares.back());
@@ -26,8 +32,8 @@ std::shared_ptr<unsigned char[]> CFrameBufferPool::take(std::size_t bytes)
         }
     }
     if (!buffer)
-        buffer = std::make_unique_for_overwrite<unsigned char[]>(bytes);
-    return { buffer.release(), Return { weak_from_this(), bytes } };
+        buffer = map(length);
+    return { buffer.release(), Return { weak_from_this(), length } };
 }
 
 std::size_t CFrameBufferPool::spareCount()
@@ -36,16 +42,29 @@ std::size_t CFrameBufferPool::spareCount()
     return spares.size();
 }
 
-void CFrameBufferPool::giveBack(std::unique_ptr<unsigned char[]> buffer, std::size_t bytes)
+CFrameBufferPool::Mapping CFrameBufferPool::map(std::size_t bytes)
+{
+    void* const address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED)
+        throw std::bad_alloc();
+    return Mapping(static_cast<unsigned char*>(address), Unmap { bytes });
+}
+
+void CFrameBufferPool::giveBack(Mapping buffer)
 {
     const std::lock_guard<std::mutex> lock(mutex);
-    if (bytes == bufferBytes && spares.size() < kMaxSpares)
+    if (buffer.get_deleter().bytes == bufferBytes && spares.size() < kMaxSpares)
         spares.push_back(std::move(buffer));
+}
+
+void CFrameBufferPool::Unmap::operator()(unsigned char* buffer) const
+{
+    munmap(buffer, bytes);
 }
 
 void CFrameBufferPool::Return::operator()(unsigned char* buffer) const
 {
-    std::unique_ptr<unsigned char[]> owned(buffer);
+    Mapping owned(buffer, Unmap { bytes });
     if (const auto owner = pool.lock())
-        owner->giveBack(std::move(owned), bytes);
+        owner->giveBack(std::move(owned));
 }

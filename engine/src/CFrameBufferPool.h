@@ -11,6 +11,11 @@
 // only when its last holder drops it; one the pool cannot keep (the pool is
 // full or gone, or the picture size has changed) is freed. Buffers come back
 // only to a pool owned by a shared pointer.
+//
+// Each buffer is a page mapping of its own rather than a block of the
+// caller's heap: a frame-sized block would otherwise sit in the arena of
+// whichever host thread asked for it, and freed ones would stay resident
+// there; a mapping is returned to the system as soon as it is freed.
 class CFrameBufferPool : public std::enable_shared_from_this<CFrameBufferPool>
 {
 public:
@@ -18,13 +23,22 @@ public:
     virtual ~CFrameBufferPool();
 
     // A buffer of `bytes` bytes with undefined contents, shared by its
-    // holders; never one that someone still holds.
+    // holders; never one that someone still holds. Throws std::bad_alloc
+    // when no memory can be had.
     std::shared_ptr<unsigned char[]> take(std::size_t bytes);
 
     std::size_t spareCount();
 
 private:
-    void giveBack(std::unique_ptr<unsigned char[]> buffer, std::size_t bytes);
+    struct Unmap
+    {
+        std::size_t bytes;
+        void operator()(unsigned char* buffer) const;
+    };
+    using Mapping = std::unique_ptr<unsigned char[], Unmap>;
+
+    static Mapping map(std::size_t bytes);
+    void giveBack(Mapping buffer);
 
     struct Return
     {
@@ -35,5 +49,5 @@ private:
 
     std::mutex mutex;
     std::size_t bufferBytes = 0;
-    std::vector<std::unique_ptr<unsigned char[]>> spares;
+    std::vector<Mapping> spares;
 };

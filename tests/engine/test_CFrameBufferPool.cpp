@@ -22,6 +22,9 @@ TEST(CFrameBufferPool, HandsOutOnlyBuffersNobodyHolds)
     const auto third = pool->take(64);
     EXPECT_EQ(third.get(), firstAddress);
     EXPECT_EQ(pool->spareCount(), 0u);
+
+    // An empty picture still gets a buffer of its own.
+    EXPECT_NE(pool->take(0), nullptr);
 }
 
 TEST(CFrameBufferPool, KeepsFewSparesOfTheCurrentSizeOnly)
