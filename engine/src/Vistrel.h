@@ -202,7 +202,7 @@ private:
     void nextFrame();
     bool frameUsable() const;
     void prepareDisplayImage();
-    void letWaitersIn();
+    void letWaitersIn(unsigned acquisitionsAtRelease);
     void sleepUnlessStopped(std::int64_t ms);
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
@@ -229,8 +229,10 @@ private:
     // Play calls on any thread that have not returned yet; StopPlayback
     // waits for this to drop to zero.
     std::atomic<int> runningLoops { 0 };
-    // Threads that found the mutex taken and wait for it.
+    // Threads inside acquire(), and how often acquire() has obtained the
+    // mutex: the loop lets those waiting in between its passes.
     std::atomic<int> mutexWaiters { 0 };
+    std::atomic<unsigned> mutexAcquisitions { 0 };
     std::atomic<bool> processingEnabled { false };
     std::atomic<int> colourThreshold { 0 };
     std::atomic<int> blobWindowHeight { 0 };

@@ -75,6 +75,7 @@ void Vistrel::acquire()
     const ScopedCount waiting(mutexWaiters);
     while (isBusy())
         sched_yield();
+    ++mutexAcquisitions;
 }
 
 void Vistrel::releaseCompletely()

@@ -23,9 +23,9 @@ constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 // stop request does not wait out a long pause (a tiny playback rate).
 constexpr std::chrono::milliseconds kStopPollSlice { 5 };
 
-// The longest the loop leaves the mutex to threads waiting for it after a
-// pass.
-constexpr std::chrono::milliseconds kWaiterTurn { 2 };
+// The longest the loop waits after a pass for a thread waiting for the
+// mutex to take it.
+constexpr std::chrono::milliseconds kWaiterTurn { 50 };
 
 std::int64_t clockMs()
 {
@@ -116,10 +116,11 @@ bool Vistrel::playPass()
     // Whole seconds: a pass shorter than one second is not subtracted.
     const std::int64_t elapsedSeconds = (clockMs() - t0) / kMillisecondsPerSecond;
     const int waitUs = waitMicroseconds(playbackRate, delayFactor, elapsedSeconds);
+    const unsigned acquisitions = mutexAcquisitions;
     trace("Play", "unlocking");
     releaseCompletely();
     trace("Play", "unlocked");
-    letWaitersIn();
+    letWaitersIn(acquisitions);
     sleepUnlessStopped(waitUs / kMicrosecondsPerMillisecond);
     return true;
 }
@@ -193,13 +194,15 @@ bool Vistrel::frameUsable() const
 
 // Without a pause between passes the loop would take the mutex back at once,
 // and a thread waiting for it (the screen fetching the picture) could miss
-// it for hundreds of frames. Such a thread gets its turn first, within a
-// bound so that a host calling without end does not stall the loop.
-void Vistrel::letWaitersIn()
+// it for hundreds of frames. When a thread waits, the loop yields until some
+// thread has taken the mutex since it let go of it. The bound only keeps the
+// loop going should a waiter never be scheduled.
+void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + kWaiterTurn;
-    while (mutexWaiters > 0 && !stopped && steady_clock::now() < deadline)
+    while (mutexWaiters > 0 && mutexAcquisitions == acquisitionsAtRelease && !stopped
+        && steady_clock::now() < deadline)
         std::this_thread::yield();
 }
 
