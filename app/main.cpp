@@ -75,7 +75,10 @@ int main(int argc, char* argv[])
     if (argc > 1)
         openLater(*window, argv[1]);
 
-    const int status = QApplication::exec();
+    // Events reach the window before the loop runs (the splash screen waits
+    // for it to be shown): a window closed then has already asked to quit,
+    // and a loop started now would run on with no window to end it.
+    const int status = window->isVisible() ? QApplication::exec() : 0;
     // Stops a playback that still runs and joins the worker thread while the
     // application still exists. The engine object lives to the process's end.
     window.reset();
