@@ -15,6 +15,10 @@ SCRATCH=$(mktemp -d "$E2E_WORK/$(basename "$0" .sh).XXXXXX")
 
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s "$SCRATCH/app.log" ]; then
+        echo "--- the program's output (last 40 lines):" >&2
+        tail -n 40 "$SCRATCH/app.log" >&2
+    fi
     exit 1
 }
 
