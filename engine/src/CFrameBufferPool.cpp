@@ -44,7 +44,8 @@ std::size_t CFrameBufferPool::spareCount()
 
 CFrameBufferPool::Mapping CFrameBufferPool::map(std::size_t bytes)
 {
-    void* const address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* const address
+        = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (address == MAP_FAILED)
         throw std::bad_alloc();
     return Mapping(static_cast<unsigned char*>(address), Unmap { bytes });
@@ -57,10 +58,7 @@ void CFrameBufferPool::giveBack(Mapping buffer)
         spares.push_back(std::move(buffer));
 }
 
-void CFrameBufferPool::Unmap::operator()(unsigned char* buffer) const
-{
-    munmap(buffer, bytes);
-}
+void CFrameBufferPool::Unmap::operator()(unsigned char* buffer) const { munmap(buffer, bytes); }
 
 void CFrameBufferPool::Return::operator()(unsigned char* buffer) const
 {
