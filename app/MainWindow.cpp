@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -32,6 +33,7 @@ constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
 MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     : QMainWindow(nullptr)
     , engine(engine)
+    , screenScalesPicture(useOpenGL)
 {
     if (!engine) {
         MainException error(tr("Could not load the Vistrel library."));
@@ -42,14 +44,14 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     videoControls = new VideoControls(engine);
     fieldControls = new FieldControls(engine);
     screenAdapter = std::make_unique<VideoScreenAdapter>(useOpenGL, videoControls, fieldControls);
-    screen = screenAdapter->screen();
+    videoScreen = screenAdapter->screen();
 
     createActions();
     createMenus();
     createToolBars();
     createStatusBar();
     createDocks();
-    setCentralWidget(screen);
+    setCentralWidget(videoScreen);
     setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
     fieldControlsDock->close();
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
@@ -205,7 +207,27 @@ void MainWindow::showVideoControls()
 
 void MainWindow::updateStatusBar() { }
 
-void MainWindow::openVideoFile() { updateGeometry(); }
+void MainWindow::openVideoFile()
+{
+    updateGeometry();
+    growToVideo();
+}
+
+// A newly opened video is shown at its own size where the display has room
+// for it: the window grows (it never shrinks) by what the picture area
+// lacks, within the display's free area. A maximised window keeps its size.
+void MainWindow::growToVideo()
+{
+    const QSize video(videoControls->frameWidth(), videoControls->frameHeight());
+    if (!screenScalesPicture || video.isEmpty() || isMaximized() || isFullScreen())
+        return;
+    QSize wanted = size() + (video - videoScreen->size()).expandedTo(QSize(0, 0));
+    if (const QScreen* display = screen()) {
+        const QSize decorations = frameGeometry().size() - size();
+        wanted = wanted.boundedTo(display->availableGeometry().size() - decorations);
+    }
+    resize(wanted.expandedTo(size()));
+}
 
 void MainWindow::updatePlay()
 {

@@ -45,14 +45,18 @@ private:
     void createToolBars();
     void createStatusBar();
     void createDocks();
+    void growToVideo();
     QAction* makeAction(const QString& text, const QString& shortcut, const QString& tip,
         const char* icon, const char* name);
 
     VistrelInterface* engine;
+    // The OpenGL screen scales the picture to its own size; the plain one
+    // shows it at the video's size and sizes itself.
+    bool screenScalesPicture;
     VideoControls* videoControls = nullptr;
     // A relay that is never shown, so no widget parent owns it.
     std::unique_ptr<VideoScreenAdapter> screenAdapter;
-    QWidget* screen = nullptr;
+    QWidget* videoScreen = nullptr;
     FieldControls* fieldControls = nullptr;
     QAction* openAction = nullptr;
     QAction* playAction = nullptr;

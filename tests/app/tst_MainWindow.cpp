@@ -1,11 +1,13 @@
 // The main window's docks, actions and shortcuts, with the real engine.
 
 #include "MainWindow.h"
+#include "OpenGLProbe.h"
 #include "ShellTestSupport.h"
 #include "VideoControls.h"
 
 #include <QAction>
 #include <QDockWidget>
+#include <QScreen>
 #include <QTest>
 
 #include <memory>
@@ -23,6 +25,8 @@ private slots:
     void ctrlFTogglesFieldControls();
     void ctrlPTogglesVideoControls();
     void playActionFollowsPlayback();
+    void openingAVideoGrowsTheWindowToShowIt_data();
+    void openingAVideoGrowsTheWindowToShowIt();
 
 private:
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
@@ -128,6 +132,40 @@ void tst_MainWindow::playActionFollowsPlayback()
     press(Qt::Key_Y);
     QCOMPARE(playAction->statusTip(), QStringLiteral("Pause video playback"));
     QVERIFY(!engine->isPaused());
+}
+
+void tst_MainWindow::openingAVideoGrowsTheWindowToShowIt_data()
+{
+    QTest::addColumn<QSize>("video");
+    QTest::newRow("fits on the display") << QSize(640, 360);
+    QTest::newRow("larger than the display") << QSize(2400, 1800);
+}
+
+// The OpenGL screen scales the picture to whatever room it has, so the
+// window itself makes room for a new video, as far as the display allows.
+void tst_MainWindow::openingAVideoGrowsTheWindowToShowIt()
+{
+    if (!OpenGLProbe::available())
+        QSKIP("no OpenGL on this display");
+    QFETCH(QSize, video);
+    const QString path
+        = shelltest::makeClip(dir, QStringLiteral("grow.mkv"), 2, video.width(), video.height());
+    QVERIFY(!path.isEmpty());
+    window = std::make_unique<MainWindow>(true, engine);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QSize before = window->size();
+
+    window->openVideo(path);
+    const QSize available = window->screen()->availableGeometry().size();
+    QTRY_VERIFY(window->size() != before);
+    const QSize picture = window->centralWidget()->size();
+    QVERIFY(window->width() <= available.width() && window->height() <= available.height());
+    if (video.width() < available.width() / 2 && video.height() < available.height() / 2) {
+        QVERIFY2(picture.width() >= video.width() && picture.height() >= video.height(),
+            qPrintable(
+                QStringLiteral("picture area %1x%2").arg(picture.width()).arg(picture.height())));
+    }
 }
 
 QTEST_MAIN(tst_MainWindow)
