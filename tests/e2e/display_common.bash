@@ -76,3 +76,16 @@ check_overlay() {
     check_lines "$geometry" "$SCRATCH/calibrated.png" --centre "${ELSEWHERE[@]}" \
         --old-centre "${CENTRE[@]}" "$@"
 }
+
+# play_on_and_quit WID: plays on with the overlay (a screenshot to look at), then
+# Ctrl+Q must end the program with exit code 0.
+play_on_and_quit() {
+    key "$1" ctrl+y
+    sleep 1.5
+    shot "$SCRATCH/playing-calibrated.png"
+    kill -0 "$APP_PID" || fail "the program ended while playing with the overlay"
+    key "$1" ctrl+q
+    wait_exit 15
+    [ "$EXIT_STATUS" -eq 0 ] || fail "exit code $EXIT_STATUS after Ctrl+Q"
+    note "passed; screenshots in $SCRATCH"
+}

@@ -51,8 +51,13 @@ long countOf(const std::vector<std::string>& messages, const std::string& messag
     return std::count(messages.begin(), messages.end(), message);
 }
 
-std::string writeClip(const testclips::ClipSpec& clipSettings)
+// A lossless 32 x 24 clip of `frames` frames in the current folder.
+std::string writeTinyClip(int frames)
 {
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 32;
+    clipSettings.height = 24;
+    clipSettings.frames = frames;
     const std::string path = (fs::current_path() / "clip.mkv").string();
     std::string error;
     EXPECT_TRUE(testclips::writeClip(clipSettings, path, &error, false)) << error;
@@ -86,12 +91,8 @@ TEST(VistrelPlayback, TracesTheMutexProtocolOfEveryPass)
 {
     enginetest::PrivateWorkDir folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    testclips::ClipSpec clipSettings;
-    clipSettings.width = 32;
-    clipSettings.height = 24;
-    clipSettings.frames = 1;
     Vistrel engine;
-    ASSERT_EQ(engine.LoadVideo(writeClip(clipSettings)), 0);
+    ASSERT_EQ(engine.LoadVideo(writeTinyClip(1)), 0);
     engine.setDelayFactor(0.0f);
     engine.enableTracing(true);
     const std::size_t before = traceMessages().size();
@@ -136,12 +137,8 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
 {
     enginetest::PrivateWorkDir folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    testclips::ClipSpec clipSettings;
-    clipSettings.width = 32;
-    clipSettings.height = 24;
-    clipSettings.frames = 50;
     Vistrel engine;
-    ASSERT_EQ(engine.LoadVideo(writeClip(clipSettings)), 0);
+    ASSERT_EQ(engine.LoadVideo(writeTinyClip(50)), 0);
     engine.setDelayFactor(0.0f);
     engine.enableTracing(true);
     auto play = std::async(std::launch::async, [&] { return engine.Play(); });
