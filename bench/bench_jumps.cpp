@@ -101,8 +101,7 @@ double medianMs(int count, const std::function<void(int)>& work)
 
 int main()
 {
-    const std::filesystem::path clip
-        = std::filesystem::path(TARVOLA_MEDIA_DIR) / kClipName;
+    const std::filesystem::path clip = std::filesystem::path(TARVOLA_MEDIA_DIR) / kClipName;
     if (!std::filesystem::exists(clip)) {
         std::printf("bench_jumps: %s is not there; skipped\n", clip.c_str());
         return 0;
@@ -124,7 +123,8 @@ int main()
     const double passMs = medianMs(kJumps, [&](int) { redraw(engine); });
     const double jump = jumpMs(*engine);
     const double reference = framesPerJump * decode.frameMs + passMs;
-    std::printf("decode one frame %.1f ms, one pass without decoding %.1f ms, seek and read %.1f ms\n",
+    std::printf(
+        "decode one frame %.1f ms, one pass without decoding %.1f ms, seek and read %.1f ms\n",
         decode.frameMs, passMs, decode.seekMs);
     std::printf("jump of %d ms (%d frames) %.1f ms = %.2f x (%d frames decoded + one pass); "
                 "target <= %.1f: %s\n",
@@ -137,7 +137,7 @@ int main()
     std::printf("step one frame forward %.1f ms; target < %.0f ms: %s\n", step, kStepTargetMs,
         step < kStepTargetMs ? "met" : "MISSED");
     const double back = medianMs(kBackSteps, [&](int) { seek(engine, --at); });
-    std::printf("step one frame back at frame %lld: %.1f ms (decodes from the keyframe)\n", at,
-        back);
+    std::printf(
+        "step one frame back at frame %lld: %.1f ms (decodes from the keyframe)\n", at, back);
     return 0;
 }

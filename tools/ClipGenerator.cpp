@@ -264,8 +264,8 @@ bool codecArgs(
         if (s.keyframeInterval > 0) {
             // A fixed interval: scene cuts must not add keyframes.
             const std::string interval = std::to_string(s.keyframeInterval);
-            args->insert(args->end() - 2,
-                { "-g", interval, "-keyint_min", interval, "-sc_threshold", "0" });
+            args->insert(
+                args->end() - 2, { "-g", interval, "-keyint_min", interval, "-sc_threshold", "0" });
         }
     } else {
         *error = "unknown clip type '" + ext + "' (use .mkv, .avi or .mp4)";

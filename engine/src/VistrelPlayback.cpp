@@ -229,8 +229,8 @@ void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(ms);
-    for (auto now = steady_clock::now();
-         now < deadline && !stopped && hostRequests == requests; now = steady_clock::now())
+    for (auto now = steady_clock::now(); now < deadline && !stopped && hostRequests == requests;
+         now = steady_clock::now())
         std::this_thread::sleep_for(
             std::min<steady_clock::duration>(deadline - now, kRequestPollSlice));
 }

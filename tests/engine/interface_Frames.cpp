@@ -17,14 +17,14 @@ constexpr float kTinyPlaybackRate = 0.001f;
 
 struct FramesApi
 {
-    decltype(&VistrelSeekFrame) seek = librarySymbol<int(VistrelInterface*, long long)>(
-        "VistrelSeekFrame");
+    decltype(&VistrelSeekFrame) seek
+        = librarySymbol<int(VistrelInterface*, long long)>("VistrelSeekFrame");
     decltype(&VistrelGetFrameIndex) index
         = librarySymbol<long long(VistrelInterface*)>("VistrelGetFrameIndex");
     decltype(&VistrelGetFrameTotal) total
         = librarySymbol<long long(VistrelInterface*)>("VistrelGetFrameTotal");
-    decltype(&VistrelRedrawFrame) redraw = librarySymbol<int(VistrelInterface*)>(
-        "VistrelRedrawFrame");
+    decltype(&VistrelRedrawFrame) redraw
+        = librarySymbol<int(VistrelInterface*)>("VistrelRedrawFrame");
 
     bool complete() const { return seek && index && total && redraw; }
 };
