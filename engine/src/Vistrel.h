@@ -190,6 +190,7 @@ public:
     std::optional<CPitchGeometry> pitchGeometry();
     double getClickSigma() const { return clickSigmaPx; }
     bool setClickSigma(double sigmaPx);
+
     // Single frames (VistrelFrameSeek.cpp), behind the plain C functions of
     // VistrelFrames.h. seekFrame makes frame `index` the current frame and
     // shows it: directly while no loop runs, otherwise through the loop,
