@@ -22,6 +22,13 @@ struct ClipSpec
     int players = 4; // moving coloured ellipses, 0 to 64
     double tilt = 0.5; // perspective strength: 0 = seen from straight above, 1 = strongly oblique
     unsigned seed = 1;
+    // Penalty areas (16.5 x 40.32 m) and goal areas (5.5 x 18.32 m) on the
+    // top and bottom edges, the edges the line across the middle parallels.
+    bool penaltyAreas = false;
+    // Painted line width in real units, drawn anti-aliased at its width in
+    // perspective and centred on the true line; 0 draws every line a fixed
+    // number of pixels wide.
+    float lineWidth = 0.f;
 };
 
 struct ClipTruth

@@ -16,7 +16,7 @@ constexpr int kExitUsage = 2;
 const char kUsage[]
     = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
       "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
-      "                 [--tilt T] [--seed S]\n"
+      "                 [--tilt T] [--seed S] [--line-width M] [--penalty-areas 0|1]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -54,6 +54,15 @@ bool applyOption(
         return parseNumber(value, &clipSettings->tilt);
     if (name == "--seed")
         return parseNumber(value, &clipSettings->seed);
+    if (name == "--line-width")
+        return parseNumber(value, &clipSettings->lineWidth);
+    if (name == "--penalty-areas") {
+        int on = 0;
+        if (!parseNumber(value, &on) || (on != 0 && on != 1))
+            return false;
+        clipSettings->penaltyAreas = on == 1;
+        return true;
+    }
     return false;
 }
 
