@@ -26,6 +26,7 @@
 //   VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
 //   VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
 //   VistrelPipeline.cpp     ProcessImage and the analysis stages
+//   VistrelCalibration.cpp  calibration assist on the current frame
 //
 // Threads: the host's GUI thread calls most slots, the host's worker thread
 // runs Play. Everything the loop reads while the GUI writes it is atomic; the
@@ -152,6 +153,14 @@ public:
     // ((1 / playbackRate) - elapsedSeconds) x 1e6 x delayFactor, truncated
     // toward zero; 0 when negative, clamped where it would not fit an int.
     static int waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds);
+
+    // Calibration assist, behind the C functions of VistrelMeasure.h and
+    // VistrelCalibration.h: each works on the current frame under the mutex
+    // and returns 0, or -1 (outputs untouched) when it finds nothing, has no
+    // frame, or needs a calibration that is not there.
+    int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
+    int estimateDimensions(double* length, double* width);
+    int calibrationFit(double* meanPx);
 
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
