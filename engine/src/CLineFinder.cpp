@@ -169,7 +169,7 @@ cv::Mat CLineFinder::LineMask(const cv::Mat& ridge, const cv::Mat& grass)
     cv::Mat mask, nearGrass;
     cv::threshold(ridge, mask, kMinRidge, 255, cv::THRESH_BINARY);
     const cv::Mat reach = cv::getStructuringElement(
-        cv::MORPH_ELLIPSE, cv::Size(2 * kGrassReachPx + 1, 2 * kGrassReachPx + 1));
+        cv::MORPH_RECT, cv::Size(2 * kGrassReachPx + 1, 2 * kGrassReachPx + 1));
     cv::dilate(grass, nearGrass, reach);
     return mask & nearGrass;
 }

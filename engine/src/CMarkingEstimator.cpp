@@ -1,6 +1,7 @@
 #include "CMarkingEstimator.h"
 
 #include "CLineFinder.h"
+#include "CPenaltyAreaGauge.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -19,10 +20,16 @@ constexpr int kRansacRounds = 400;
 constexpr int kRefinements = 3;
 constexpr unsigned kRansacSeed = 0x5eed;
 constexpr std::size_t kMinPoints = 40;
+// RANSAC rounds score hypotheses on at most this many points.
+constexpr std::size_t kMaxScoredPoints = 1500;
 // The circle must be seen all round, apart from a few players on it: this
 // many of the sectors of its circumference must hold paint.
 constexpr int kSectors = 36;
 constexpr int kMinSectorsSeen = 27;
+// Paint this far outside the outline (in the unit square) still counts.
+constexpr double kOutlineMargin = 0.02;
+// Estimates from different markings agree within this share.
+constexpr double kAgreement = 0.03;
 // Real pitches, with a generous margin.
 constexpr double kMinSideM = 20.0;
 constexpr double kMaxSideM = 250.0;
@@ -33,57 +40,39 @@ cv::Point2d apply(const cv::Matx33d& h, cv::Point2d p)
     return { q[0] / q[2], q[1] / q[2] };
 }
 
-// The picture rectangle the unit-square box round the centre covers;
-// empty when part of the box lies on or beyond the horizon.
-cv::Rect pictureBoxOfCentre(const cv::Matx33d& unitToPicture, cv::Size frame)
+// The painted pixels of the pitch as unit-square points; the pitch is
+// taken a little larger than its outline, so that paint centred on the
+// outline is kept whole.
+std::vector<cv::Point2d> paintOfPitch(
+    const cv::Mat& bgr, const CMarkingEstimator::Corners& corners, const cv::Matx33d& pictureToUnit)
 {
-    std::vector<cv::Point2f> picture;
-    for (const double u : { -1.0, 1.0 }) {
-        for (const double v : { -1.0, 1.0 }) {
-            const cv::Vec3d q = unitToPicture
-                * cv::Vec3d(0.5 + u * kSearchHalfExtent, 0.5 + v * kSearchHalfExtent, 1.0);
-            if (!(q[2] > 0))
-                return {};
-            picture.emplace_back(q[0] / q[2], q[1] / q[2]);
-        }
-    }
-    return cv::boundingRect(picture) & cv::Rect(cv::Point(), frame);
-}
-
-// Unit-square points near the centre from the painted pixels in box.
-std::vector<cv::Point2d> paintNearCentre(
-    const cv::Mat& bgr, cv::Rect box, const cv::Matx33d& pictureToUnit)
-{
+    std::vector<cv::Point2f> picture(corners.begin(), corners.end());
+    const cv::Rect box = cv::boundingRect(picture) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    std::vector<cv::Point2d> points;
+    if (box.empty())
+        return points;
     const cv::Mat part = bgr(box);
     const cv::Mat mask
         = CLineFinder::LineMask(CLineFinder::RidgeImage(part), CLineFinder::GrassMask(part));
     std::vector<cv::Point> pixels;
     cv::findNonZero(mask, pixels);
-    std::vector<cv::Point2d> points;
     for (const cv::Point& p : pixels) {
-        const cv::Point2d q
-            = apply(pictureToUnit, cv::Point2d(p + box.tl())) - cv::Point2d(0.5, 0.5);
-        if (std::abs(q.x) < kSearchHalfExtent && std::abs(q.y) < kSearchHalfExtent)
+        const cv::Point2d q = apply(pictureToUnit, cv::Point2d(p + box.tl()));
+        if (q.x > -kOutlineMargin && q.x < 1 + kOutlineMargin && q.y > -kOutlineMargin
+            && q.y < 1 + kOutlineMargin)
             points.push_back(q);
     }
     return points;
 }
 
-// Unit-square length of the larger of the picture's two pixel steps at the
-// pitch centre.
-double unitsPerPixelAtCentre(const cv::Matx33d& pictureToUnit, const cv::Matx33d& unitToPicture)
+// Whether p (relative to the centre) lies within tolerance of
+// a u² + b v² = 1, by the first-order distance |f| / |grad f|, squared to
+// spare the roots in the RANSAC loop.
+bool onEllipse(double a, double b, cv::Point2d p, double tolerance)
 {
-    const cv::Point2d centre = apply(unitToPicture, cv::Point2d(0.5, 0.5));
-    const cv::Point2d at = apply(pictureToUnit, centre);
-    return std::max(cv::norm(apply(pictureToUnit, centre + cv::Point2d(1, 0)) - at),
-        cv::norm(apply(pictureToUnit, centre + cv::Point2d(0, 1)) - at));
-}
-
-// Distance of p (relative to the centre) from a u² + b v² = 1, to first order.
-double distanceToEllipse(double a, double b, cv::Point2d p)
-{
-    const double gradient = 2.0 * std::hypot(a * p.x, b * p.y);
-    return gradient > 0 ? std::abs(a * p.x * p.x + b * p.y * p.y - 1.0) / gradient : HUGE_VAL;
+    const double f = a * p.x * p.x + b * p.y * p.y - 1.0;
+    const double gradientSquared = 4.0 * (a * a * p.x * p.x + b * b * p.y * p.y);
+    return f * f < tolerance * tolerance * gradientSquared;
 }
 
 std::vector<cv::Point2d> inliersOf(
@@ -91,10 +80,20 @@ std::vector<cv::Point2d> inliersOf(
 {
     std::vector<cv::Point2d> inliers;
     for (const cv::Point2d& p : points) {
-        if (distanceToEllipse(a, b, p) < tolerance)
+        if (onEllipse(a, b, p, tolerance))
             inliers.push_back(p);
     }
     return inliers;
+}
+
+// Every n-th point, so that a RANSAC round costs the same on any frame.
+std::vector<cv::Point2d> sampleOf(const std::vector<cv::Point2d>& points)
+{
+    const std::size_t step = std::max<std::size_t>(1, points.size() / kMaxScoredPoints);
+    std::vector<cv::Point2d> sample;
+    for (std::size_t i = 0; i < points.size(); i += step)
+        sample.push_back(points[i]);
+    return sample;
 }
 
 // Least squares a u² + b v² = 1 over points; false when it is degenerate.
@@ -153,19 +152,60 @@ std::optional<cv::Matx33d> CMarkingEstimator::PictureToUnitSquare(const Corners&
     return result;
 }
 
+double CMarkingEstimator::UnitsPerPixelAt(const cv::Matx33d& pictureToUnit, cv::Point2d unit)
+{
+    const cv::Point2d at = apply(pictureToUnit.inv(), unit);
+    return std::max(cv::norm(apply(pictureToUnit, at + cv::Point2d(1, 0)) - unit),
+        cv::norm(apply(pictureToUnit, at + cv::Point2d(0, 1)) - unit));
+}
+
 std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::Estimate(
     const cv::Mat& bgr, const Corners& corners) const
 {
     const std::optional<cv::Matx33d> pictureToUnit = PictureToUnitSquare(corners);
     if (!pictureToUnit || bgr.empty())
         return std::nullopt;
-    const cv::Matx33d unitToPicture = pictureToUnit->inv();
-    const cv::Rect box = pictureBoxOfCentre(unitToPicture, bgr.size());
-    if (box.empty())
+    const std::vector<cv::Point2d> paint = paintOfPitch(bgr, corners, *pictureToUnit);
+    std::vector<Dimensions> found;
+    for (const CPenaltyAreaGauge::Sizes& s : CPenaltyAreaGauge().Measure(paint, *pictureToUnit))
+        found.push_back({ s.lengthM, s.widthM });
+    const std::optional<Dimensions> circle = fromCentreCircle(paint, *pictureToUnit);
+    // The circle is the reference when it is seen; without it the boxes
+    // must agree among themselves.
+    const std::optional<Dimensions> reference = circle ? circle
+        : found.empty()                                ? std::nullopt
+                                                       : std::optional(found.front());
+    if (!reference)
         return std::nullopt;
-    const double tolerance = kInlierPx * unitsPerPixelAtCentre(*pictureToUnit, unitToPicture);
-    const std::optional<Ellipse> ellipse
-        = fitCentreEllipse(paintNearCentre(bgr, box, *pictureToUnit), tolerance);
+    const auto agrees = [&](const Dimensions& d) {
+        return std::abs(d.length / reference->length - 1) < kAgreement
+            && std::abs(d.width / reference->width - 1) < kAgreement;
+    };
+    if (!circle && !std::all_of(found.begin(), found.end(), agrees))
+        return std::nullopt;
+    Dimensions mean = circle ? *circle : Dimensions {};
+    int count = circle ? 1 : 0;
+    for (const Dimensions& d : found) {
+        if (!circle || agrees(d)) {
+            mean.length += d.length;
+            mean.width += d.width;
+            ++count;
+        }
+    }
+    return Dimensions { mean.length / count, mean.width / count };
+}
+
+std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::fromCentreCircle(
+    const std::vector<cv::Point2d>& paint, const cv::Matx33d& pictureToUnit) const
+{
+    std::vector<cv::Point2d> nearCentre;
+    for (const cv::Point2d& p : paint) {
+        const cv::Point2d q = p - cv::Point2d(0.5, 0.5);
+        if (std::abs(q.x) < kSearchHalfExtent && std::abs(q.y) < kSearchHalfExtent)
+            nearCentre.push_back(q);
+    }
+    const double tolerance = kInlierPx * UnitsPerPixelAt(pictureToUnit, cv::Point2d(0.5, 0.5));
+    const std::optional<Ellipse> ellipse = fitCentreEllipse(nearCentre, tolerance);
     if (!ellipse)
         return std::nullopt;
     return Dimensions { kCentreCircleRadiusM * std::sqrt(ellipse->b),
@@ -182,6 +222,7 @@ std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::fitCentreEllipse(
     cv::RNG rng(kRansacSeed);
     Ellipse best;
     std::size_t bestCount = 0;
+    const std::vector<cv::Point2d> scored = sampleOf(points);
     const int count = static_cast<int>(points.size());
     for (int round = 0; round < kRansacRounds; ++round) {
         const cv::Point2d p = points[rng.uniform(0, count)], q = points[rng.uniform(0, count)];
@@ -192,7 +233,8 @@ std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::fitCentreEllipse(
         const double b = (p.x * p.x - q.x * q.x) / det;
         if (!plausible(a, b))
             continue;
-        const std::size_t inliers = inliersOf(a, b, points, tolerance).size();
+        const auto inliers = static_cast<std::size_t>(std::count_if(scored.begin(), scored.end(),
+            [&](const cv::Point2d& s) { return onEllipse(a, b, s, tolerance); }));
         if (inliers > bestCount) {
             bestCount = inliers;
             best = { a, b };
