@@ -84,7 +84,11 @@ std::optional<double> CCalibrationFit::Measure(
     const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
     if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0))
         return std::nullopt;
-    const cv::Matx33d unitToPicture = pictureToUnit->inv();
+    // A homography is defined up to its sign; with the pitch centre in
+    // front of the camera, w > 0 marks the visible side of the horizon.
+    cv::Matx33d unitToPicture = pictureToUnit->inv();
+    if ((unitToPicture * cv::Vec3d(0.5, 0.5, 1.0))[2] < 0)
+        unitToPicture = -unitToPicture;
     // One ridge image for everything: paint is looked for near the markings only.
     std::vector<std::vector<std::pair<cv::Point2d, cv::Point2d>>> placed;
     std::vector<cv::Point2f> extent;

@@ -198,7 +198,13 @@ std::vector<CLineFinder::Line> CLineFinder::FindLines(const cv::Mat& bgr) const
 std::optional<cv::Point2d> CLineFinder::SnapToLines(
     const cv::Mat& bgr, cv::Point2d point, double radiusPx) const
 {
-    const int reach = static_cast<int>(std::ceil(radiusPx)) + kContextPx;
+    // No line in the frame is farther away than its size: a larger radius
+    // changes nothing, and a point that far outside finds nothing.
+    const double frameSpanPx = static_cast<double>(bgr.cols) + bgr.rows;
+    const int reach = static_cast<int>(std::ceil(std::min(radiusPx, frameSpanPx))) + kContextPx;
+    if (!(point.x > -reach && point.y > -reach && point.x < bgr.cols + reach
+            && point.y < bgr.rows + reach))
+        return std::nullopt;
     const cv::Rect window
         = cv::Rect(cvFloor(point.x) - reach, cvFloor(point.y) - reach, 2 * reach + 1, 2 * reach + 1)
         & cv::Rect(0, 0, bgr.cols, bgr.rows);

@@ -3,6 +3,7 @@
 #include "CalibrationTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 using namespace calibrationtest;
 
@@ -28,6 +29,23 @@ TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
     EXPECT_GT(*wrongSize, 0.8);
     EXPECT_FALSE(
         CCalibrationFit().Measure(cv::Mat::zeros(frame.size(), CV_8UC3), corners, 68, 105));
+}
+
+// Above the horizon of the pitch plane the perspective turns round; a frame
+// whose top shows sky must still be measured on the pitch side.
+TEST(CCalibrationFit, MeasuresAViewWithTheHorizonInThePicture)
+{
+    const testclips::ClipSpec spec = markedPitch(1280, 720, 1.0, 105.f, 68.f);
+    constexpr int kSkyPx = 3000;
+    cv::Mat frame;
+    cv::copyMakeBorder(testclips::renderFrame(spec, 0), frame, kSkyPx, 0, 0, 0, cv::BORDER_CONSTANT,
+        cv::Scalar(230, 200, 150));
+    auto corners = cornersOf(testclips::truthFor(spec));
+    for (cv::Point2d& c : corners)
+        c.y += kSkyPx;
+    const auto fit = CCalibrationFit().Measure(frame, corners, 68, 105);
+    ASSERT_TRUE(fit);
+    EXPECT_LT(*fit, 0.3);
 }
 
 TEST(CCalibrationFit, FitsTheDroneClipWithItsMeasuredCorners)

@@ -56,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Views, SnapOnGeneratedPitch,
         View { "Oblique1080p", 1920, 1080, 0.5 }, View { "Flat540p", 960, 540, 1.0 }),
     [](const testing::TestParamInfo<View>& info) { return std::string(info.param.name); });
 
-// Never a guess: a point on a single line, on open grass, a black frame or
-// a pitch without paint give nothing.
+// Never a guess: a point on a single line, on open grass, a black frame, a
+// pitch without paint or a point far outside the frame give nothing.
 TEST(CLineFinder, RefusesWhereNoTwoLinesCross)
 {
     const testclips::ClipSpec spec = markedPitch(1280, 720, 0.5);
@@ -79,6 +79,7 @@ TEST(CLineFinder, RefusesWhereNoTwoLinesCross)
     };
     for (const auto& c : cases)
         EXPECT_FALSE(CLineFinder().SnapToLines(c.frame, c.at, kSnapRadiusPx)) << c.what;
+    EXPECT_FALSE(CLineFinder().SnapToLines(pitch, cv::Point2d(1e12, -1e12), 1e12)) << "far away";
 }
 
 // Streets have white lines and kerbs, but no paint with grass on both sides.
