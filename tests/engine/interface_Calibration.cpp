@@ -58,4 +58,37 @@ TEST(VistrelCalibrationAssist, SnapsEstimatesAndFitsOnTheCurrentFrame)
     EXPECT_EQ(fit(nullptr, &meanPx), -1);
 }
 
+// The playback loop replaces the current frame on another thread; the
+// functions wait for the lock between its passes and see a whole frame.
+TEST(VistrelCalibrationAssist, AnswersWhilePlaying)
+{
+    const auto snap = lookUp<decltype(&VistrelSnapToLines)>("VistrelSnapToLines");
+    const auto fit = lookUp<decltype(&VistrelCalibrationFit)>("VistrelCalibrationFit");
+    ASSERT_TRUE(snap && fit);
+    VistrelInterface* engine = newEngine();
+    ASSERT_NE(engine, nullptr);
+    testclips::ClipSpec spec = markedPitch(640, 360, 0.5);
+    spec.frames = 100;
+    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "calibration_playing")), 0);
+    engine->setFieldWidth(spec.fieldWidth);
+    engine->setFieldLength(spec.fieldLength);
+    engine->clearFieldPoints();
+    for (int i = 0; i < 4; ++i)
+        engine->addFieldPoint(i / 2, truth.corners[i].x, truth.corners[i].y);
+
+    std::future<int> play = playAsync(*engine);
+    ASSERT_TRUE(waitUntil([&] { return engine->getPosition() > 0; }));
+    for (int i = 0; i < 5; ++i) {
+        double x = 0, y = 0, meanPx = 0;
+        const cv::Point corner = truth.corners[i % 4];
+        ASSERT_EQ(snap(engine, corner.x + 3, corner.y + 3, 8, &x, &y), 0);
+        EXPECT_LT(cv::norm(cv::Point2d(x, y) - cv::Point2d(corner)), 0.5);
+        ASSERT_EQ(fit(engine, &meanPx), 0);
+        EXPECT_LT(meanPx, 0.5);
+    }
+    engine->StopPlayback();
+    ASSERT_TRUE(finishes(play));
+}
+
 } // namespace
