@@ -200,6 +200,8 @@ std::optional<cv::Point2d> CLineFinder::SnapToLines(
 {
     // No line in the frame is farther away than its size: a larger radius
     // changes nothing, and a point that far outside finds nothing.
+    if (!(radiusPx >= 0.0))
+        return std::nullopt;
     const double frameSpanPx = static_cast<double>(bgr.cols) + bgr.rows;
     const int reach = static_cast<int>(std::ceil(std::min(radiusPx, frameSpanPx))) + kContextPx;
     if (!(point.x > -reach && point.y > -reach && point.x < bgr.cols + reach
@@ -236,6 +238,8 @@ std::optional<cv::Point2d> CLineFinder::SnapToLines(
 std::optional<double> CLineFinder::RidgeOffset(
     const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx)
 {
+    if (!(searchPx >= kProfileStepPx && searchPx <= ridge.cols + ridge.rows))
+        return std::nullopt;
     const int steps = static_cast<int>(std::floor(searchPx / kProfileStepPx));
     std::vector<double> profile(2 * steps + 1);
     for (int k = -steps; k <= steps; ++k)
