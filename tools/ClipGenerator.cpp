@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 namespace testclips {
@@ -44,6 +45,12 @@ constexpr int kCodeBits = 12;
 constexpr double kCodeHeightFraction = 0.05;
 constexpr double kCodeThreshold = 128.0;
 constexpr double kCodeMargin = 64.0; // a clean block is this far from the threshold
+
+// Markings fixed by the laws of the game, in metres.
+constexpr double kPenaltyDepthM = 16.5;
+constexpr double kPenaltyWidthM = 40.32;
+constexpr double kGoalAreaDepthM = 5.5;
+constexpr double kGoalAreaWidthM = 18.32;
 
 const cv::Scalar kSurround(38, 84, 46);
 const cv::Scalar kGrassLight(62, 158, 74);
@@ -94,11 +101,66 @@ void fillRealQuad(cv::Mat& frame, const ClipTruth& truth, double x0, double y0, 
     cv::fillConvexPoly(frame, quad.data(), 4, colour, cv::LINE_8, kShiftBits);
 }
 
+// A painted strip of the given real width centred on a to b, lengthened by
+// half the width at both ends so that lines meeting at a corner close it.
+void fillRealStrip(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
+{
+    const double half = truth.clipSettings.lineWidth / 2.0;
+    const cv::Point2d along = (b - a) * (half / cv::norm(b - a));
+    const cv::Point2d across(-along.y, along.x);
+    const std::array<cv::Point2d, 4> real { a - along - across, b + along - across,
+        b + along + across, a - along + across };
+    std::array<cv::Point, 4> quad;
+    for (std::size_t i = 0; i < quad.size(); ++i)
+        quad[i] = fixedPoint(truth.toPicture(real[i].x, real[i].y));
+    cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
+}
+
 void drawRealSegment(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
 {
+    if (truth.clipSettings.lineWidth > 0) {
+        fillRealStrip(frame, truth, a, b);
+        return;
+    }
     // Straight lines stay straight under a homography: the ends suffice.
     cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
         kLineWhite, lineThicknessPx(truth.clipSettings), cv::LINE_8, kShiftBits);
+}
+
+// Three sides of a box of the given real width and depth, centred on the
+// edge at height edgeY and reaching towards the middle (inward is +1 or -1).
+void drawAreaBox(cv::Mat& frame, const ClipTruth& truth, double edgeY, double inward,
+    double boxWidth, double depth)
+{
+    const double x0 = truth.clipSettings.fieldWidth / 2.0 - boxWidth / 2.0;
+    const double x1 = x0 + boxWidth;
+    const double y = edgeY + inward * depth;
+    drawRealSegment(frame, truth, cv::Point2d(x0, edgeY), cv::Point2d(x0, y));
+    drawRealSegment(frame, truth, cv::Point2d(x0, y), cv::Point2d(x1, y));
+    drawRealSegment(frame, truth, cv::Point2d(x1, y), cv::Point2d(x1, edgeY));
+}
+
+void drawPenaltyAreas(cv::Mat& frame, const ClipTruth& truth)
+{
+    const double l = truth.clipSettings.fieldLength;
+    for (const auto& [edgeY, inward] : { std::pair(0.0, 1.0), std::pair(l, -1.0) }) {
+        drawAreaBox(frame, truth, edgeY, inward, kPenaltyWidthM, kPenaltyDepthM);
+        drawAreaBox(frame, truth, edgeY, inward, kGoalAreaWidthM, kGoalAreaDepthM);
+    }
+}
+
+// The centre circle of the given real radius as a closed polygon.
+std::vector<cv::Point> centreRing(const ClipTruth& truth, double radius)
+{
+    const ClipSpec& s = truth.clipSettings;
+    std::vector<cv::Point> ring;
+    ring.reserve(kCircleSamples);
+    for (int i = 0; i < kCircleSamples; ++i) {
+        const double a = 2 * CV_PI * i / kCircleSamples;
+        ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + radius * std::cos(a),
+            s.fieldLength / 2.0 + radius * std::sin(a))));
+    }
+    return ring;
 }
 
 void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
@@ -106,14 +168,16 @@ void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
     const ClipSpec& s = truth.clipSettings;
     if (s.radius <= 0)
         return;
-    std::vector<cv::Point> ring;
-    ring.reserve(kCircleSamples);
-    for (int i = 0; i < kCircleSamples; ++i) {
-        const double a = 2 * CV_PI * i / kCircleSamples;
-        ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + s.radius * std::cos(a),
-            s.fieldLength / 2.0 + s.radius * std::sin(a))));
+    if (s.lineWidth <= 0) {
+        cv::polylines(frame, centreRing(truth, s.radius), true, kLineWhite, lineThicknessPx(s),
+            cv::LINE_8, kShiftBits);
+        return;
     }
-    cv::polylines(frame, ring, true, kLineWhite, lineThicknessPx(s), cv::LINE_8, kShiftBits);
+    // The paint between its outer and inner edge.
+    const double halfWidth = s.lineWidth / 2.0;
+    const std::vector<std::vector<cv::Point>> edges { centreRing(truth, s.radius + halfWidth),
+        centreRing(truth, std::max(0.0, s.radius - halfWidth)) };
+    cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
 }
 
 cv::Mat renderPitch(const ClipTruth& truth)
@@ -132,6 +196,8 @@ cv::Mat renderPitch(const ClipTruth& truth)
     drawRealSegment(frame, truth, c[1], c[3]);
     drawRealSegment(frame, truth, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
     drawCentreCircle(frame, truth);
+    if (s.penaltyAreas)
+        drawPenaltyAreas(frame, truth);
     return frame;
 }
 
@@ -349,6 +415,8 @@ std::string specError(const ClipSpec& s)
         return "radius must be zero or positive";
     if (s.players < 0 || s.players > kMaxPlayers)
         return "player count " + std::to_string(s.players) + " is outside 0 to 64";
+    if (!finite(s.lineWidth) || s.lineWidth < 0)
+        return "line width must be zero or positive";
     if (!finite(s.tilt) || s.tilt < 0 || s.tilt > kMaxTilt)
         return "tilt " + number(s.tilt) + " is outside 0 to 1";
     if (s.keyframeInterval < 0)

@@ -28,6 +28,13 @@ struct ClipSpec
     // Draws each frame's index into the top margin as a row of black and
     // white blocks, readable after lossy coding (readFrameCode).
     bool frameCode = false;
+    // Penalty areas (16.5 x 40.32 m) and goal areas (5.5 x 18.32 m) on the
+    // top and bottom edges, the edges the line across the middle parallels.
+    bool penaltyAreas = false;
+    // Painted line width in real units, drawn anti-aliased at its width in
+    // perspective and centred on the true line; 0 draws every line a fixed
+    // number of pixels wide.
+    float lineWidth = 0.f;
 };
 
 struct ClipTruth

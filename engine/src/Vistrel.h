@@ -30,6 +30,7 @@
 //   VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
 //   VistrelPipeline.cpp     ProcessImage and the analysis stages
 //   VistrelFrameSeek.cpp    showing, stepping and redrawing single frames
+//   VistrelCalibration.cpp  calibration assist on the current frame
 //
 // Threads: the host's GUI thread calls most slots, the host's worker thread
 // runs Play. Everything the loop reads while the GUI writes it is atomic; the
@@ -199,6 +200,14 @@ public:
     int redrawFrame();
     long long currentFrameIndex() const { return frameIndex; }
     long long knownFrameTotal() const { return frameTotal; }
+
+    // Calibration assist, behind the C functions of VistrelMeasure.h and
+    // VistrelCalibration.h: each works on the current frame under the mutex
+    // and returns 0, or -1 (outputs untouched) when it finds nothing, has no
+    // frame, or needs a calibration that is not there.
+    int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
+    int estimateDimensions(double* length, double* width);
+    int calibrationFit(double* meanPx);
 
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
