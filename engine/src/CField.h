@@ -66,12 +66,6 @@ public:
     const cv::Mat& getOverlayImage() const { return overlayImage; }
 
     bool isCalibrated() const { return cornersComplete && perspectiveValid; }
-    // The corners in click order (top left, top right, bottom left, bottom
-    // right); those of the current calibration while calibrated.
-    std::array<cv::Point2f, 4> getCorners() const
-    {
-        return { sourceQuad[2], sourceQuad[3], sourceQuad[0], sourceQuad[1] };
-    }
     // Calibrated and a game centre given: the state in which lines exist.
     bool isReady() const { return isCalibrated() && centreSet; }
 

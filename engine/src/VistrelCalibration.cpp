@@ -14,11 +14,12 @@ namespace {
 std::optional<CMarkingEstimator::Corners> calibratedCorners(const CField& field)
 {
     const auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
-    if (!field.isCalibrated() || !positive(field.getWidth()) || !positive(field.getLength()))
+    const auto corners = field.getCorners();
+    if (!corners || !field.isCalibrated() || !positive(field.getWidth())
+        || !positive(field.getLength()))
         return std::nullopt;
-    const std::array<cv::Point2f, 4> corners = field.getCorners();
-    return CMarkingEstimator::Corners { cv::Point2d(corners[0]), cv::Point2d(corners[1]),
-        cv::Point2d(corners[2]), cv::Point2d(corners[3]) };
+    return CMarkingEstimator::Corners { cv::Point2d((*corners)[0]), cv::Point2d((*corners)[1]),
+        cv::Point2d((*corners)[2]), cv::Point2d((*corners)[3]) };
 }
 
 } // namespace
