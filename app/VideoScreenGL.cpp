@@ -79,6 +79,12 @@ VideoScreenGL::VideoScreenGL(
         &VideoScreenGL::slotSetFieldLinesThickness);
     connect(fieldControls, &FieldControls::signalSetCenterLinesThickness, this,
         &VideoScreenGL::slotSetCenterLinesThickness);
+    // Typed dimensions, an undo or a point given while nothing plays must
+    // show without waiting for a frame.
+    connect(fieldControls, &FieldControls::signalOverlayChanged, this, [this] {
+        recreateLinesDL();
+        update();
+    });
 }
 
 VideoScreenGL::~VideoScreenGL()
@@ -140,7 +146,7 @@ void VideoScreenGL::changeImageSize()
 
 void VideoScreenGL::updateImage()
 {
-    if (!videoControls->isVideoStopped()) {
+    if (videoControls->showsPicture()) {
         auto buffer = videoControls->currentFrame();
         // The buffer holds exactly the size the engine reports now; a frame
         // of another size than the one fitted is skipped rather than misread.
@@ -386,7 +392,7 @@ void VideoScreenGL::paintGL()
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (videoControls->isVideoStopped())
+    if (!videoControls->showsPicture())
         return;
     if (!scaledFrame.isNull())
         painter.drawImage(QPoint(offsetX, offsetY), scaledFrame);
