@@ -64,6 +64,9 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     createStatusBar();
     createDocks();
     setCentralWidget(videoScreen);
+    // The picture starts with the focus, so that the playback keys work
+    // until the user types into an edit.
+    videoScreen->setFocus();
     setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
     fieldControlsDock->close();
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);

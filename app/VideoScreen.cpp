@@ -51,6 +51,9 @@ VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
     layout->addWidget(view);
     setLayout(layout);
 
+    // A click on the picture takes the focus from an edit, so that the
+    // playback keys work again.
+    setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::CrossCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 

@@ -56,6 +56,9 @@ VideoScreenGL::VideoScreenGL(
     surfaceFormat.setProfile(QSurfaceFormat::CompatibilityProfile);
     setFormat(surfaceFormat);
     setAutoFillBackground(false);
+    // A click on the picture takes the focus from an edit, so that the
+    // playback keys work again.
+    setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::CrossCursor);
     setMinimumSize(kMinimumWidthPx, kMinimumHeightPx);
 

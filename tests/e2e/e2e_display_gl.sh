@@ -8,7 +8,7 @@ source "$E2E_DIR/display_common.bash"
 start_xvfb -wr
 make_pitch_clip 960 540
 start_app "$TARVOLA_BIN" "$CLIP"
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 [ -z "$(find_window '^Warning: $')" ] || fail "OpenGL warning on a server with GLX"
 xdotool windowsize --sync "$wid" 1150 900
 sleep 1

@@ -14,11 +14,11 @@ make_pitch_clip 800 480
 start_app "$TARVOLA_BIN" "$CLIP"
 
 warning=$(wait_window '^Warning: $')
-[ -z "$(find_window '^Tarvola$' NORMAL)" ] || fail "the main window came before the warning"
+[ -z "$(find_window "$MAIN_WINDOW" NORMAL)" ] || fail "the main window came before the warning"
 shot "$SCRATCH/warning.png"
 key "$warning" Return
 wait_no_window '^Warning: $'
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 sleep 1
 
 play_and_pause "$wid"

@@ -8,7 +8,7 @@ clip="$SCRATCH/clip.mkv"
 make_clip "$clip" --width 320 --height 240 --frames 250
 start_app "$TARVOLA_BIN" "$clip"
 
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 [ "$(xdotool getwindowname "$wid")" = Tarvola ] || fail "wrong title"
 sleep 1
 geometry "$wid"

@@ -11,6 +11,9 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
 XVFB_PID=""
 APP_PID=""
+# The main window's title: "Tarvola", or "clip.mkv - Tarvola" once a video is open.
+MAIN_WINDOW='^(.* - )?Tarvola$'
+
 SCRATCH=$(mktemp -d "$E2E_WORK/$(basename "$0" .sh).XXXXXX")
 
 fail() {
