@@ -50,8 +50,7 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , frameIndexFn(resolve<FrameQuery>(module, "VistrelGetFrameIndex"))
     , frameTotalFn(resolve<FrameQuery>(module, "VistrelGetFrameTotal"))
     , redrawFrameFn(resolve<Redraw>(module, "VistrelRedrawFrame"))
-{
-}
+{ }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
 {

@@ -331,7 +331,8 @@ void MainWindow::showVideoControls()
 void MainWindow::connectStatus()
 {
     connect(videoControls, &VideoControls::stateChanged, this, &MainWindow::updateStatusBar);
-    connect(fieldControls, &FieldControls::signalOverlayChanged, this, &MainWindow::updateStatusBar);
+    connect(
+        fieldControls, &FieldControls::signalOverlayChanged, this, &MainWindow::updateStatusBar);
     // A point given or a dimension typed while nothing plays shows at once
     // on the plain screen too, whose overlay the engine draws.
     connect(fieldControls, &FieldControls::signalOverlayChanged, videoControls,

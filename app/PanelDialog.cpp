@@ -4,8 +4,7 @@
 
 PanelDialog::PanelDialog(QWidget* parent)
     : QDialog(parent)
-{
-}
+{ }
 
 // Nothing to reject: the panel is part of the window, not a question to it.
 void PanelDialog::reject() { }

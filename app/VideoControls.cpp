@@ -64,7 +64,6 @@ constexpr std::chrono::milliseconds kJumpPollInterval { 1 };
 // yet started when the stop came would otherwise clear the stop request.
 constexpr int kStopPollMs = 5;
 
-
 constexpr float kBytesPerGiB = 1073741824.0f;
 constexpr float kBytesPerMiB = 1048576.0f;
 constexpr float kBytesPerKiB = 1024.0f;
@@ -141,15 +140,14 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 // Names for tests and accessibility tools.
 void VideoControls::nameChildren()
 {
-    const std::pair<QObject*, const char*> names[]
-        = { { openButton, "openButton" }, { playPauseButton, "playPauseButton" },
-              { speedSlider, "speedSlider" }, { speedLabel, "speedLabel" },
-              { stopButton, "stopButton" },
-              { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
-              { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
-              { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
-              { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
-              { durationLabel, "durationLabel" } };
+    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
+        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
+        { speedLabel, "speedLabel" }, { stopButton, "stopButton" },
+        { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
+        { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
+        { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
+        { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
+        { durationLabel, "durationLabel" } };
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
 }
@@ -192,9 +190,8 @@ void VideoControls::createLayout()
 
     auto* panel = new QVBoxLayout(this);
     panel->addLayout(row({ timeLabel, progressSlider, durationLabel }));
-    panel->addLayout(row(
-        { playPauseButton, speedSlider, speedLabel, stopButton, jumpBackButton, jumpEdit,
-            jumpForwardButton }));
+    panel->addLayout(row({ playPauseButton, speedSlider, speedLabel, stopButton, jumpBackButton,
+        jumpEdit, jumpForwardButton }));
     panel->addStretch();
 }
 

@@ -211,12 +211,18 @@ void TestFieldControls::typedDimensionsApplyAtOnce_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("engineGets"); // the radius the engine holds afterwards
     QTest::addColumn<bool>("refused");
-    QTest::newRow("decimal comma") << "52,5" << "52.5" << false;
-    QTest::newRow("decimal point") << "9.15" << "9.15" << false;
-    QTest::newRow("largest") << "10000" << "10000" << false;
-    QTest::newRow("zero") << "0" << "5" << true;
-    QTest::newRow("emptied") << "" << "5" << true;
-    QTest::newRow("too large") << "10000,5" << "5" << true;
+    QTest::newRow("decimal comma") << "52,5"
+                                   << "52.5" << false;
+    QTest::newRow("decimal point") << "9.15"
+                                   << "9.15" << false;
+    QTest::newRow("largest") << "10000"
+                             << "10000" << false;
+    QTest::newRow("zero") << "0"
+                          << "5" << true;
+    QTest::newRow("emptied") << ""
+                             << "5" << true;
+    QTest::newRow("too large") << "10000,5"
+                               << "5" << true;
 }
 
 void TestFieldControls::typedDimensionsApplyAtOnce()
@@ -261,8 +267,8 @@ void TestFieldControls::undoTakesBackCentreThenCorner()
     controls.undoLastPoint(); // the fourth corner and its centre
     QCOMPARE(controls.remainingCorners(), 1);
     QCOMPARE(engine.callsTo("addFieldPoint"),
-        QStringList({ "addFieldPoint(0,102,57)", "addFieldPoint(0,538,61)",
-            "addFieldPoint(1,20,400)" }));
+        QStringList(
+            { "addFieldPoint(0,102,57)", "addFieldPoint(0,538,61)", "addFieldPoint(1,20,400)" }));
     QVERIFY(engine.callsTo("setGameCentre").isEmpty());
     QVERIFY(controls.centreLines().empty());
 

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -33,6 +35,7 @@ private slots:
     void escapeNeverHidesAPanel();
     void spaceTogglesPlayWhereverTheFocusIs();
     void keysStepFramesAndTheStatusFollows();
+    void droppedFileOpens();
 
 private:
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
@@ -219,9 +222,23 @@ void tst_MainWindow::keysStepFramesAndTheStatusFollows()
     for (Qt::Key key : { Qt::Key_Right, Qt::Key_Period, Qt::Key_Period, Qt::Key_Comma })
         QTest::keyClick(window.get(), key);
     QCOMPARE(controls->currentFrameIndex(), 2LL);
-    QCOMPARE(window->statusText(), QStringLiteral("Click the top left corner  |  Stopped at frame 2"));
+    QCOMPARE(
+        window->statusText(), QStringLiteral("Click the top left corner  |  Stopped at frame 2"));
     QTest::keyClick(window.get(), Qt::Key_Home);
     QCOMPARE(controls->currentFrameIndex(), 0LL);
+}
+
+void tst_MainWindow::droppedFileOpens()
+{
+    QMimeData data;
+    data.setUrls({ QUrl::fromLocalFile(clip) });
+    QWidget* target = window->centralWidget();
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    QCOMPARE(window->findChild<VideoControls*>()->currentFile(), clip);
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -350,7 +350,8 @@ void tst_VideoControls::refusedFileKeepsTheOpenVideo()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
-    const QString bogus = dir.filePath(QStringLiteral("refused %1.mkv").arg(QTest::currentDataTag()));
+    const QString bogus
+        = dir.filePath(QStringLiteral("refused %1.mkv").arg(QTest::currentDataTag()));
     if (!content.isEmpty()) {
         QFile file(bogus);
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -72,12 +72,12 @@ void TestVideoScreen::fitsTheVideoIntoItsRoom_data()
     QTest::addColumn<QPoint>("click"); // in the view
     QTest::addColumn<QPoint>("point");
 
-    QTest::newRow("room for all: native size") << QSize(655, 495) << 1.0 << QPoint(639, 479)
-                                              << QPoint(639, 479);
-    QTest::newRow("half the room: half size") << QSize(335, 255) << 0.5 << QPoint(319, 239)
-                                             << QPoint(638, 478);
-    QTest::newRow("half size, first pixel") << QSize(335, 255) << 0.5 << QPoint(1, 1)
-                                           << QPoint(2, 2);
+    QTest::newRow("room for all: native size")
+        << QSize(655, 495) << 1.0 << QPoint(639, 479) << QPoint(639, 479);
+    QTest::newRow("half the room: half size")
+        << QSize(335, 255) << 0.5 << QPoint(319, 239) << QPoint(638, 478);
+    QTest::newRow("half size, first pixel")
+        << QSize(335, 255) << 0.5 << QPoint(1, 1) << QPoint(2, 2);
 }
 
 // The screen asks for the video's size but shows a larger video whole in
