@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -36,6 +37,7 @@ private slots:
     void spaceTogglesPlayWhereverTheFocusIs();
     void keysStepFramesAndTheStatusFollows();
     void droppedFileOpens();
+    void recentFilesKeepTheLastEight();
 
 private:
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
@@ -239,6 +241,19 @@ void tst_MainWindow::droppedFileOpens()
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(target, &drop);
     QCOMPARE(window->findChild<VideoControls*>()->currentFile(), clip);
+}
+
+void tst_MainWindow::recentFilesKeepTheLastEight()
+{
+    QStringList older;
+    for (int i = 0; i < MainWindow::kRecentFileCount; ++i)
+        older << QStringLiteral("/videos/%1.mp4").arg(i);
+    QSettings(QStringLiteral("Tarvola"), QStringLiteral("Tarvola"))
+        .setValue(QStringLiteral("recentFiles"), older);
+    window->openVideo(clip);
+    window->openVideo(clip); // listed once
+    QCOMPARE(
+        window->recentFiles(), QStringList(QFileInfo(clip).absoluteFilePath()) + older.mid(0, 7));
 }
 
 QTEST_MAIN(tst_MainWindow)
