@@ -6,6 +6,10 @@ set -euo pipefail
 
 : "${TARVOLA_BIN:?}" "${E2E_WORK:?}"
 
+# The program's settings (its recent files) stay in the test's scratch
+# folder, away from the user's.
+export XDG_CONFIG_HOME="${E2E_WORK}/config"
+
 # The program keeps its engine to the end of the process on purpose.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
