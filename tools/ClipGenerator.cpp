@@ -37,6 +37,14 @@ constexpr int kStripes = 12;
 constexpr int kCircleSamples = 720;
 constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
 
+// The frame code: this many blocks across the full width, in a strip of this
+// share of the height (inside the margin) at the top, most significant bit
+// first. A block reads as 1 above kCodeThreshold.
+constexpr int kCodeBits = 12;
+constexpr double kCodeHeightFraction = 0.05;
+constexpr double kCodeThreshold = 128.0;
+constexpr double kCodeMargin = 64.0; // a clean block is this far from the threshold
+
 const cv::Scalar kSurround(38, 84, 46);
 const cv::Scalar kGrassLight(62, 158, 74);
 const cv::Scalar kGrassDark(52, 140, 62);
@@ -189,6 +197,30 @@ void drawPlayers(
         drawPlayer(frame, truth, p, index);
 }
 
+// Block `bit` of the frame code; the block's inner half is what is read, so
+// that codec ringing at its edges does not matter.
+cv::Rect codeBlock(cv::Size picture, int bit, bool inner)
+{
+    const int stripHeight = std::max(2, cvRound(picture.height * kCodeHeightFraction));
+    const int x0 = picture.width * bit / kCodeBits;
+    const int x1 = picture.width * (bit + 1) / kCodeBits;
+    const cv::Rect whole(x0, 0, x1 - x0, stripHeight);
+    if (!inner)
+        return whole;
+    return cv::Rect(whole.x + whole.width / 4, whole.y + whole.height / 4,
+        std::max(1, whole.width / 2), std::max(1, whole.height / 2));
+}
+
+void drawFrameCode(cv::Mat& frame, const ClipSpec& clipSettings, int index)
+{
+    if (!clipSettings.frameCode)
+        return;
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const bool one = (index >> (kCodeBits - 1 - bit)) & 1;
+        frame(codeBlock(frame.size(), bit, false)).setTo(cv::Scalar::all(one ? 255 : 0));
+    }
+}
+
 std::string number(double v)
 {
     char buffer[64];
@@ -229,6 +261,12 @@ bool codecArgs(
         const bool even = s.width % 2 == 0 && s.height % 2 == 0;
         *args = { "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt",
             even ? "yuv420p" : "yuv444p", "-f", "mp4" };
+        if (s.keyframeInterval > 0) {
+            // A fixed interval: scene cuts must not add keyframes.
+            const std::string interval = std::to_string(s.keyframeInterval);
+            args->insert(
+                args->end() - 2, { "-g", interval, "-keyint_min", interval, "-sc_threshold", "0" });
+        }
     } else {
         *error = "unknown clip type '" + ext + "' (use .mkv, .avi or .mp4)";
         return false;
@@ -259,6 +297,7 @@ bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
     for (int i = 0; i < truth.clipSettings.frames; ++i) {
         pitch.copyTo(frame);
         drawPlayers(frame, truth, players, i);
+        drawFrameCode(frame, truth.clipSettings, i);
         if (!pipe.write(frame.data, bytes))
             return false;
     }
@@ -312,6 +351,10 @@ std::string specError(const ClipSpec& s)
         return "player count " + std::to_string(s.players) + " is outside 0 to 64";
     if (!finite(s.tilt) || s.tilt < 0 || s.tilt > kMaxTilt)
         return "tilt " + number(s.tilt) + " is outside 0 to 1";
+    if (s.keyframeInterval < 0)
+        return "keyframe interval " + std::to_string(s.keyframeInterval) + " is below 0";
+    if (s.frameCode && s.frames > (1 << kCodeBits))
+        return "a frame code holds at most " + std::to_string(1 << kCodeBits) + " frames";
     return {};
 }
 
@@ -344,6 +387,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     const ClipTruth truth = truthFor(clipSettings);
     cv::Mat frame = renderPitch(truth);
     drawPlayers(frame, truth, playersFor(clipSettings), index);
+    drawFrameCode(frame, clipSettings, index);
     return frame;
 }
 
@@ -393,6 +437,21 @@ bool h264Available()
             && output.find(" libx264 ") != std::string::npos;
     }();
     return available;
+}
+
+int readFrameCode(const cv::Mat& bgr)
+{
+    if (bgr.empty() || bgr.type() != CV_8UC3)
+        return -1;
+    int index = 0;
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const cv::Scalar mean = cv::mean(bgr(codeBlock(bgr.size(), bit, true)));
+        const double level = (mean[0] + mean[1] + mean[2]) / 3.0;
+        if (std::abs(level - kCodeThreshold) < kCodeMargin)
+            return -1;
+        index = index * 2 + (level > kCodeThreshold ? 1 : 0);
+    }
+    return index;
 }
 
 std::string truthJson(const ClipTruth& truth)

@@ -16,7 +16,7 @@ constexpr int kExitUsage = 2;
 const char kUsage[]
     = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
       "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
-      "                 [--tilt T] [--seed S]\n"
+      "                 [--tilt T] [--seed S] [--keyframe-interval K] [--frame-code 0|1]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -54,6 +54,15 @@ bool applyOption(
         return parseNumber(value, &clipSettings->tilt);
     if (name == "--seed")
         return parseNumber(value, &clipSettings->seed);
+    if (name == "--keyframe-interval")
+        return parseNumber(value, &clipSettings->keyframeInterval);
+    if (name == "--frame-code") {
+        int on = -1;
+        if (!parseNumber(value, &on) || (on != 0 && on != 1))
+            return false;
+        clipSettings->frameCode = on == 1;
+        return true;
+    }
     return false;
 }
 

@@ -23,8 +23,7 @@ bool seekTo(cv::VideoCapture& capture, long long index)
 
 CFrameSeeker::CFrameSeeker(long long readAheadFrames)
     : readAheadFrames(std::max(0LL, readAheadFrames))
-{
-}
+{ }
 
 long long CFrameSeeker::readAheadFor(double fps)
 {
@@ -52,7 +51,8 @@ bool CFrameSeeker::readAt(cv::VideoCapture& capture, long long index, cv::Mat& o
 // Steps back twice as far each time until a frame can be read, then reads
 // forward to the last one: the cost grows with the distance past the real
 // end, not with the length of the video.
-long long CFrameSeeker::readLastBefore(cv::VideoCapture& capture, long long index, cv::Mat& out) const
+long long CFrameSeeker::readLastBefore(
+    cv::VideoCapture& capture, long long index, cv::Mat& out) const
 {
     long long failed = index;
     for (long long back = 1; failed > 0; back *= 2) {

@@ -254,7 +254,7 @@ private:
     bool frameUsable() const;
     void prepareDisplayImage();
     void letWaitersIn(unsigned acquisitionsAtRelease);
-    void sleepUntilRequest(std::int64_t ms);
+    void sleepUntilRequest(std::int64_t ms, unsigned requests);
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
 

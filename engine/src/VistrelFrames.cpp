@@ -12,14 +12,13 @@ namespace {
 
 Vistrel* engineOf(VistrelInterface* engine) { return dynamic_cast<Vistrel*>(engine); }
 
-template <typename Call> auto guarded(VistrelInterface* engine, Call call) -> decltype(call(
-    *engineOf(engine)))
+template <typename Call>
+auto guarded(VistrelInterface* engine, Call call) -> decltype(call(*engineOf(engine)))
 {
     try {
         if (Vistrel* vistrel = engineOf(engine))
             return call(*vistrel);
-    } catch (...) {
-    }
+    } catch (...) { }
     return -1;
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -72,7 +73,11 @@ std::shared_ptr<unsigned char[]> packedCopy(const cv::Mat& image, CFrameBufferPo
 // rather than converted.
 int Vistrel::waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds)
 {
-    const double waitUs = ((1.0 / playbackRate) - static_cast<double>(elapsedSeconds))
+    // A rate of 0 gives an endless period without dividing by zero.
+    const double periodSeconds = playbackRate == 0.0f
+        ? std::copysign(std::numeric_limits<double>::infinity(), playbackRate)
+        : 1.0 / playbackRate;
+    const double waitUs = (periodSeconds - static_cast<double>(elapsedSeconds))
         * kMicrosecondsPerSecond * delayFactor;
     if (std::isnan(waitUs) || waitUs <= 0.0)
         return 0;
@@ -108,6 +113,9 @@ int Vistrel::Play()
 bool Vistrel::playPass()
 {
     playFinished = false;
+    // Taken before the pass serves the requests: one made while it runs
+    // must still cut the sleep after it short.
+    const unsigned requests = hostRequests;
     trace("Play", "locking");
     acquire();
     trace("Play", "locked");
@@ -122,7 +130,7 @@ bool Vistrel::playPass()
     releaseCompletely();
     trace("Play", "unlocked");
     letWaitersIn(acquisitions);
-    sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond);
+    sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond, requests);
     return true;
 }
 
@@ -215,15 +223,14 @@ void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
         std::this_thread::yield();
 }
 
-// Any request of the host (stop, pause, jump, seek, a new rate) ends the
-// sleep: the next pass serves it at once.
-void Vistrel::sleepUntilRequest(std::int64_t ms)
+// Any request of the host (stop, pause, jump, seek, a new rate) since
+// `requests` ends the sleep: the next pass serves it at once.
+void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
 {
     using namespace std::chrono;
-    const unsigned requests = hostRequests;
     const auto deadline = steady_clock::now() + milliseconds(ms);
-    for (auto now = steady_clock::now();
-         now < deadline && !stopped && hostRequests == requests; now = steady_clock::now())
+    for (auto now = steady_clock::now(); now < deadline && !stopped && hostRequests == requests;
+         now = steady_clock::now())
         std::this_thread::sleep_for(
             std::min<steady_clock::duration>(deadline - now, kRequestPollSlice));
 }

@@ -8,9 +8,9 @@
 #include <climits>
 #include <cmath>
 #include <exception>
-#include <utility>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
