@@ -575,7 +575,7 @@ void VideoControls::timerEvent(QTimerEvent* event)
     if (event->timerId() == frameTimer)
         emit giveNewImage();
     else if (event->timerId() == clockTimer)
-        updateTime(float(currentPositionMs()));
+        followPosition();
     else
         PanelDialog::timerEvent(event);
 }
@@ -587,6 +587,18 @@ void VideoControls::keyPressEvent(QKeyEvent* event)
         return;
     }
     PanelDialog::keyPressEvent(event);
+}
+
+// The position display, and a state change when the frame on screen is
+// another (a pass that was under way when a pause came still ends).
+void VideoControls::followPosition()
+{
+    updateTime(float(currentPositionMs()));
+    const long long index = currentFrameIndex();
+    if (index != reportedFrame && !isPlaying()) {
+        reportedFrame = index;
+        emit stateChanged();
+    }
 }
 
 // By frame where the engine tells the frame on screen, else its position.

@@ -114,6 +114,7 @@ private:
     void stepBy(long long count);
     void seekToSlider();
     void jumpToSlider();
+    void followPosition();
     double currentPositionMs() const;
     double progressPercent() const;
     void jump(Jump direction);
@@ -156,4 +157,6 @@ private:
     // arrives after a newer run was started belongs to an older run.
     quint64 startedRuns = 0;
     quint64 finishedRuns = 0;
+    // The frame the last state change reported while not playing.
+    long long reportedFrame = -1;
 };
