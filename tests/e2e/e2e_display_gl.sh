@@ -15,9 +15,11 @@ xdotool windowsize --sync "$wid" 1150 900
 sleep 1
 
 # With no video, the screen is black: that gives its place and size.
-shot "$SCRATCH/empty.png"
-"$CHECK" gl-geometry "$SCRATCH/empty.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
-    || fail "the OpenGL screen is not black without a video"
+empty_screen_found() {
+    shot "$SCRATCH/empty.png"
+    "$CHECK" gl-geometry "$SCRATCH/empty.png" "$CLIP_JSON" >"$SCRATCH/geometry" 2>/dev/null
+}
+eventually 15 empty_screen_found || fail "the OpenGL screen is not black without a video"
 read -r sx sy scale _ _ sw sh <"$SCRATCH/geometry"
 note "screen ${sw}x${sh} at $sx,$sy, scale $scale"
 awk -v s="$scale" 'BEGIN { exit !(s >= 1) }' || fail "screen too small for exact clicks"
@@ -25,10 +27,11 @@ awk -v s="$scale" 'BEGIN { exit !(s >= 1) }' || fail "screen too small for exact
 # Opened through the open dialog, the first frame shows before any play.
 open_with_dialog "$wid" "$CLIP"
 wid=$(wait_window '^pitch.mkv - Tarvola$' NORMAL)
-sleep 1
-shot "$SCRATCH/opened.png"
-"$CHECK" gl-frame "$SCRATCH/opened.png" "$CLIP_JSON" "$SCRATCH/geometry" >&2 \
-    || fail "the first frame is not on the OpenGL screen after opening"
+first_frame_shown() {
+    shot "$SCRATCH/opened.png"
+    "$CHECK" gl-frame "$SCRATCH/opened.png" "$CLIP_JSON" "$SCRATCH/geometry" 2>/dev/null
+}
+eventually 15 first_frame_shown || fail "the first frame is not on the OpenGL screen after opening"
 
 play_and_pause "$wid"
 calibrate "$SCRATCH/geometry"

@@ -20,11 +20,13 @@ shot "$SCRATCH/warning.png"
 key "$warning" Return
 wait_no_window '^Warning: $'
 wid=$(wait_window "$MAIN_WINDOW" NORMAL)
-sleep 1
 
 # Before any play, the first frame shows at its native size.
-shot "$SCRATCH/opened.png"
-"$CHECK" plain-geometry "$SCRATCH/opened.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
+first_frame_shown() {
+    shot "$SCRATCH/opened.png"
+    "$CHECK" plain-geometry "$SCRATCH/opened.png" "$CLIP_JSON" >"$SCRATCH/geometry" 2>/dev/null
+}
+eventually 15 first_frame_shown \
     || fail "the plain screen does not show the first frame at its native size"
 note "picture at $(cut -d' ' -f1,2 "$SCRATCH/geometry")"
 play_and_pause "$wid"

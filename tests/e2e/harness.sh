@@ -152,6 +152,34 @@ shot() {
     import -window root "$1"
 }
 
+# eventually SECONDS COMMAND...: runs the command until it succeeds, for at
+# most SECONDS. A sanitizer build on a busy machine may paint late.
+eventually() {
+    local limit=$1 i
+    shift
+    for ((i = 0; i < limit * 4; i++)); do
+        "$@" && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
+# settled_shot FILE: a shot of a screen that has stopped changing (two shots
+# in a row alike, within 10 s).
+settled_shot() {
+    local i
+    shot "$1"
+    for ((i = 0; i < 40; i++)); do
+        sleep 0.25
+        shot "$1.next.png"
+        if [ "$(differing_pixels "$1" "$1.next.png")" = 0 ]; then
+            rm -f "$1.next.png"
+            return 0
+        fi
+        mv "$1.next.png" "$1"
+    done
+}
+
 # crop FILE X Y W H OUT
 crop() {
     convert "$1" -crop "${4}x${5}+${2}+${3}" +repage "$6"
