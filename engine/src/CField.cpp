@@ -188,6 +188,14 @@ void CField::ClearPoints()
     targetQuad = unitQuad(aspect);
 }
 
+std::optional<std::array<cv::Point2f, 4>> CField::getCorners() const
+{
+    if (topPoints.size() != 2 || bottomPoints.size() != 2)
+        return std::nullopt;
+    return std::array<cv::Point2f, 4> { topPoints[0], topPoints[1], bottomPoints[0],
+        bottomPoints[1] };
+}
+
 int CField::SetGameCentre(int x, int y)
 {
     gameCentre = cv::Point2f(static_cast<float>(x), static_cast<float>(y));

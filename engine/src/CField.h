@@ -45,6 +45,9 @@ public:
     int getBottomPointsLeft() const { return bottomPointsLeft; }
     void setBottomPointsLeft(int value) { bottomPointsLeft = value; }
     void SetDrawLines(bool value) { drawLines = value; }
+    // The four corners in click order (top left, top right, bottom left,
+    // bottom right) once both edges hold their points, as clicked.
+    std::optional<std::array<cv::Point2f, 4>> getCorners() const;
 
     // Overlay.
     int UpdateCentreGeometry(int x, int y);

@@ -5,6 +5,7 @@
 #include "CLogger.h"
 #include "CLookupTable.h"
 #include "CMotionAnalysis.h"
+#include "CPitchGeometry.h"
 #include "CProbabilityMatrix.h"
 #include "CSegmentation.h"
 #include "VistrelInterface.h"
@@ -15,12 +16,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <vector>
 
 // The engine object. Its implementation is split by concern:
-//   VistrelLifecycle.cpp    construction, destruction, accessor slots
+//   VistrelLifecycle.cpp    construction, destruction, accessor slots,
+//                           the pitch geometry the measuring functions use
 //   VistrelMutex.cpp        the recursive robust mutex and its protocol
 //   VistrelVideoSource.cpp  LoadVideo, Stop, Pause, capture queries, seeking
 //   VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
@@ -153,6 +156,14 @@ public:
     // toward zero; 0 when negative, clamped where it would not fit an int.
     static int waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds);
 
+    // For the measuring functions (VistrelMeasure.cpp): the geometry of the
+    // current corners and dimensions, copied under the mutex and computed
+    // after it is released; empty when not calibrated. The click sigma is
+    // atomic; setting it refuses values CPitchGeometry does not accept.
+    std::optional<CPitchGeometry> pitchGeometry();
+    double getClickSigma() const { return clickSigmaPx; }
+    bool setClickSigma(double sigmaPx);
+
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
     void enableTracing(bool value) { logger->setEnabled(value); }
@@ -252,6 +263,7 @@ private:
     std::atomic<bool> blobDetectionEnabled { false };
     CLookupTable lookupTable;
     CField field;
+    std::atomic<double> clickSigmaPx { 1.0 };
     std::string videoPath;
     std::atomic<float> playbackRate { 25.0f };
     std::unique_ptr<cv::VideoCapture> capture;

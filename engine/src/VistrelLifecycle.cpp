@@ -1,5 +1,6 @@
 #include "Vistrel.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -147,4 +148,30 @@ void Vistrel::setDrawFieldLines(bool value)
 {
     MutexHold hold(*this);
     field.SetDrawLines(value);
+}
+
+std::optional<CPitchGeometry> Vistrel::pitchGeometry()
+{
+    std::optional<std::array<cv::Point2f, 4>> clicked;
+    double width = 0.0;
+    double length = 0.0;
+    {
+        MutexHold hold(*this);
+        clicked = field.getCorners();
+        width = field.getWidth();
+        length = field.getLength();
+    }
+    if (!clicked)
+        return std::nullopt;
+    CPitchGeometry::Corners corners;
+    std::copy(clicked->begin(), clicked->end(), corners.begin());
+    return CPitchGeometry::fromCorners(corners, width, length);
+}
+
+bool Vistrel::setClickSigma(double sigmaPx)
+{
+    if (!CPitchGeometry::isValidClickSigma(sigmaPx))
+        return false;
+    clickSigmaPx = sigmaPx;
+    return true;
 }
