@@ -13,7 +13,13 @@ constexpr int kSecondDecimals = 3;
 // Below this uncertainty a label shows centimetres, above it decimetres.
 constexpr double kFineSigmaMetres = 0.05;
 
-QString number(double value, int decimals) { return QString::number(value, 'f', decimals); }
+// Fixed decimals; a value that rounds to zero is written without a sign.
+QString number(double value, int decimals)
+{
+    const QString text = QString::number(value, 'f', decimals);
+    const bool zero = text.count(QLatin1Char('0')) == text.size() - (decimals > 0 ? 2 : 1);
+    return text.startsWith(QLatin1Char('-')) && zero ? text.mid(1) : text;
+}
 
 } // namespace
 
