@@ -1,5 +1,7 @@
 #include "EngineLibrary.h"
 
+#include "EngineFunctions.h"
+
 #include "VistrelInterface.h"
 
 #include <cstdio>
@@ -70,5 +72,8 @@ VistrelInterface* EngineLibrary::bindLibrary(const std::string& path)
     VistrelInterface* engine = factory();
     if (!engine)
         report(std::string(kFactoryName) + " in " + path + " returned no engine");
+    // The module stays loaded for the process's life: its C functions are
+    // looked up in it whenever a caller needs them.
+    EngineFunctions::registerEngine(engine, module);
     return engine;
 }

@@ -2,18 +2,20 @@
 
 #include "MainException.h"
 
-#include <QDoubleValidator>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpacerItem>
 #include <QSpinBox>
 #include <QStringList>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -21,8 +23,8 @@ namespace {
 constexpr float kDefaultLength = 36.0f;
 constexpr float kDefaultWidth = 27.0f;
 constexpr float kDefaultRadius = 5.0f;
-constexpr double kDimensionMax = 10000.0;
-constexpr int kDimensionDecimals = 1;
+// Up to five digits, then up to three decimals after a point or a comma.
+constexpr const char* kDimensionPattern = R"(\d{0,5}([.,]\d{0,3})?)";
 constexpr int kEditWidthPx = 50;
 constexpr int kThicknessMinPx = 1;
 constexpr int kThicknessMaxPx = 5;
@@ -42,7 +44,7 @@ QString pointList(const std::vector<QPoint>& points, int first, int count)
 } // namespace
 
 FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
-    : QDialog(parent)
+    : PanelDialog(parent)
     , engine(engine)
 {
     if (!engine) {
@@ -63,6 +65,11 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
     lengthEdit = createDimensionEdit(length);
     widthEdit = createDimensionEdit(width);
     radiusEdit = createDimensionEdit(radius);
+    errorLabel = new QLabel(this);
+    errorLabel->setObjectName(QStringLiteral("dimensionErrorLabel"));
+    errorLabel->setStyleSheet(QStringLiteral("color: #c00000"));
+    errorLabel->setWordWrap(true);
+    errorLabel->hide();
 
     defaultsButton = createButton(tr("Defaults"), &FieldControls::resetToDefaults);
     clearButton = createButton(tr("Clear"), &FieldControls::clear);
@@ -80,8 +87,12 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
 QLineEdit* FieldControls::createDimensionEdit(float value)
 {
     auto* edit = new QLineEdit(QString::number(value, 'g', 6), this);
-    edit->setValidator(new QDoubleValidator(0.0, kDimensionMax, kDimensionDecimals, edit));
+    // The pattern keeps letters out; the range is checked when the edit is
+    // finished, where a refusal can say why.
+    edit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QString::fromLatin1(kDimensionPattern)), edit));
     edit->setMaximumWidth(kEditWidthPx);
+    connect(edit, &QLineEdit::editingFinished, this, &FieldControls::dimensionEdited);
     return edit;
 }
 
@@ -134,8 +145,10 @@ void FieldControls::createLayout()
     QHBoxLayout* linesRow = createLinePreferencesRow();
 
     auto* layout = new QVBoxLayout(this);
+    auto* errorRow = new QHBoxLayout;
+    errorRow->addWidget(errorLabel);
     for (QHBoxLayout* row :
-        { pointsRow, dimensionsRow, buttonsRow, spacerRow, captionRow, linesRow })
+        { pointsRow, dimensionsRow, errorRow, buttonsRow, spacerRow, captionRow, linesRow })
         layout->addLayout(row);
     layout->addStretch();
 }
@@ -169,14 +182,18 @@ void FieldControls::selectPoint(int x, int y)
         --remaining;
         refreshLabels();
         // The fourth corner is also the first game centre.
-        if (remaining == 0)
+        if (remaining == 0) {
             engine->setGameCentre(x, y);
+            centrePoints.push_back(QPoint(x, y));
+        }
     } else {
         engine->setGameCentre(x, y);
+        centrePoints.push_back(QPoint(x, y));
     }
     refreshFieldLines();
     refreshCentreLines();
     applyDimensions();
+    emit signalOverlayChanged();
 }
 
 void FieldControls::resetPoints()
@@ -186,7 +203,29 @@ void FieldControls::resetPoints()
     centreLineCopy.clear();
     remaining = kCornerCount;
     cornerPoints.assign(kCornerCount, QPoint(0, 0));
+    centrePoints.clear();
     refreshLabels();
+    emit signalOverlayChanged();
+}
+
+void FieldControls::undoLastPoint()
+{
+    const int given = kCornerCount - remaining;
+    if (centrePoints.size() > 1) {
+        centrePoints.pop_back();
+        engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
+        refreshCentreLines();
+    } else if (given > 0) {
+        // The fourth corner's own centre goes with it.
+        centrePoints.clear();
+        cornerPoints[given - 1] = QPoint(0, 0);
+        ++remaining;
+        replayPoints();
+        refreshLabels();
+    } else {
+        return;
+    }
+    emit signalOverlayChanged();
 }
 
 void FieldControls::moveCorner(int index, int x, int y)
@@ -202,11 +241,19 @@ void FieldControls::moveCorner(int index, int x, int y)
     centreLineCopy.clear();
     for (int i = 0; i < given; ++i)
         addFieldPoint(i, cornerPoints[i].x(), cornerPoints[i].y());
-    if (remaining == 0)
+    // The moved corner becomes the centre in place of the last one, so that a
+    // drag is undone as one step.
+    if (remaining == 0) {
         engine->setGameCentre(x, y);
+        if (centrePoints.empty())
+            centrePoints.push_back(QPoint(x, y));
+        else
+            centrePoints.back() = QPoint(x, y);
+    }
     refreshFieldLines();
     refreshCentreLines();
     refreshLabels();
+    emit signalOverlayChanged();
 }
 
 void FieldControls::setDrawFieldLines(bool draw) { engine->setDrawFieldLines(draw); }
@@ -216,15 +263,73 @@ void FieldControls::addFieldPoint(int cornerIndex, int x, int y)
     engine->addFieldPoint(cornerIndex < 2 ? kTopEdge : kBottomEdge, x, y);
 }
 
+std::optional<float> FieldControls::parseDimension(const QString& text)
+{
+    QString number = text.trimmed();
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double value = QLocale::c().toDouble(number, &ok);
+    if (!ok || !std::isfinite(value) || value <= 0.0 || value > double(kDimensionMax))
+        return std::nullopt;
+    return float(value);
+}
+
+// Sends the dimensions to the engine; an edit whose text is refused keeps
+// the last value it accepted and says why beneath the edits.
 void FieldControls::applyDimensions()
 {
-    // Text that does not convert gives 0, which is what the engine receives.
-    length = lengthEdit->text().toFloat();
-    width = widthEdit->text().toFloat();
-    radius = radiusEdit->text().toFloat();
+    QStringList refusals;
+    const std::pair<QLineEdit*, float*> edits[]
+        = { { lengthEdit, &length }, { widthEdit, &width }, { radiusEdit, &radius } };
+    const QString names[] = { tr("Length"), tr("Width"), tr("Radius") };
+    for (int i = 0; i < 3; ++i) {
+        if (!acceptDimension(edits[i].first, *edits[i].second))
+            refusals << tr("%1 must be a number above 0 and at most %2, such as 52.5 or 52,5.")
+                            .arg(names[i])
+                            .arg(double(kDimensionMax));
+    }
+    errorLabel->setText(refusals.join(QLatin1Char('\n')));
+    errorLabel->setVisible(!refusals.isEmpty());
     engine->setFieldLength(length);
     engine->setFieldWidth(width);
     engine->setCentreCircleRadius(radius);
+}
+
+bool FieldControls::acceptDimension(QLineEdit* edit, float& value)
+{
+    const std::optional<float> parsed = parseDimension(edit->text());
+    edit->setStyleSheet(parsed ? QString() : QStringLiteral("background: #ffd0d0"));
+    if (parsed)
+        value = *parsed;
+    return parsed.has_value();
+}
+
+QString FieldControls::dimensionError() const
+{
+    return errorLabel->isHidden() ? QString() : errorLabel->text();
+}
+
+// The pitch's proportions are taken when the points are cleared, so new
+// dimensions reach the overlay by giving the points again.
+void FieldControls::dimensionEdited()
+{
+    applyDimensions();
+    replayPoints();
+    emit signalOverlayChanged();
+}
+
+void FieldControls::replayPoints()
+{
+    const int given = kCornerCount - remaining;
+    engine->clearFieldPoints();
+    fieldLineCopy.clear();
+    centreLineCopy.clear();
+    for (int i = 0; i < given; ++i)
+        addFieldPoint(i, cornerPoints[i].x(), cornerPoints[i].y());
+    if (remaining == 0 && !centrePoints.empty())
+        engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
+    refreshFieldLines();
+    refreshCentreLines();
 }
 
 void FieldControls::refreshFieldLines()
@@ -251,13 +356,10 @@ void FieldControls::refreshLabels()
 
 void FieldControls::resetToDefaults()
 {
-    // Shown at once; the engine hears of them with the next point.
-    length = kDefaultLength;
-    width = kDefaultWidth;
-    radius = kDefaultRadius;
-    lengthEdit->setText(QStringLiteral("%1").arg(length));
-    widthEdit->setText(QStringLiteral("%1").arg(width));
-    radiusEdit->setText(QStringLiteral("%1").arg(radius));
+    lengthEdit->setText(QStringLiteral("%1").arg(kDefaultLength));
+    widthEdit->setText(QStringLiteral("%1").arg(kDefaultWidth));
+    radiusEdit->setText(QStringLiteral("%1").arg(kDefaultRadius));
+    dimensionEdited();
 }
 
 void FieldControls::clear()

@@ -2,9 +2,11 @@
 
 #include "VistrelInterface.h"
 
-#include <QDialog>
+#include "PanelDialog.h"
+
 #include <QPoint>
 
+#include <optional>
 #include <vector>
 
 class QHBoxLayout;
@@ -18,13 +20,20 @@ class QSpinBox;
 // first four points are the corners top left, top right, bottom left, bottom
 // right; every later one is the game centre), keeps copies of the line lists
 // the engine computed from them for the OpenGL screen, and relays the line
-// colour and width preferences to that screen.
-class FieldControls : public QDialog
+// colour and width preferences to that screen. Typed dimensions apply as soon
+// as an edit is finished; the last corner or centre point can be undone.
+class FieldControls : public PanelDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int kCornerCount = 4;
+    static constexpr float kDimensionMax = 10000.0f;
+
+    // A typed dimension: a number above 0 and at most kDimensionMax, with a
+    // decimal point or a decimal comma whatever the system locale; none
+    // for anything else.
+    static std::optional<float> parseDimension(const QString& text);
 
     FieldControls(VistrelInterface* engine, QWidget* parent = nullptr);
 
@@ -33,6 +42,9 @@ public:
     std::vector<QPoint> corners() const { return cornerPoints; }
     const std::vector<FieldLine>& fieldLines() const { return fieldLineCopy; }
     const std::vector<FieldLine>& centreLines() const { return centreLineCopy; }
+    float fieldLength() const { return length; }
+    float fieldWidth() const { return width; }
+    QString dimensionError() const;
     int fieldLinesThickness() const;
     int centreLinesThickness() const;
 
@@ -47,10 +59,16 @@ signals:
     void signalSelectCenterLinesColor();
     void signalSetFieldLinesThickness(int thickness);
     void signalSetCenterLinesThickness(int thickness);
+    // The corners, the centre or the dimensions changed: the line copies
+    // are renewed and the engine's overlay is new.
+    void signalOverlayChanged();
 
 public slots:
     void selectPoint(int x, int y);
     void resetPoints();
+    // Takes back the last centre point or, with none of its own, the last
+    // corner.
+    void undoLastPoint();
 
 private slots:
     void resetToDefaults();
@@ -68,6 +86,10 @@ private:
     QHBoxLayout* createLinePreferencesRow();
     void addFieldPoint(int cornerIndex, int x, int y);
     void applyDimensions();
+    bool acceptDimension(QLineEdit* edit, float& value);
+    void dimensionEdited();
+    void replayPoints();
+    void overlayChanged();
     void refreshFieldLines();
     void refreshCentreLines();
     void refreshLabels();
@@ -75,6 +97,8 @@ private:
     std::vector<FieldLine> fieldLineCopy;
     std::vector<FieldLine> centreLineCopy;
     std::vector<QPoint> cornerPoints;
+    // The game centres in the order given; the fourth corner is the first.
+    std::vector<QPoint> centrePoints;
     int remaining = kCornerCount;
     QLabel* topPointsLabel = nullptr;
     QLabel* bottomPointsLabel = nullptr;
@@ -88,6 +112,7 @@ private:
     QLabel* lengthLabel = nullptr;
     QLabel* widthLabel = nullptr;
     QLabel* radiusLabel = nullptr;
+    QLabel* errorLabel = nullptr;
     QPushButton* defaultsButton = nullptr;
     QPushButton* clearButton = nullptr;
     QPushButton* lineColoursButton = nullptr;

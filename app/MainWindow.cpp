@@ -9,10 +9,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -27,6 +32,13 @@ constexpr const char* kFieldControlsIcon = ":/images/FieldControls.png";
 constexpr const char* kVideoControlsIcon = ":/images/VideoControls.png";
 constexpr const char* kExitIcon = ":/images/Exit.png";
 constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
+constexpr const char* kRecentFilesKey = "recentFiles";
+// The share of the display's free area the window takes when it opens.
+constexpr double kStartShareOfDisplay = 0.75;
+
+QSettings settings() { return QSettings(QStringLiteral("Tarvola"), QStringLiteral("Tarvola")); }
+
+QString fileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
 
 } // namespace
 
@@ -52,12 +64,32 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     createStatusBar();
     createDocks();
     setCentralWidget(videoScreen);
+    // The picture starts with the focus, so that the playback keys work
+    // until the user types into an edit.
+    videoScreen->setFocus();
     setWindowIcon(QIcon(QString::fromLatin1(kProgramIcon)));
     fieldControlsDock->close();
     setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
+    setAcceptDrops(true);
+    resize(usefulSize());
 
     connect(
         videoControls, &VideoControls::giveNewVideoResolution, this, &MainWindow::openVideoFile);
+    connect(videoControls, &VideoControls::videoOpened, this, &MainWindow::videoOpened);
+    connect(videoControls, &VideoControls::openFailed, this, &MainWindow::showOpenError);
+    connectStatus();
+    rebuildRecentMenu();
+}
+
+// Most of the display, whatever its size, rather than the few hundred
+// pixels the panels alone would ask for.
+QSize MainWindow::usefulSize() const
+{
+    const QScreen* display = screen();
+    if (!display)
+        return sizeHint();
+    const QSize available = display->availableGeometry().size();
+    return (QSizeF(available) * kStartShareOfDisplay).toSize().expandedTo(minimumSizeHint());
 }
 
 MainWindow::~MainWindow() = default;
@@ -66,6 +98,63 @@ void MainWindow::openVideo(const QString& path) { videoControls->loadFile(path);
 
 void MainWindow::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    openVideo(urls.first().toLocalFile());
+}
+
+void MainWindow::videoOpened(const QString& path)
+{
+    setWindowTitle(tr("%1 - Tarvola").arg(fileNameOf(path)));
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    settings().setValue(QString::fromLatin1(kRecentFilesKey), files.mid(0, kRecentFileCount));
+    rebuildRecentMenu();
+    updateStatusBar();
+}
+
+// Told in a window-modal box that does not block: the video that was open
+// plays on behind it.
+void MainWindow::showOpenError(const QString& path, const QString& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Cannot open video"),
+        tr("%1 cannot be opened.").arg(fileNameOf(path)), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("openErrorBox"));
+    box->setInformativeText(reason);
+    box->setDetailedText(path);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+QStringList MainWindow::recentFiles() const
+{
+    return settings().value(QString::fromLatin1(kRecentFilesKey)).toStringList();
+}
+
+void MainWindow::rebuildRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList files = recentFiles();
+    for (const QString& path : files) {
+        QAction* entry = recentMenu->addAction(fileNameOf(path));
+        entry->setStatusTip(path);
+        connect(entry, &QAction::triggered, this, [this, path] { openVideo(path); });
+    }
+    recentMenu->setEnabled(!files.isEmpty());
+}
 QAction* MainWindow::makeAction(const QString& text, const QString& shortcut, const QString& tip,
     const char* icon, const char* name)
 {
@@ -112,14 +201,48 @@ void MainWindow::createActions()
     aboutQtAction
         = makeAction(tr("About &Qt"), QString(), tr("About Qt"), nullptr, "aboutQtAction");
     connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
+    createPlaybackActions();
+}
+
+// Keys that work wherever the focus is in the window. A line edit with the
+// focus still takes Space, the arrows and Home for its own typing.
+void MainWindow::createPlaybackActions()
+{
+    playAction->setShortcuts({ QKeySequence(tr("Ctrl+Y")), QKeySequence(Qt::Key_Space) });
+
+    stepForwardAction = makeAction(tr("Step &Forward"), QString(),
+        tr("Show the next frame (while stopped or paused)"), nullptr, "stepForwardAction");
+    stepForwardAction->setShortcuts({ QKeySequence(Qt::Key_Period), QKeySequence(Qt::Key_Right) });
+    connect(stepForwardAction, &QAction::triggered, videoControls, &VideoControls::stepForward);
+
+    stepBackAction = makeAction(tr("Step &Back"), QString(),
+        tr("Show the previous frame (while stopped or paused)"), nullptr, "stepBackAction");
+    stepBackAction->setShortcuts({ QKeySequence(Qt::Key_Comma), QKeySequence(Qt::Key_Left) });
+    connect(stepBackAction, &QAction::triggered, videoControls, &VideoControls::stepBack);
+
+    firstFrameAction = makeAction(tr("F&irst Frame"), QString(),
+        tr("Show the first frame (while stopped or paused)"), nullptr, "firstFrameAction");
+    firstFrameAction->setShortcut(QKeySequence(Qt::Key_Home));
+    connect(firstFrameAction, &QAction::triggered, videoControls, &VideoControls::showFirstFrame);
+
+    undoPointAction = makeAction(tr("&Undo Point"), QString(),
+        tr("Take back the last corner or centre point"), nullptr, "undoPointAction");
+    undoPointAction->setShortcut(QKeySequence::Undo);
+    connect(undoPointAction, &QAction::triggered, fieldControls, &FieldControls::undoLastPoint);
 }
 
 void MainWindow::createMenus()
 {
     fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->addAction(openAction);
+    recentMenu = fileMenu->addMenu(tr("Open &Recent"));
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
     fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
+
+    playbackMenu = menuBar()->addMenu(tr("&Playback"));
+    playbackMenu->addActions(
+        { playAction, stepBackAction, stepForwardAction, firstFrameAction, undoPointAction });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -205,7 +328,57 @@ void MainWindow::showVideoControls()
     updateGeometry();
 }
 
-void MainWindow::updateStatusBar() { }
+void MainWindow::connectStatus()
+{
+    connect(videoControls, &VideoControls::stateChanged, this, &MainWindow::updateStatusBar);
+    connect(
+        fieldControls, &FieldControls::signalOverlayChanged, this, &MainWindow::updateStatusBar);
+    // A point given or a dimension typed while nothing plays shows at once
+    // on the plain screen too, whose overlay the engine draws.
+    connect(fieldControls, &FieldControls::signalOverlayChanged, videoControls,
+        &VideoControls::redrawFrame);
+    updateStatusBar();
+}
+
+void MainWindow::updateStatusBar() { statusLabel->setText(statusText()); }
+
+QString MainWindow::statusText() const
+{
+    if (videoControls->currentFile().isEmpty())
+        return tr("Open a video (Ctrl+O) or drop one on the window");
+    const QString playback = playbackText();
+    return playback.isEmpty() ? calibrationText() : calibrationText() + tr("  |  ") + playback;
+}
+
+QString MainWindow::calibrationText() const
+{
+    switch (fieldControls->remainingCorners()) {
+    case 4:
+        return tr("Click the top left corner");
+    case 3:
+        return tr("Click the top right corner");
+    case 2:
+        return tr("Click the bottom left corner");
+    case 1:
+        return tr("Click the bottom right corner");
+    default:
+        return tr("Calibrated: %1 x %2 m")
+            .arg(double(fieldControls->fieldLength()))
+            .arg(double(fieldControls->fieldWidth()));
+    }
+}
+
+QString MainWindow::playbackText() const
+{
+    if (videoControls->isPlaying())
+        return tr("Playing");
+    const long long frame = videoControls->currentFrameIndex();
+    if (frame < 0)
+        return QString();
+    if (videoControls->isVideoStopped())
+        return tr("Stopped at frame %1").arg(frame);
+    return tr("Paused at frame %1").arg(frame);
+}
 
 void MainWindow::openVideoFile()
 {
@@ -219,9 +392,11 @@ void MainWindow::openVideoFile()
 void MainWindow::growToVideo()
 {
     const QSize video(videoControls->frameWidth(), videoControls->frameHeight());
-    if (!screenScalesPicture || video.isEmpty() || isMaximized() || isFullScreen())
+    if (video.isEmpty() || isMaximized() || isFullScreen())
         return;
-    QSize wanted = size() + (video - videoScreen->size()).expandedTo(QSize(0, 0));
+    // The plain screen asks for the video plus its border.
+    const QSize picture = screenScalesPicture ? video : videoScreen->sizeHint();
+    QSize wanted = size() + (picture - videoScreen->size()).expandedTo(QSize(0, 0));
     if (const QScreen* display = screen()) {
         const QSize decorations = frameGeometry().size() - size();
         wanted = wanted.boundedTo(display->availableGeometry().size() - decorations);

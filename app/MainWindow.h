@@ -24,11 +24,18 @@ public:
     MainWindow(bool useOpenGL, VistrelInterface* engine);
     ~MainWindow() override;
 
+    static constexpr int kRecentFileCount = 8;
+
     // Opens a video as if it had been chosen in the open dialog.
     void openVideo(const QString& path);
+    // The files opened last, newest first, as File > Open Recent lists them.
+    QStringList recentFiles() const;
+    QString statusText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     void about();
@@ -38,6 +45,9 @@ private slots:
     void openVideoFile();
     void updatePlay();
     void updatePause();
+    void videoOpened(const QString& path);
+    void showOpenError(const QString& path, const QString& reason);
+    void rebuildRecentMenu();
 
 private:
     void createActions();
@@ -45,6 +55,11 @@ private:
     void createToolBars();
     void createStatusBar();
     void createDocks();
+    void createPlaybackActions();
+    void connectStatus();
+    QSize usefulSize() const;
+    QString calibrationText() const;
+    QString playbackText() const;
     void growToVideo();
     QAction* makeAction(const QString& text, const QString& shortcut, const QString& tip,
         const char* icon, const char* name);
@@ -60,12 +75,18 @@ private:
     FieldControls* fieldControls = nullptr;
     QAction* openAction = nullptr;
     QAction* playAction = nullptr;
+    QAction* stepForwardAction = nullptr;
+    QAction* stepBackAction = nullptr;
+    QAction* firstFrameAction = nullptr;
+    QAction* undoPointAction = nullptr;
     QAction* fieldControlsAction = nullptr;
     QAction* videoControlsAction = nullptr;
     QAction* exitAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QMenu* fileMenu = nullptr;
+    QMenu* recentMenu = nullptr;
+    QMenu* playbackMenu = nullptr;
     QMenu* windowMenu = nullptr;
     QMenu* helpMenu = nullptr;
     QToolBar* fileToolBar = nullptr;

@@ -1,5 +1,6 @@
 #include "VideoControls.h"
 
+#include "EngineFunctions.h"
 #include "MainException.h"
 #include "ProgressSlider.h"
 #include "VistrelInterface.h"
@@ -49,6 +50,11 @@ constexpr int kSpeedTickInterval = 25;
 constexpr int kProgressSliderMinWidthPx = 250;
 constexpr int kTimeLabelWidthPx = 80;
 constexpr int kInitialSpeed = 50;
+constexpr int kSpeedLabelWidthPx = 40;
+// The slider spans two octaves either side of real time: x0.25 ... x4.
+constexpr double kSpeedRangeFactor = 4.0;
+// The pace when the file names no usable frame rate.
+constexpr double kFallbackFps = 25.0;
 
 // A jump is served by the playback loop within one pass; the bound only
 // matters when the loop cannot serve it (it is ending, or stuck in a decode).
@@ -57,10 +63,6 @@ constexpr std::chrono::milliseconds kJumpPollInterval { 1 };
 // StopPlayback is repeated while the worker still runs: a loop that had not
 // yet started when the stop came would otherwise clear the stop request.
 constexpr int kStopPollMs = 5;
-
-// The single-precision constants of the speed formula.
-constexpr double kSlowestDelayFactor = 1.2000000476837158;
-constexpr double kDelayFactorRange = 1.1999999284744263;
 
 constexpr float kBytesPerGiB = 1073741824.0f;
 constexpr float kBytesPerMiB = 1048576.0f;
@@ -71,8 +73,9 @@ QString twoDigits(qint64 value) { return QStringLiteral("%1").arg(value, 2, 10, 
 } // namespace
 
 VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
-    : QDialog(parent)
+    : PanelDialog(parent)
     , engine(engine)
+    , frames(EngineFunctions::of(engine))
 {
     if (!engine) {
         MainException error(tr("Could not load the Vistrel library."));
@@ -90,7 +93,10 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     speedSlider->setValue(kInitialSpeed);
     speedSlider->setMinimumWidth(kSpeedSliderWidthPx);
     speedSlider->setMaximumWidth(kSpeedSliderWidthPx);
-    engine->setDelayFactor(delayFactorFor(kInitialSpeed));
+    speedSlider->setFocusPolicy(Qt::NoFocus);
+    speedLabel = new QLabel(this);
+    speedLabel->setFixedWidth(kSpeedLabelWidthPx);
+    playbackSpeed(kInitialSpeed);
 
     stopButton = makeButton(kStopIcon, tr("Stop video playback"), kSmallIconPx);
     jumpForwardButton = makeButton(kStepForwardIcon, tr("Jump forward"), kSmallIconPx);
@@ -102,6 +108,7 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 
     progressSlider = new ProgressSlider(Qt::Horizontal, this);
     progressSlider->setMinimumWidth(kProgressSliderMinWidthPx);
+    progressSlider->setFocusPolicy(Qt::NoFocus);
     connect(progressSlider, &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
     connect(progressSlider, &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
 
@@ -133,14 +140,14 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 // Names for tests and accessibility tools.
 void VideoControls::nameChildren()
 {
-    const std::pair<QObject*, const char*> names[]
-        = { { openButton, "openButton" }, { playPauseButton, "playPauseButton" },
-              { speedSlider, "speedSlider" }, { stopButton, "stopButton" },
-              { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
-              { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
-              { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
-              { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
-              { durationLabel, "durationLabel" } };
+    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
+        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
+        { speedLabel, "speedLabel" }, { stopButton, "stopButton" },
+        { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
+        { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
+        { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
+        { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
+        { durationLabel, "durationLabel" } };
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
 }
@@ -158,6 +165,9 @@ QPushButton* VideoControls::makeButton(const char* icon, const QString& tip, int
     button->setToolTip(tip);
     button->setFlat(true);
     button->setIconSize(QSize(iconSidePx, iconSidePx));
+    // Space belongs to play/pause wherever the focus is; a focused button
+    // would take it and repeat its own action.
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -180,8 +190,8 @@ void VideoControls::createLayout()
 
     auto* panel = new QVBoxLayout(this);
     panel->addLayout(row({ timeLabel, progressSlider, durationLabel }));
-    panel->addLayout(row(
-        { playPauseButton, speedSlider, stopButton, jumpBackButton, jumpEdit, jumpForwardButton }));
+    panel->addLayout(row({ playPauseButton, speedSlider, speedLabel, stopButton, jumpBackButton,
+        jumpEdit, jumpForwardButton }));
     panel->addStretch();
 }
 
@@ -202,27 +212,88 @@ std::shared_ptr<unsigned char[]> VideoControls::currentFrame() const
     return engine->exportFrame();
 }
 
+QString VideoControls::openFilter()
+{
+    return tr("Video files (*.avi *.mpg *.mp4 *.mkv *.wmv *.mov *.m4v *.mts *.webm);;"
+              "All files (*)");
+}
+
 void VideoControls::openFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open video file"),
-        QStringLiteral("."), tr("Video files (*.avi *.mpg *.mp4 *.mkv *.wmv)"));
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open video file"), QStringLiteral("."), openFilter());
     if (path.isEmpty())
         return;
     loadFile(path);
 }
 
-void VideoControls::loadFile(const QString& path)
+bool VideoControls::loadFile(const QString& path)
 {
+    if (const QString reason = unopenableReason(path); !reason.isEmpty()) {
+        emit openFailed(path, reason);
+        return false;
+    }
+    const QString previous = fileName;
+    const long long previousFrame = currentFrameIndex();
     if (!fileName.isEmpty())
-        stopVideo();
-    // The engine opens 8-bit paths; the file system's encoding keeps
-    // non-ASCII names intact.
-    engine->LoadVideo(QFile::encodeName(path).toStdString());
-    resetInfoLabels();
+        haltPlayback();
+    if (!openInEngine(path)) {
+        if (!previous.isEmpty())
+            reopen(previous, previousFrame);
+        emit openFailed(path, tr("It holds no video that can be decoded."));
+        return false;
+    }
     fileName = path;
+    resetInfoLabels();
     showFileInfo(path);
     progressSlider->setRange(0, 100);
     emit giveNewVideoResolution();
+    showFrame(0);
+    emit videoOpened(path);
+    emit stateChanged();
+    return true;
+}
+
+// Why the file cannot even be handed to the engine; empty when it can.
+QString VideoControls::unopenableReason(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return tr("The file does not exist.");
+    if (info.isDir())
+        return tr("It is a folder, not a file.");
+    if (!info.isReadable())
+        return tr("The file cannot be read (permission denied).");
+    return {};
+}
+
+// The engine opens 8-bit paths; the file system's encoding keeps non-ASCII
+// names intact. A capture that opens but delivers no picture is no video.
+bool VideoControls::openInEngine(const QString& path)
+{
+    frameShown = false;
+    if (engine->LoadVideo(QFile::encodeName(path).toStdString()) != 0)
+        return false;
+    if (engine->getFrameWidth() <= 0 || engine->getFrameHeight() <= 0)
+        return false;
+    const double rate = engine->getFps();
+    engine->setPlaybackRate(float(std::isfinite(rate) && rate > 0.0 ? rate : kFallbackFps));
+    return true;
+}
+
+// Puts the video that was open back where it was, after a new one failed.
+void VideoControls::reopen(const QString& path, long long frameIndex)
+{
+    if (!openInEngine(path)) {
+        fileName.clear();
+        resetInfoLabels();
+        emit giveNewVideoResolution();
+        emit stateChanged();
+        return;
+    }
+    emit giveNewVideoResolution();
+    showFrame(std::max(frameIndex, 0LL));
+    emit stateChanged();
 }
 
 void VideoControls::showFileInfo(const QString& path)
@@ -235,6 +306,57 @@ void VideoControls::showFileInfo(const QString& path)
     setDuration(engine->getFrameCount(), engine->getFps());
     updateTime(float(engine->getPosition()));
     setFileSize(float(info.size()));
+}
+
+bool VideoControls::showsPicture() const { return frameShown || !stoppedFlag; }
+
+bool VideoControls::isPlaying() const { return !stoppedFlag && !engine->isPaused(); }
+
+long long VideoControls::currentFrameIndex() const
+{
+    if (fileName.isEmpty())
+        return -1;
+    return frames.frameIndex();
+}
+
+// Decodes the frame with this index into the export picture and shows it,
+// with the position display following; false when the engine cannot.
+bool VideoControls::showFrame(long long index)
+{
+    if (fileName.isEmpty() || frames.seekFrame(index) != 0)
+        return false;
+    frameShown = true;
+    emit giveNewImage();
+    updateTime(float(currentPositionMs()));
+    emit stateChanged();
+    return true;
+}
+
+void VideoControls::stepForward() { stepBy(1); }
+
+void VideoControls::stepBack() { stepBy(-1); }
+
+void VideoControls::showFirstFrame()
+{
+    if (!isPlaying())
+        showFrame(0);
+}
+
+void VideoControls::stepBy(long long count)
+{
+    if (fileName.isEmpty() || isPlaying())
+        return;
+    const long long index = frames.frameIndex();
+    if (index >= 0)
+        showFrame(std::max(index + count, 0LL));
+}
+
+void VideoControls::redrawFrame()
+{
+    if (fileName.isEmpty() || isPlaying())
+        return;
+    if (frames.redrawFrame() == 0)
+        emit giveNewImage();
 }
 
 void VideoControls::playPauseVideo()
@@ -253,6 +375,7 @@ void VideoControls::playPauseVideo()
         emit pause();
     else
         emit play();
+    emit stateChanged();
 }
 
 void VideoControls::startPlayback()
@@ -267,13 +390,24 @@ void VideoControls::startPlayback()
         killTimer(frameTimer);
     frameTimer = startTimer(kFrameTimerMs);
     emit pause();
+    emit stateChanged();
 }
 
 void VideoControls::stopVideo()
 {
     if (fileName.isEmpty())
         return;
+    haltPlayback();
+    // Back at the start, and showing it where the engine can.
+    if (!showFrame(0))
+        emit giveNewImage();
+    emit stateChanged();
+}
+
+void VideoControls::haltPlayback()
+{
     stoppedFlag = true;
+    frameShown = false;
     if (frameTimer)
         killTimer(frameTimer);
     frameTimer = 0;
@@ -281,7 +415,6 @@ void VideoControls::stopVideo()
     updateTime(0);
     setPlayPauseIcon(kPlayIcon);
     emit play();
-    emit giveNewImage();
 }
 
 void VideoControls::stopPlaybackLoop()
@@ -370,48 +503,81 @@ void VideoControls::startTimers()
 
 void VideoControls::slotSliderPressed() { sliderFollows = false; }
 
-// A seek, expressed as one jump from the current position to the slider's
-// share of the duration.
 void VideoControls::slotSliderReleased()
 {
-    if (fileName.isEmpty() || !loopRunning()) {
+    if (fileName.isEmpty()) {
         sliderFollows = true;
         return;
     }
+    if (frames.canShowFrames())
+        seekToSlider();
+    else if (loopRunning())
+        jumpToSlider();
+    sliderFollows = true;
+}
+
+// A seek to the frame at the slider's share of the frames the video really
+// has; served by the loop while it runs, and shown at once otherwise.
+void VideoControls::seekToSlider()
+{
+    const long long total = frames.frameTotal();
+    if (total <= 0)
+        return;
+    const auto wanted = (long long)(std::floor(progressSlider->value() / 100.0 * double(total)));
+    stopTimers();
+    if (loopRunning() && frames.seekFrame(std::clamp(wanted, 0LL, total - 1)) == 0) {
+        sliderFollows = false;
+        updateTime(float(currentPositionMs()));
+    } else if (!loopRunning()) {
+        showFrame(std::clamp(wanted, 0LL, total - 1));
+    }
+    startTimers();
+}
+
+// Without frame seeking: one jump from the current position to the slider's
+// share of the duration. The jump step is set for this jump only; every jump
+// sets its own, so none is restored (the loop may read it late).
+void VideoControls::jumpToSlider()
+{
     stopTimers();
     const int current = engine->getPosition();
     const double wanted = progressSlider->value() / 100.0 * durationSeconds * 1000.0;
     const int target = int(std::clamp(wanted, 0.0, double(lastFrameMs())));
     const int diff = target - current;
-    const int savedStep = engine->getJumpStep();
     engine->setJumpStep(std::abs(diff));
     requestJump(diff < 0 ? Jump::Back : Jump::Forward);
     // The display shows the target; the slider stays where the user put it
     // rather than at a frame position the loop may not have renewed yet.
     sliderFollows = false;
     updateTime(float(target));
-    sliderFollows = true;
     startTimers();
-    engine->setJumpStep(savedStep);
 }
 
 void VideoControls::slotSliderMoved(int) { }
 
-float VideoControls::delayFactorFor(int speed)
+double VideoControls::speedFactorFor(int speed)
 {
-    return float(kSlowestDelayFactor - speed / 100.0 * kDelayFactorRange);
+    return std::pow(kSpeedRangeFactor, (std::clamp(speed, 0, 100) - 50) / 50.0);
 }
 
-void VideoControls::playbackSpeed(int value) { engine->setDelayFactor(delayFactorFor(value)); }
+// The engine paces to the file's frame rate (set when it opens); the delay
+// factor stretches or shortens that pace.
+float VideoControls::delayFactorFor(int speed) { return float(1.0 / speedFactorFor(speed)); }
+
+void VideoControls::playbackSpeed(int value)
+{
+    engine->setDelayFactor(delayFactorFor(value));
+    speedLabel->setText(tr("x%1").arg(speedFactorFor(value), 0, 'g', 2));
+}
 
 void VideoControls::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() == frameTimer)
         emit giveNewImage();
     else if (event->timerId() == clockTimer)
-        updateTime(float(engine->getPosition()));
+        followPosition();
     else
-        QDialog::timerEvent(event);
+        PanelDialog::timerEvent(event);
 }
 
 void VideoControls::keyPressEvent(QKeyEvent* event)
@@ -420,13 +586,37 @@ void VideoControls::keyPressEvent(QKeyEvent* event)
         playPauseVideo();
         return;
     }
-    // Escape would reject the dialog and hide the panel inside its dock for
-    // good; leave it to the window around the panel.
-    if (event->key() == Qt::Key_Escape) {
-        event->ignore();
-        return;
+    PanelDialog::keyPressEvent(event);
+}
+
+// The position display, and a state change when the frame on screen is
+// another (a pass that was under way when a pause came still ends).
+void VideoControls::followPosition()
+{
+    updateTime(float(currentPositionMs()));
+    const long long index = currentFrameIndex();
+    if (index != reportedFrame && !isPlaying()) {
+        reportedFrame = index;
+        emit stateChanged();
     }
-    QDialog::keyPressEvent(event);
+}
+
+// By frame where the engine tells the frame on screen, else its position.
+double VideoControls::currentPositionMs() const
+{
+    const long long index = currentFrameIndex();
+    if (index < 0 || !(fps > 0.0))
+        return engine->getPosition();
+    return double(index) * 1000.0 / fps;
+}
+
+double VideoControls::progressPercent() const
+{
+    const long long total = frames.frameTotal();
+    const long long index = frames.frameIndex();
+    if (fileName.isEmpty() || total <= 0 || index < 0)
+        return frameCount > 0.0 ? engine->getFramePosition() / frameCount * 100.0 : 0.0;
+    return double(index) / double(total) * 100.0;
 }
 
 void VideoControls::updateTime(float ms)
@@ -445,7 +635,7 @@ void VideoControls::updateTime(float ms)
 
     if (!sliderFollows || !(frameCount > 0.0))
         return;
-    const double percent = std::trunc(engine->getFramePosition() / frameCount * 100.0);
+    const double percent = std::trunc(progressPercent());
     progressSlider->setValue(int(
         std::clamp(percent, double(progressSlider->minimum()), double(progressSlider->maximum()))));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "EngineFunctions.h"
+#include "PanelDialog.h"
 
 #include <memory>
 
@@ -16,8 +17,10 @@ class WorkerThread;
 // jumps by a step in milliseconds, seeks with the progress slider, sets the
 // speed, and shows the position and the duration. It owns the worker thread
 // that runs the engine's playback loop and paces the screen refresh with
-// giveNewImage() every 25 ms.
-class VideoControls : public QDialog
+// giveNewImage() every 25 ms. While stopped or paused it shows single frames:
+// the first one as soon as a video opens and after a stop, and the next or
+// previous one on a step.
+class VideoControls : public PanelDialog
 {
     Q_OBJECT
 
@@ -31,28 +34,53 @@ public:
     int frameHeight() const;
     std::shared_ptr<unsigned char[]> currentFrame() const;
     bool isVideoStopped() const { return stoppedFlag; }
+    // Whether the export picture holds a frame of the open video (it plays,
+    // or a single frame was shown); a screen shows black otherwise.
+    bool showsPicture() const;
+    bool isPlaying() const;
+    QString currentFile() const { return fileName; }
+    // The index of the frame on screen; -1 when unknown.
+    long long currentFrameIndex() const;
 
-    // Opens the file as if it had been chosen in the open dialog.
-    void loadFile(const QString& path);
+    // Opens the file as if it had been chosen in the open dialog. A file
+    // that cannot be opened leaves the video that was open in place and
+    // emits openFailed; true when the new video is open.
+    bool loadFile(const QString& path);
 
     // Label updates: position (ms), duration, file size.
     void updateTime(float ms);
     void setDuration(double frames, double rate);
     void setFileSize(float bytes);
 
+    // The speed for a speed slider value: x0.25 at 0, x1 (the file's own
+    // frame rate) at 50, x4 at 100.
+    static double speedFactorFor(int speed);
     // The engine's delay factor for a speed slider value (0 slowest, 100 fastest).
     static float delayFactorFor(int speed);
+    // The file types the open dialog offers.
+    static QString openFilter();
 
 signals:
     void giveNewVideoResolution();
     void giveNewImage();
     void play();
     void pause();
+    void videoOpened(const QString& path);
+    void openFailed(const QString& path, const QString& reason);
+    // Playing, pausing, stopping or a step changed what the panel holds.
+    void stateChanged();
 
 public slots:
     void openFile();
     void stopVideo();
     void playPauseVideo();
+    // Single frames while stopped or paused; ignored while the video plays.
+    void stepForward();
+    void stepBack();
+    void showFirstFrame();
+    // Draws the frame on screen again with the current overlay, when no
+    // playing loop is about to do it.
+    void redrawFrame();
 
 private slots:
     void jumpBack();
@@ -76,8 +104,19 @@ private:
     void resetInfoLabels();
     void showFileInfo(const QString& path);
     void startPlayback();
+    void haltPlayback();
     void stopPlaybackLoop();
     bool loopRunning() const;
+    QString unopenableReason(const QString& path) const;
+    bool openInEngine(const QString& path);
+    void reopen(const QString& path, long long frameIndex);
+    bool showFrame(long long index);
+    void stepBy(long long count);
+    void seekToSlider();
+    void jumpToSlider();
+    void followPosition();
+    double currentPositionMs() const;
+    double progressPercent() const;
     void jump(Jump direction);
     int clampedStep(Jump direction, int stepMs) const;
     int lastFrameMs() const;
@@ -87,9 +126,11 @@ private:
     void setPlayPauseIcon(const char* icon);
 
     VistrelInterface* engine;
+    EngineFunctions frames;
     QPushButton* openButton = nullptr;
     QPushButton* playPauseButton = nullptr;
     QSlider* speedSlider = nullptr;
+    QLabel* speedLabel = nullptr;
     QPushButton* stopButton = nullptr;
     QPushButton* jumpForwardButton = nullptr;
     QLineEdit* jumpEdit = nullptr;
@@ -107,6 +148,8 @@ private:
     double fps = 0.0;
     double durationSeconds = 0.0;
     bool stoppedFlag = true;
+    // A single frame was put into the export picture while nothing played.
+    bool frameShown = false;
     bool sliderFollows = true;
     int frameTimer = 0;
     int clockTimer = 0;
@@ -114,4 +157,6 @@ private:
     // arrives after a newer run was started belongs to an older run.
     quint64 startedRuns = 0;
     quint64 finishedRuns = 0;
+    // The frame the last state change reported while not playing.
+    long long reportedFrame = -1;
 };

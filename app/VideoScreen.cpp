@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr int kTrailingMarginPx = kBorderPx - kLeadingMarginPx;
 } // namespace
 
 VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
-    : QDialog(nullptr)
+    : PanelDialog(nullptr)
     , videoControls(videoControls)
 {
     scene = new QGraphicsScene(this);
@@ -39,6 +40,9 @@ VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
     view->setFrameShape(QFrame::NoFrame);
     view->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     view->setAttribute(Qt::WA_TransparentForMouseEvents);
+    view->setBackgroundBrush(Qt::black);
+    view->setRenderHint(QPainter::SmoothPixmapTransform);
+    view->setMinimumSize(1, 1);
     frameItem = scene->addPixmap(QPixmap());
 
     auto* layout = new QHBoxLayout;
@@ -47,9 +51,11 @@ VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
     layout->addWidget(view);
     setLayout(layout);
 
+    // A click on the picture takes the focus from an edit, so that the
+    // playback keys work again.
+    setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::CrossCursor);
-    setMinimumSize(kStartWidthPx, kStartHeightPx);
-    setMaximumSize(kStartWidthPx, kStartHeightPx);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     markAction = createAction(tr("Mark"), &VideoScreen::setMarkPointsMode);
     markAction->setCheckable(true);
@@ -72,10 +78,39 @@ void VideoScreen::changeImageSize()
 {
     imageWidth = videoControls->frameWidth();
     imageHeight = videoControls->frameHeight();
-    view->setFixedSize(imageWidth, imageHeight);
     scene->setSceneRect(0, 0, imageWidth, imageHeight);
-    setMinimumSize(imageWidth + kBorderPx, imageHeight + kBorderPx);
-    setMaximumSize(imageWidth + kBorderPx, imageHeight + kBorderPx);
+    frameItem->setPixmap(QPixmap());
+    updateGeometry();
+    fitPicture();
+}
+
+QSize VideoScreen::sizeHint() const
+{
+    if (imageWidth <= 0 || imageHeight <= 0)
+        return QSize(kStartWidthPx, kStartHeightPx);
+    return QSize(imageWidth + kBorderPx, imageHeight + kBorderPx);
+}
+
+QSize VideoScreen::minimumSizeHint() const { return QSize(kStartWidthPx, kStartHeightPx); }
+
+void VideoScreen::resizeEvent(QResizeEvent* event)
+{
+    PanelDialog::resizeEvent(event);
+    fitPicture();
+}
+
+// Shows the picture whole in the view: at its own size where there is room,
+// scaled down evenly where there is not. Never enlarged, so that a small
+// video stays sharp.
+void VideoScreen::fitPicture()
+{
+    scale = 1.0;
+    if (imageWidth > 0 && imageHeight > 0) {
+        const double across = double(view->width()) / imageWidth;
+        const double down = double(view->height()) / imageHeight;
+        scale = std::clamp(std::min(across, down), 0.01, 1.0);
+    }
+    view->setTransform(QTransform::fromScale(scale, scale));
 }
 
 void VideoScreen::updateImage()
@@ -91,9 +126,13 @@ void VideoScreen::updateImage()
     frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
 }
 
+// The video pixel shown under a screen position: the inverse of the view's
+// scaling, each video pixel covering a square of scale screen pixels.
 QPoint VideoScreen::toVideo(const QPoint& screenPosition) const
 {
-    return screenPosition - view->pos();
+    const QPoint inView = screenPosition - view->pos();
+    return QPoint(
+        int(std::floor(inView.x() / scale + 1e-9)), int(std::floor(inView.y() / scale + 1e-9)));
 }
 
 bool VideoScreen::insidePicture(const QPoint& video) const

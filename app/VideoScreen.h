@@ -2,7 +2,7 @@
 
 #include "InteractionMode.h"
 
-#include <QDialog>
+#include "PanelDialog.h"
 
 class QAction;
 class QGraphicsPixmapItem;
@@ -11,10 +11,11 @@ class QGraphicsView;
 class VideoControls;
 
 // The video screen for machines without OpenGL: a graphics view that shows
-// each new frame at its native size and turns left clicks into points in
-// video pixel coordinates. Its context menu switches between marking points
+// each new frame at its native size, or scaled down (keeping its aspect) to
+// the room the screen has, and turns left clicks into points in video pixel
+// coordinates. Its context menu switches between marking points
 // and selecting corners, and asks for the points to be forgotten.
-class VideoScreen : public QDialog
+class VideoScreen : public PanelDialog
 {
     Q_OBJECT
 
@@ -24,6 +25,12 @@ public:
 
     void changeImageSize();
     void updateImage();
+
+    // The video at its own size, with the border round it.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // Screen pixels per video pixel: 1, or less for a video larger than the room.
+    double pictureScale() const { return scale; }
 
     InteractionMode interactionMode() const { return mode; }
     QGraphicsView* graphicsView() const { return view; }
@@ -42,9 +49,11 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QAction* createAction(const QString& text, void (VideoScreen::*slot)());
+    void fitPicture();
     QPoint toVideo(const QPoint& screenPosition) const;
     bool insidePicture(const QPoint& video) const;
 
@@ -52,6 +61,7 @@ private:
     QGraphicsView* view = nullptr;
     int imageWidth = 0;
     int imageHeight = 0;
+    double scale = 1.0;
     VideoControls* videoControls = nullptr;
     QAction* markAction = nullptr;
     QAction* selectAction = nullptr;

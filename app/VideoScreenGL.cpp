@@ -56,6 +56,9 @@ VideoScreenGL::VideoScreenGL(
     surfaceFormat.setProfile(QSurfaceFormat::CompatibilityProfile);
     setFormat(surfaceFormat);
     setAutoFillBackground(false);
+    // A click on the picture takes the focus from an edit, so that the
+    // playback keys work again.
+    setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::CrossCursor);
     setMinimumSize(kMinimumWidthPx, kMinimumHeightPx);
 
@@ -79,6 +82,12 @@ VideoScreenGL::VideoScreenGL(
         &VideoScreenGL::slotSetFieldLinesThickness);
     connect(fieldControls, &FieldControls::signalSetCenterLinesThickness, this,
         &VideoScreenGL::slotSetCenterLinesThickness);
+    // Typed dimensions, an undo or a point given while nothing plays must
+    // show without waiting for a frame.
+    connect(fieldControls, &FieldControls::signalOverlayChanged, this, [this] {
+        recreateLinesDL();
+        update();
+    });
 }
 
 VideoScreenGL::~VideoScreenGL()
@@ -140,7 +149,7 @@ void VideoScreenGL::changeImageSize()
 
 void VideoScreenGL::updateImage()
 {
-    if (!videoControls->isVideoStopped()) {
+    if (videoControls->showsPicture()) {
         auto buffer = videoControls->currentFrame();
         // The buffer holds exactly the size the engine reports now; a frame
         // of another size than the one fitted is skipped rather than misread.
@@ -386,7 +395,7 @@ void VideoScreenGL::paintGL()
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (videoControls->isVideoStopped())
+    if (!videoControls->showsPicture())
         return;
     if (!scaledFrame.isNull())
         painter.drawImage(QPoint(offsetX, offsetY), scaledFrame);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 namespace testclips {
@@ -36,6 +37,20 @@ constexpr double kShiftScale = 1 << kShiftBits;
 constexpr int kStripes = 12;
 constexpr int kCircleSamples = 720;
 constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
+
+// The frame code: this many blocks across the full width, in a strip of this
+// share of the height (inside the margin) at the top, most significant bit
+// first. A block reads as 1 above kCodeThreshold.
+constexpr int kCodeBits = 12;
+constexpr double kCodeHeightFraction = 0.05;
+constexpr double kCodeThreshold = 128.0;
+constexpr double kCodeMargin = 64.0; // a clean block is this far from the threshold
+
+// Markings fixed by the laws of the game, in metres.
+constexpr double kPenaltyDepthM = 16.5;
+constexpr double kPenaltyWidthM = 40.32;
+constexpr double kGoalAreaDepthM = 5.5;
+constexpr double kGoalAreaWidthM = 18.32;
 
 const cv::Scalar kSurround(38, 84, 46);
 const cv::Scalar kGrassLight(62, 158, 74);
@@ -86,11 +101,66 @@ void fillRealQuad(cv::Mat& frame, const ClipTruth& truth, double x0, double y0, 
     cv::fillConvexPoly(frame, quad.data(), 4, colour, cv::LINE_8, kShiftBits);
 }
 
+// A painted strip of the given real width centred on a to b, lengthened by
+// half the width at both ends so that lines meeting at a corner close it.
+void fillRealStrip(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
+{
+    const double half = truth.clipSettings.lineWidth / 2.0;
+    const cv::Point2d along = (b - a) * (half / cv::norm(b - a));
+    const cv::Point2d across(-along.y, along.x);
+    const std::array<cv::Point2d, 4> real { a - along - across, b + along - across,
+        b + along + across, a - along + across };
+    std::array<cv::Point, 4> quad;
+    for (std::size_t i = 0; i < quad.size(); ++i)
+        quad[i] = fixedPoint(truth.toPicture(real[i].x, real[i].y));
+    cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
+}
+
 void drawRealSegment(cv::Mat& frame, const ClipTruth& truth, cv::Point2d a, cv::Point2d b)
 {
+    if (truth.clipSettings.lineWidth > 0) {
+        fillRealStrip(frame, truth, a, b);
+        return;
+    }
     // Straight lines stay straight under a homography: the ends suffice.
     cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
         kLineWhite, lineThicknessPx(truth.clipSettings), cv::LINE_8, kShiftBits);
+}
+
+// Three sides of a box of the given real width and depth, centred on the
+// edge at height edgeY and reaching towards the middle (inward is +1 or -1).
+void drawAreaBox(cv::Mat& frame, const ClipTruth& truth, double edgeY, double inward,
+    double boxWidth, double depth)
+{
+    const double x0 = truth.clipSettings.fieldWidth / 2.0 - boxWidth / 2.0;
+    const double x1 = x0 + boxWidth;
+    const double y = edgeY + inward * depth;
+    drawRealSegment(frame, truth, cv::Point2d(x0, edgeY), cv::Point2d(x0, y));
+    drawRealSegment(frame, truth, cv::Point2d(x0, y), cv::Point2d(x1, y));
+    drawRealSegment(frame, truth, cv::Point2d(x1, y), cv::Point2d(x1, edgeY));
+}
+
+void drawPenaltyAreas(cv::Mat& frame, const ClipTruth& truth)
+{
+    const double l = truth.clipSettings.fieldLength;
+    for (const auto& [edgeY, inward] : { std::pair(0.0, 1.0), std::pair(l, -1.0) }) {
+        drawAreaBox(frame, truth, edgeY, inward, kPenaltyWidthM, kPenaltyDepthM);
+        drawAreaBox(frame, truth, edgeY, inward, kGoalAreaWidthM, kGoalAreaDepthM);
+    }
+}
+
+// The centre circle of the given real radius as a closed polygon.
+std::vector<cv::Point> centreRing(const ClipTruth& truth, double radius)
+{
+    const ClipSpec& s = truth.clipSettings;
+    std::vector<cv::Point> ring;
+    ring.reserve(kCircleSamples);
+    for (int i = 0; i < kCircleSamples; ++i) {
+        const double a = 2 * CV_PI * i / kCircleSamples;
+        ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + radius * std::cos(a),
+            s.fieldLength / 2.0 + radius * std::sin(a))));
+    }
+    return ring;
 }
 
 void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
@@ -98,14 +168,16 @@ void drawCentreCircle(cv::Mat& frame, const ClipTruth& truth)
     const ClipSpec& s = truth.clipSettings;
     if (s.radius <= 0)
         return;
-    std::vector<cv::Point> ring;
-    ring.reserve(kCircleSamples);
-    for (int i = 0; i < kCircleSamples; ++i) {
-        const double a = 2 * CV_PI * i / kCircleSamples;
-        ring.push_back(fixedPoint(truth.toPicture(s.fieldWidth / 2.0 + s.radius * std::cos(a),
-            s.fieldLength / 2.0 + s.radius * std::sin(a))));
+    if (s.lineWidth <= 0) {
+        cv::polylines(frame, centreRing(truth, s.radius), true, kLineWhite, lineThicknessPx(s),
+            cv::LINE_8, kShiftBits);
+        return;
     }
-    cv::polylines(frame, ring, true, kLineWhite, lineThicknessPx(s), cv::LINE_8, kShiftBits);
+    // The paint between its outer and inner edge.
+    const double halfWidth = s.lineWidth / 2.0;
+    const std::vector<std::vector<cv::Point>> edges { centreRing(truth, s.radius + halfWidth),
+        centreRing(truth, std::max(0.0, s.radius - halfWidth)) };
+    cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
 }
 
 cv::Mat renderPitch(const ClipTruth& truth)
@@ -124,6 +196,8 @@ cv::Mat renderPitch(const ClipTruth& truth)
     drawRealSegment(frame, truth, c[1], c[3]);
     drawRealSegment(frame, truth, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
     drawCentreCircle(frame, truth);
+    if (s.penaltyAreas)
+        drawPenaltyAreas(frame, truth);
     return frame;
 }
 
@@ -189,6 +263,30 @@ void drawPlayers(
         drawPlayer(frame, truth, p, index);
 }
 
+// Block `bit` of the frame code; the block's inner half is what is read, so
+// that codec ringing at its edges does not matter.
+cv::Rect codeBlock(cv::Size picture, int bit, bool inner)
+{
+    const int stripHeight = std::max(2, cvRound(picture.height * kCodeHeightFraction));
+    const int x0 = picture.width * bit / kCodeBits;
+    const int x1 = picture.width * (bit + 1) / kCodeBits;
+    const cv::Rect whole(x0, 0, x1 - x0, stripHeight);
+    if (!inner)
+        return whole;
+    return cv::Rect(whole.x + whole.width / 4, whole.y + whole.height / 4,
+        std::max(1, whole.width / 2), std::max(1, whole.height / 2));
+}
+
+void drawFrameCode(cv::Mat& frame, const ClipSpec& clipSettings, int index)
+{
+    if (!clipSettings.frameCode)
+        return;
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const bool one = (index >> (kCodeBits - 1 - bit)) & 1;
+        frame(codeBlock(frame.size(), bit, false)).setTo(cv::Scalar::all(one ? 255 : 0));
+    }
+}
+
 std::string number(double v)
 {
     char buffer[64];
@@ -229,6 +327,12 @@ bool codecArgs(
         const bool even = s.width % 2 == 0 && s.height % 2 == 0;
         *args = { "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-pix_fmt",
             even ? "yuv420p" : "yuv444p", "-f", "mp4" };
+        if (s.keyframeInterval > 0) {
+            // A fixed interval: scene cuts must not add keyframes.
+            const std::string interval = std::to_string(s.keyframeInterval);
+            args->insert(
+                args->end() - 2, { "-g", interval, "-keyint_min", interval, "-sc_threshold", "0" });
+        }
     } else {
         *error = "unknown clip type '" + ext + "' (use .mkv, .avi or .mp4)";
         return false;
@@ -259,6 +363,7 @@ bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
     for (int i = 0; i < truth.clipSettings.frames; ++i) {
         pitch.copyTo(frame);
         drawPlayers(frame, truth, players, i);
+        drawFrameCode(frame, truth.clipSettings, i);
         if (!pipe.write(frame.data, bytes))
             return false;
     }
@@ -310,8 +415,14 @@ std::string specError(const ClipSpec& s)
         return "radius must be zero or positive";
     if (s.players < 0 || s.players > kMaxPlayers)
         return "player count " + std::to_string(s.players) + " is outside 0 to 64";
+    if (!finite(s.lineWidth) || s.lineWidth < 0)
+        return "line width must be zero or positive";
     if (!finite(s.tilt) || s.tilt < 0 || s.tilt > kMaxTilt)
         return "tilt " + number(s.tilt) + " is outside 0 to 1";
+    if (s.keyframeInterval < 0)
+        return "keyframe interval " + std::to_string(s.keyframeInterval) + " is below 0";
+    if (s.frameCode && s.frames > (1 << kCodeBits))
+        return "a frame code holds at most " + std::to_string(1 << kCodeBits) + " frames";
     return {};
 }
 
@@ -344,6 +455,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     const ClipTruth truth = truthFor(clipSettings);
     cv::Mat frame = renderPitch(truth);
     drawPlayers(frame, truth, playersFor(clipSettings), index);
+    drawFrameCode(frame, clipSettings, index);
     return frame;
 }
 
@@ -393,6 +505,21 @@ bool h264Available()
             && output.find(" libx264 ") != std::string::npos;
     }();
     return available;
+}
+
+int readFrameCode(const cv::Mat& bgr)
+{
+    if (bgr.empty() || bgr.type() != CV_8UC3)
+        return -1;
+    int index = 0;
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const cv::Scalar mean = cv::mean(bgr(codeBlock(bgr.size(), bit, true)));
+        const double level = (mean[0] + mean[1] + mean[2]) / 3.0;
+        if (std::abs(level - kCodeThreshold) < kCodeMargin)
+            return -1;
+        index = index * 2 + (level > kCodeThreshold ? 1 : 0);
+    }
+    return index;
 }
 
 std::string truthJson(const ClipTruth& truth)

@@ -22,6 +22,19 @@ struct ClipSpec
     int players = 4; // moving coloured ellipses, 0 to 64
     double tilt = 0.5; // perspective strength: 0 = seen from straight above, 1 = strongly oblique
     unsigned seed = 1;
+    // Frames from one keyframe to the next in an H.264 clip (long GOPs make
+    // seeking decode forward from far back); 0 leaves it to the encoder.
+    int keyframeInterval = 0;
+    // Draws each frame's index into the top margin as a row of black and
+    // white blocks, readable after lossy coding (readFrameCode).
+    bool frameCode = false;
+    // Penalty areas (16.5 x 40.32 m) and goal areas (5.5 x 18.32 m) on the
+    // top and bottom edges, the edges the line across the middle parallels.
+    bool penaltyAreas = false;
+    // Painted line width in real units, drawn anti-aliased at its width in
+    // perspective and centred on the true line; 0 draws every line a fixed
+    // number of pixels wide.
+    float lineWidth = 0.f;
 };
 
 struct ClipTruth
@@ -57,6 +70,10 @@ bool writeClip(const ClipSpec& clipSettings, const std::string& path, std::strin
     bool writeJson = true);
 
 bool h264Available();
+
+// The index a frame drawn with frameCode carries (the picture's width and
+// height must be those of the clip), -1 when the row of blocks is not clean.
+int readFrameCode(const cv::Mat& bgr);
 
 // Size, fps, frame count, length/width/radius, corners in click order,
 // centre and homography, as JSON with numbers in the C locale.

@@ -16,7 +16,8 @@ constexpr int kExitUsage = 2;
 const char kUsage[]
     = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
       "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
-      "                 [--tilt T] [--seed S]\n"
+      "                 [--tilt T] [--seed S] [--keyframe-interval K] [--frame-code 0|1]\n"
+      "                 [--line-width M] [--penalty-areas 0|1]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -24,6 +25,16 @@ template <typename T> bool parseNumber(std::string_view text, T* value)
     const char* end = text.data() + text.size();
     const auto r = std::from_chars(text.data(), end, *value);
     return r.ec == std::errc() && r.ptr == end;
+}
+
+// A switch given as 0 or 1.
+bool parseSwitch(std::string_view text, bool* value)
+{
+    int on = -1;
+    if (!parseNumber(text, &on) || (on != 0 && on != 1))
+        return false;
+    *value = on == 1;
+    return true;
 }
 
 // Stores the value of one option; false for an unknown option or a bad number.
@@ -54,6 +65,14 @@ bool applyOption(
         return parseNumber(value, &clipSettings->tilt);
     if (name == "--seed")
         return parseNumber(value, &clipSettings->seed);
+    if (name == "--keyframe-interval")
+        return parseNumber(value, &clipSettings->keyframeInterval);
+    if (name == "--frame-code")
+        return parseSwitch(value, &clipSettings->frameCode);
+    if (name == "--line-width")
+        return parseNumber(value, &clipSettings->lineWidth);
+    if (name == "--penalty-areas")
+        return parseSwitch(value, &clipSettings->penaltyAreas);
     return false;
 }
 

@@ -38,8 +38,9 @@ VISTREL_EXPORT int VistrelSeekFrame(VistrelInterface* engine, long long index);
 VISTREL_EXPORT long long VistrelGetFrameIndex(VistrelInterface* engine);
 
 /* The number of frames the video has as far as the engine knows: the
-   container's count, corrected once reading has met the real end; -1 with no
-   video open. */
+   container's count, corrected once reading has met the real end (playing to
+   the end, or a seek past it); -1 with no video open or while the count is
+   not known (a container without one, until reading meets the end). */
 VISTREL_EXPORT long long VistrelGetFrameTotal(VistrelInterface* engine);
 
 /* Draws the current frame again with the current overlay into the export

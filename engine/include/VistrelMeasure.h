@@ -27,7 +27,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_MEASURE_API_VERSION 1
+#define VISTREL_MEASURE_API_VERSION 2
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -65,6 +65,23 @@ VISTREL_EXPORT double VistrelGetClickSigma(VistrelInterface* engine);
    horizon. */
 VISTREL_EXPORT int VistrelMeasureDistance(VistrelInterface* engine, double px1, double py1,
     double px2, double py2, double* metres, double* sigmaMetres);
+
+/* Calibration assist: on the current frame (the first frame right after a
+   successful LoadVideo, then whatever playback or a seek last showed),
+   looked at under the engine's lock. */
+
+/* The sub-pixel crossing (sx, sy) of the two painted pitch lines (bright,
+   thin lines on grass) that cross nearest to (px, py), within radiusPx of
+   it. -1 when fewer than two such lines cross there: never a guess. */
+VISTREL_EXPORT int VistrelSnapToLines(VistrelInterface* engine, double px, double py,
+    double radiusPx, double* sx, double* sy);
+
+/* The pitch's length and width in metres that its painted markings imply
+   with the current corners: the centre circle (radius 9.15 m), the penalty
+   and goal areas where visible. -1 when not calibrated or no marking is
+   found. */
+VISTREL_EXPORT int VistrelEstimateDimensions(
+    VistrelInterface* engine, double* length, double* width);
 
 #ifdef __cplusplus
 }

@@ -114,6 +114,16 @@ void appendAll(std::vector<FieldLine>& lines, const std::vector<FieldLine>& more
     lines.insert(lines.end(), more.begin(), more.end());
 }
 
+// A click kept as a float back to the int it came from. INT_MAX becomes
+// 2^31 as a float, one past the int range: converting that is undefined, so
+// it is clamped to the largest float below it first.
+int clickCoordinate(float value)
+{
+    constexpr float kLowest = static_cast<float>(std::numeric_limits<int>::min());
+    constexpr float kHighest = 2147483520.0f; // the largest float below 2^31
+    return static_cast<int>(std::clamp(value, kLowest, kHighest));
+}
+
 } // namespace
 
 CField::CField()
@@ -163,7 +173,7 @@ int CField::AddPoint(int edge, int x, int y)
         else if (centreSet)
             // The centre line, circle and grid were laid out for the previous
             // corners; lay them out again for these before anything draws.
-            UpdateCentreGeometry(static_cast<int>(gameCentre.x), static_cast<int>(gameCentre.y));
+            UpdateCentreGeometry(clickCoordinate(gameCentre.x), clickCoordinate(gameCentre.y));
     }
     return topPointsLeft;
 }

@@ -131,19 +131,16 @@ std::optional<CPitchGeometry> CPitchGeometry::fromCorners(
         return std::nullopt;
     const Quad pitch { cv::Point2d(0.0, length), cv::Point2d(width, length), cv::Point2d(0.0, 0.0),
         cv::Point2d(width, 0.0) };
-    std::optional<cv::Matx33d> forward = solveHomography(corners, pitch);
+    const std::optional<cv::Matx33d> forward = solveHomography(corners, pitch);
     if (!forward || !isFinite(*forward))
         return std::nullopt;
-    // The pitch lies on one side of the horizon; choose the sign that makes
-    // w positive there. Corners on both sides mean a quadrilateral that
-    // crosses itself, which no camera sees.
-    int positive = 0;
-    for (const cv::Point2d& corner : corners)
-        positive += (*forward * cv::Vec3d(corner.x, corner.y, 1.0))[2] > 0.0 ? 1 : 0;
-    if (positive == 0)
-        *forward = *forward * -1.0;
-    else if (positive != 4)
-        return std::nullopt;
+    // The solve fixes w = 1 at the corners' centroid, so w is positive on
+    // the pitch side of the horizon. A corner on the other side means a
+    // quadrilateral that crosses itself, which no camera sees.
+    for (const cv::Point2d& corner : corners) {
+        if (!((*forward * cv::Vec3d(corner.x, corner.y, 1.0))[2] > 0.0))
+            return std::nullopt;
+    }
     bool invertible = false;
     const cv::Matx33d inverse = forward->inv(cv::DECOMP_LU, &invertible);
     if (!invertible || !isFinite(inverse))

@@ -29,6 +29,8 @@
 //   VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
 //   VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
 //   VistrelPipeline.cpp     ProcessImage and the analysis stages
+//   VistrelFrameSeek.cpp    showing, stepping and redrawing single frames
+//   VistrelCalibration.cpp  calibration assist on the current frame
 //
 // Threads: the host's GUI thread calls most slots, the host's worker thread
 // runs Play. Everything the loop reads while the GUI writes it is atomic; the
@@ -58,14 +60,32 @@ public:
     double getFps() override;
     double getFramePosition() override;
 
+    // The setters a host drives playback with also end the loop's sleep, so
+    // that a tiny playback rate never keeps a request waiting.
     bool isStopped() override { return stopped; }
-    void setStopped(bool value) override { stopped = value; }
+    void setStopped(bool value) override
+    {
+        stopped = value;
+        noteHostRequest();
+    }
     bool isPaused() override { return paused; }
-    void setPaused(bool value) override { paused = value; }
+    void setPaused(bool value) override
+    {
+        paused = value;
+        noteHostRequest();
+    }
     bool isJumpForwardPending() override { return jumpForward; }
-    void setJumpForward(bool value) override { jumpForward = value; }
+    void setJumpForward(bool value) override
+    {
+        jumpForward = value;
+        noteHostRequest();
+    }
     bool isJumpBackPending() override { return jumpBack; }
-    void setJumpBack(bool value) override { jumpBack = value; }
+    void setJumpBack(bool value) override
+    {
+        jumpBack = value;
+        noteHostRequest();
+    }
     bool isPlayFinished() override { return playFinished; }
     void setPlayFinished(bool value) override { playFinished = value; }
 
@@ -117,9 +137,17 @@ public:
     int getJumpStep() override { return jumpStepMs; }
     void setJumpStep(int value) override { jumpStepMs = value; }
     float getPlaybackRate() override { return playbackRate; }
-    void setPlaybackRate(float value) override { playbackRate = value; }
+    void setPlaybackRate(float value) override
+    {
+        playbackRate = value;
+        noteHostRequest();
+    }
     float getDelayFactor() override { return delayFactor; }
-    void setDelayFactor(float value) override { delayFactor = value; }
+    void setDelayFactor(float value) override
+    {
+        delayFactor = value;
+        noteHostRequest();
+    }
     int getColourThreshold() override { return colourThreshold; }
     void setColourThreshold(int value) override { colourThreshold = value; }
     float getBlobMaxEmptyPercent() override { return blobMaxEmptyPercent; }
@@ -164,6 +192,23 @@ public:
     double getClickSigma() const { return clickSigmaPx; }
     bool setClickSigma(double sigmaPx);
 
+    // Single frames (VistrelFrameSeek.cpp), behind the plain C functions of
+    // VistrelFrames.h. seekFrame makes frame `index` the current frame and
+    // shows it: directly while no loop runs, otherwise through the loop,
+    // waiting for it to serve the request. 0 or -1.
+    int seekFrame(long long index);
+    int redrawFrame();
+    long long currentFrameIndex() const { return frameIndex; }
+    long long knownFrameTotal() const { return frameTotal; }
+
+    // Calibration assist, behind the C functions of VistrelMeasure.h and
+    // VistrelCalibration.h: each works on the current frame under the mutex
+    // and returns 0, or -1 (outputs untouched) when it finds nothing, has no
+    // frame, or needs a calibration that is not there.
+    int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
+    int estimateDimensions(double* length, double* width);
+    int calibrationFit(double* meanPx);
+
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
     void enableTracing(bool value) { logger->setEnabled(value); }
@@ -179,6 +224,8 @@ private:
     void trace(const char* operation, const char* message);
     // Waits for the mutex; true when obtained, also from an owner that ended.
     bool waitForMutex();
+    // Whether the calling thread holds the mutex (the loop calling Stop).
+    bool ownsMutex() const;
 
     // Holds the mutex for a scope: acquire on entry, release completely on
     // exit (also when the scope is left by an exception).
@@ -206,15 +253,27 @@ private:
     void reopenCapture();
     void publishCaptureInfo();
 
+    // Single frames (VistrelFrameSeek.cpp). showFrameAt reads frame `index`
+    // exactly (the last one the video has when it lies past the end) and
+    // renders it; servePendingSeek does so for a request a host handed to
+    // the loop and tells whether there was one.
+    bool showFrameAt(long long index);
+    bool moveToFrame(long long index, bool toLastFrame);
+    void adoptFrame(cv::Mat& decoded, long long index);
+    bool servePendingSeek();
+    void withdrawSeek(unsigned ticket);
+    bool renderCurrentFrame();
+    void noteHostRequest() { ++hostRequests; }
+
     // The playback loop (VistrelPlayback.cpp).
     bool playPass();
     bool renderPass();
     bool jumpBy(std::int64_t offsetMs);
-    void nextFrame();
+    bool nextFrame();
     bool frameUsable() const;
     void prepareDisplayImage();
     void letWaitersIn(unsigned acquisitionsAtRelease);
-    void sleepUnlessStopped(std::int64_t ms);
+    void sleepUntilRequest(std::int64_t ms, unsigned requests);
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
 
@@ -282,6 +341,21 @@ private:
     std::atomic<double> reportedFps { 0.0 };
     std::atomic<double> framePosition { 0.0 };
     bool frameProcessed = false;
+    // The index of `frame` (-1 without one) and the frame count as far as
+    // reading has shown it: the container's, corrected where reading met
+    // the real end (-1: not known, or no video).
+    std::atomic<long long> frameIndex { -1 };
+    std::atomic<long long> frameTotal { -1 };
+    // Counts the host's playback requests; the loop's sleep ends when it
+    // changes.
+    std::atomic<unsigned> hostRequests { 0 };
+    // A seek handed to the running loop, guarded by the mutex: the frame,
+    // the tickets of the latest request posted and served, and the result
+    // of the last one served.
+    long long requestedFrame = 0;
+    unsigned seeksPosted = 0;
+    unsigned seeksServed = 0;
+    int servedSeekResult = -1;
     CMotionAnalysis motionAnalysis;
     CSegmentation colourSegmentation;
     CSegmentation blobSegmentation;

@@ -78,6 +78,8 @@ void Vistrel::acquire()
     ++mutexAcquisitions;
 }
 
+bool Vistrel::ownsMutex() const { return mutexOwner == gettid(); }
+
 void Vistrel::releaseCompletely()
 {
     while (UnLock()) { }

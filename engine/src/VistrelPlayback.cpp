@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -20,8 +21,8 @@ constexpr double kMicrosecondsPerSecond = 1'000'000.0;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 // The sleep between two passes is taken in slices of this length so that a
-// stop request does not wait out a long pause (a tiny playback rate).
-constexpr std::chrono::milliseconds kStopPollSlice { 5 };
+// host's request does not wait out a long pause (a tiny playback rate).
+constexpr std::chrono::milliseconds kRequestPollSlice { 5 };
 
 // The longest the loop waits after a pass for a thread waiting for the
 // mutex to take it.
@@ -72,7 +73,11 @@ std::shared_ptr<unsigned char[]> packedCopy(const cv::Mat& image, CFrameBufferPo
 // rather than converted.
 int Vistrel::waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds)
 {
-    const double waitUs = ((1.0 / playbackRate) - static_cast<double>(elapsedSeconds))
+    // A rate of 0 gives an endless period without dividing by zero.
+    const double periodSeconds = playbackRate == 0.0f
+        ? std::copysign(std::numeric_limits<double>::infinity(), playbackRate)
+        : 1.0 / playbackRate;
+    const double waitUs = (periodSeconds - static_cast<double>(elapsedSeconds))
         * kMicrosecondsPerSecond * delayFactor;
     if (std::isnan(waitUs) || waitUs <= 0.0)
         return 0;
@@ -95,7 +100,8 @@ int Vistrel::Play()
     trace("Play", "waiting to unlock");
     releaseCompletely();
     trace("Play", "unlocked");
-    positionMs = 0;
+    // positionMs is already that of the frame the loop goes on from: 0 after
+    // opening or rewinding, the sought frame's after a seek.
     while (playPass()) { }
     endPlayback();
     return 0;
@@ -107,6 +113,9 @@ int Vistrel::Play()
 bool Vistrel::playPass()
 {
     playFinished = false;
+    // Taken before the pass serves the requests: one made while it runs
+    // must still cut the sleep after it short.
+    const unsigned requests = hostRequests;
     trace("Play", "locking");
     acquire();
     trace("Play", "locked");
@@ -121,12 +130,13 @@ bool Vistrel::playPass()
     releaseCompletely();
     trace("Play", "unlocked");
     letWaitersIn(acquisitions);
-    sleepUnlessStopped(waitUs / kMicrosecondsPerMillisecond);
+    sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond, requests);
     return true;
 }
 
-// Serves the flags, reads the next frame and runs the pipeline on it.
-// Returns false when the loop is to end: a stop request, a failed seek, the
+// Serves a host's seek and the jump flags, reads the next frame and runs
+// the pipeline on it. A sought frame is shown as it is, also while playing.
+// Returns false when the loop is to end: a stop request, a failed jump, the
 // end of the video, a frame that is not what the pipeline can take, or a
 // failure inside OpenCV.
 bool Vistrel::renderPass()
@@ -134,21 +144,17 @@ bool Vistrel::renderPass()
     try {
         if (stopped)
             return false;
+        const bool sought = servePendingSeek();
         if (jumpForward.exchange(false) && !jumpBy(jumpStepMs))
             return false;
         if (jumpBack.exchange(false) && !jumpBy(-static_cast<std::int64_t>(jumpStepMs)))
             return false;
-        if (!paused) {
-            nextFrame();
+        if (!paused && !sought) {
+            if (!nextFrame())
+                return false;
             frameProcessed = false;
         }
-        if (!frameUsable())
-            return false;
-        prepareDisplayImage();
-        if (!frameProcessed)
-            ProcessImage();
-        DrawFieldLines();
-        return true;
+        return renderCurrentFrame();
     } catch (const std::exception&) {
         return false;
     }
@@ -169,19 +175,30 @@ void Vistrel::prepareDisplayImage()
     frame.copyTo(outputImage);
 }
 
-// Seeks by time relative to the current position and reads the frame there.
+// Goes by time relative to the current position to the frame the seeking
+// rule gives and reads it; false past the end. A short jump forward decodes
+// on instead of seeking. A jump leaves frameProcessed as it was: while
+// paused the new frame is shown without processing.
 bool Vistrel::jumpBy(std::int64_t offsetMs)
 {
-    if (!seekToTime(jumpTarget(positionMs, offsetMs)))
-        return false;
-    nextFrame();
-    return true;
+    const bool processed = frameProcessed;
+    const int index = frameIndexForTime(jumpTarget(positionMs, offsetMs), captureFps);
+    const bool done = moveToFrame(std::max(0, index), false);
+    frameProcessed = processed;
+    return done;
 }
 
-void Vistrel::nextFrame()
+// Reads the next frame; at the end the last one stays the current frame, so
+// that the host goes on seeing (and measuring) what was shown last.
+bool Vistrel::nextFrame()
 {
-    if (!readFrame())
-        frame.release();
+    const cv::Mat shown = frame;
+    const long long shownIndex = frameIndex;
+    if (readFrame())
+        return true;
+    frame = shown;
+    frameIndex = shownIndex;
+    return false;
 }
 
 // The pipeline takes 8-bit BGR frames of the size the export picture was
@@ -206,13 +223,16 @@ void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
         std::this_thread::yield();
 }
 
-void Vistrel::sleepUnlessStopped(std::int64_t ms)
+// Any request of the host (stop, pause, jump, seek, a new rate) since
+// `requests` ends the sleep: the next pass serves it at once.
+void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + milliseconds(ms);
-    for (auto now = steady_clock::now(); now < deadline && !stopped; now = steady_clock::now())
+    for (auto now = steady_clock::now(); now < deadline && !stopped && hostRequests == requests;
+         now = steady_clock::now())
         std::this_thread::sleep_for(
-            std::min<steady_clock::duration>(deadline - now, kStopPollSlice));
+            std::min<steady_clock::duration>(deadline - now, kRequestPollSlice));
 }
 
 // Ends the loop with the mutex held: rewind, report the end, let go of the

@@ -1,5 +1,7 @@
 #include "Vistrel.h"
 
+#include "CFrameSeeker.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -30,28 +33,28 @@ std::unique_ptr<cv::VideoCapture> openCapture(const std::string& path)
     return capture;
 }
 
-// The size of the frames the capture actually delivers, from its first frame;
-// empty when it delivers none. It can differ from the size the container
-// reports: OpenCV turns the frames of rotated phone videos upright.
-cv::Size deliveredFrameSize(cv::VideoCapture& capture)
+// The first frame the capture delivers; empty when it delivers none. Its
+// size can differ from the size the container reports: OpenCV turns the
+// frames of rotated phone videos upright.
+cv::Mat firstFrame(cv::VideoCapture& capture)
 {
     cv::Mat first;
     if (!capture.read(first) || first.empty() || first.type() != CV_8UC3)
         return {};
-    return first.size();
+    return first;
 }
 
-// Opens path and learns the size of its frames; null when it delivers none.
-std::unique_ptr<cv::VideoCapture> openVideo(const std::string& path, cv::Size& size)
+// Opens path and reads its first frame; null when it delivers none.
+std::unique_ptr<cv::VideoCapture> openVideo(const std::string& path, cv::Mat& first)
 {
     auto probe = openCapture(path);
     if (!probe)
         return nullptr;
-    size = deliveredFrameSize(*probe);
+    first = firstFrame(*probe);
     probe.reset();
     // Reopened rather than rewound, so playback starts exactly at the first
     // frame whatever the container's seeking is like.
-    return size.empty() ? nullptr : openCapture(path);
+    return first.empty() ? nullptr : openCapture(path);
 }
 
 // Milliseconds of the frame with the given index, truncated.
@@ -70,24 +73,34 @@ int Vistrel::LoadVideo(const std::string& path)
     trace("LoadVideo", "entered");
     int result = -1;
     try {
-        videoPath = path;
-        cv::Size size;
-        std::unique_ptr<cv::VideoCapture> opened = openVideo(videoPath, size);
-        // The loop reads from the capture under the mutex; replace it there.
+        cv::Mat first;
+        std::unique_ptr<cv::VideoCapture> opened = openVideo(path, first);
+        // The loop reads from the capture and, at its end, reopens videoPath
+        // under the mutex; replace both there.
         MutexHold hold(*this);
+        videoPath = path;
         captureOpen = false;
         capture = std::move(opened);
         frame.release();
-        deliveredSize = capture ? size : cv::Size();
+        frameIndex = -1;
+        frameTotal = -1;
+        deliveredSize = capture ? first.size() : cv::Size();
         if (capture) {
             captureFps = static_cast<float>(capture->get(cv::CAP_PROP_FPS));
-            exportImage = cv::Mat(size, CV_8UC3, cv::Scalar::all(0));
+            exportImage = cv::Mat(first.size(), CV_8UC3, cv::Scalar::all(0));
+            // The first frame is the current one (what measuring looks at);
+            // the export picture stays black until a host asks to see it,
+            // and the capture stays at the start for Play.
+            frame = std::move(first);
+            frameIndex = 0;
+            frameProcessed = false;
             captureOpen = true;
             stopped = true;
             positionMs = 0;
             result = 0;
         }
         publishCaptureInfo();
+        noteHostRequest();
     } catch (const std::exception&) {
         capture.reset();
         captureOpen = false;
@@ -101,6 +114,13 @@ int Vistrel::LoadVideo(const std::string& path)
 int Vistrel::Stop()
 {
     trace("Stop", "entered");
+    // A host may call it while the loop reads from the capture. The loop's
+    // own call at its end already holds the mutex and must keep it: a hold
+    // here would release it completely.
+    std::optional<MutexHold> hold;
+    if (!ownsMutex())
+        hold.emplace(*this);
+    noteHostRequest();
     if (captureOpen) {
         captureOpen = false;
         paused = false;
@@ -117,6 +137,7 @@ int Vistrel::Pause()
     trace("Pause", "entered");
     if (captureOpen)
         paused = !paused;
+    noteHostRequest();
     trace("Pause", "left");
     return 0;
 }
@@ -158,24 +179,23 @@ bool Vistrel::seekToTime(int targetMs)
     }
 }
 
+// Reads into `frame` itself: playback reuses its buffer from frame to frame.
 bool Vistrel::readFrame()
 {
     if (!capture)
         return false;
     try {
+        const long long expected = std::llround(capture->get(cv::CAP_PROP_POS_FRAMES));
         if (!capture->read(frame) || frame.empty() || frame.type() != CV_8UC3) {
             frame.release();
+            // Reading on from the current frame met the end: the video has
+            // no more frames than that, whatever its container claims.
+            if (expected == frameIndex + 1 && expected > 0)
+                frameTotal = expected;
+            frameIndex = -1;
             return false;
         }
-        // Every frame has the reported size, so the export picture always
-        // matches what the host was told.
-        if (frame.size() != deliveredSize)
-            cv::resize(frame, frame, deliveredSize);
-        const double next = capture->get(cv::CAP_PROP_POS_FRAMES);
-        framePosition = next;
-        // CAP_PROP_POS_MSEC is wrong on common files (late on XVID, 0 at
-        // the end of mp4); the index is exact and agrees with seeking.
-        positionMs = positionForIndex(next - 1.0, captureFps);
+        adoptFrame(frame, std::llround(capture->get(cv::CAP_PROP_POS_FRAMES)) - 1);
         return true;
     } catch (const std::exception&) {
         frame.release();
@@ -183,10 +203,56 @@ bool Vistrel::readFrame()
     }
 }
 
+// Makes a decoded frame the current one. Every frame has the reported size,
+// so the export picture always matches what the host was told.
+void Vistrel::adoptFrame(cv::Mat& decoded, long long index)
+{
+    if (decoded.size() != deliveredSize)
+        cv::resize(decoded, decoded, deliveredSize);
+    if (decoded.data != frame.data)
+        frame = std::move(decoded);
+    frameIndex = index;
+    if (frameTotal >= 0 && index >= frameTotal)
+        frameTotal = index + 1;
+    framePosition = static_cast<double>(index + 1);
+    // CAP_PROP_POS_MSEC is wrong on common files (late on XVID, 0 at the
+    // end of mp4); the index is exact and agrees with seeking.
+    positionMs = positionForIndex(static_cast<double>(index), captureFps);
+    frameProcessed = false;
+}
+
+// Positions the capture exactly on frame `index` and makes that frame the
+// current one; the current frame stays when it cannot be read. With
+// toLastFrame an index past the end gives the last frame the video really
+// has (and corrects the known total).
+bool Vistrel::moveToFrame(long long index, bool toLastFrame)
+{
+    if (!capture || index < 0)
+        return false;
+    try {
+        const CFrameSeeker seeker(CFrameSeeker::readAheadFor(captureFps));
+        const long long total = frameTotal;
+        long long target = toLastFrame && total > 0 ? std::min(index, total - 1) : index;
+        cv::Mat decoded;
+        if (!seeker.readAt(*capture, target, decoded) || decoded.type() != CV_8UC3) {
+            if (!toLastFrame)
+                return false;
+            target = seeker.readLastBefore(*capture, target, decoded);
+            if (target < 0 || decoded.type() != CV_8UC3)
+                return false;
+            frameTotal = target + 1;
+        }
+        adoptFrame(decoded, target);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The current frame stays: it is what the export picture shows.
 void Vistrel::reopenCapture()
 {
     capture.reset();
-    frame.release();
     try {
         capture = openCapture(videoPath);
         if (capture)
@@ -204,6 +270,8 @@ void Vistrel::publishCaptureInfo()
             frameWidth = deliveredSize.width;
             frameHeight = deliveredSize.height;
             frameCount = capture->get(cv::CAP_PROP_FRAME_COUNT);
+            if (frameTotal < 0 && frameCount > 0.0)
+                frameTotal = std::llround(frameCount.load());
             reportedFps = capture->get(cv::CAP_PROP_FPS);
             framePosition = capture->get(cv::CAP_PROP_POS_FRAMES);
             return;
@@ -212,6 +280,7 @@ void Vistrel::publishCaptureInfo()
     frameWidth = 0;
     frameHeight = 0;
     frameCount = 0.0;
+    frameTotal = -1;
     reportedFps = 0.0;
     framePosition = 0.0;
 }

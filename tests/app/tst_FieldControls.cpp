@@ -52,8 +52,9 @@ private slots:
     void labelsListTheGivenCorners_data();
     void labelsListTheGivenCorners();
     void clearForgetsPointsAndSignalsTheScreen();
-    void defaultsReachEngineOnlyWithNextPoint();
-    void emptiedRadiusSendsZero();
+    void typedDimensionsApplyAtOnce_data();
+    void typedDimensionsApplyAtOnce();
+    void undoTakesBackCentreThenCorner();
     void moveCornerGivesCornersAgain_data();
     void moveCornerGivesCornersAgain();
 };
@@ -79,7 +80,7 @@ void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
         texts << label->text();
     QCOMPARE(texts,
         QStringList({ "Marked Top Points: ", "Marked Bottom Points: ", "Length: ", "Width: ",
-            "Radius: ", "Line Display Preferences", "Field Lines: ", "Width ",
+            "Radius: ", "", "Line Display Preferences", "Field Lines: ", "Width ",
             "Game Center: ", "Width " }));
     for (const char* text : { "Defaults", "Clear", "Line Colors", "Center Colors" })
         QVERIFY2(button(controls, text), text);
@@ -203,36 +204,76 @@ void TestFieldControls::clearForgetsPointsAndSignalsTheScreen()
     QCOMPARE(engine.calls.first(), QString("addFieldPoint(0,11,12)"));
 }
 
-void TestFieldControls::defaultsReachEngineOnlyWithNextPoint()
+// Under a decimal-comma locale, both notations are read as the user means
+// them; a refused entry keeps the last good value and says why.
+void TestFieldControls::typedDimensionsApplyAtOnce_data()
 {
-    RecordingEngine engine;
-    FieldControls controls(&engine);
-    controls.show();
-    QLineEdit* widthEdit = dimensionEdits(controls)[1];
-    widthEdit->setText("40");
-    controls.selectPoint(1, 1);
-    QVERIFY(engine.calls.contains("setFieldWidth(40)"));
-    engine.calls.clear();
-
-    QTest::mouseClick(button(controls, "Defaults"), Qt::LeftButton);
-
-    QCOMPARE(widthEdit->text(), QString("27"));
-    QVERIFY(engine.calls.isEmpty());
-    controls.selectPoint(2, 2);
-    QCOMPARE(
-        engine.callsTo("setField"), QStringList({ "setFieldLength(36)", "setFieldWidth(27)" }));
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("engineGets"); // the radius the engine holds afterwards
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("decimal comma") << "52,5"
+                                   << "52.5" << false;
+    QTest::newRow("decimal point") << "9.15"
+                                   << "9.15" << false;
+    QTest::newRow("largest") << "10000"
+                             << "10000" << false;
+    QTest::newRow("zero") << "0"
+                          << "5" << true;
+    QTest::newRow("emptied") << ""
+                             << "5" << true;
+    QTest::newRow("too large") << "10000,5"
+                               << "5" << true;
 }
 
-void TestFieldControls::emptiedRadiusSendsZero()
+void TestFieldControls::typedDimensionsApplyAtOnce()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, engineGets);
+    QFETCH(bool, refused);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    QSignalSpy overlay(&controls, &FieldControls::signalOverlayChanged);
+    for (int i = 0; i < 4; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
+    engine.calls.clear();
+
+    QLineEdit* radiusEdit = dimensionEdits(controls)[2];
+    radiusEdit->setText(typed);
+    emit radiusEdit->editingFinished(); // Enter or the focus leaving
+
+    QCOMPARE(engine.callsTo("setCentreCircleRadius").last(),
+        QString("setCentreCircleRadius(%1)").arg(engineGets));
+    // The corners are given again, so the overlay shows the new size now.
+    QCOMPARE(engine.callsTo("setGameCentre"), QStringList { "setGameCentre(620,410)" });
+    QVERIFY(overlay.count() > 1);
+    QCOMPARE(controls.dimensionError().contains("Radius"), refused);
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestFieldControls::undoTakesBackCentreThenCorner()
 {
     RecordingEngine engine;
     FieldControls controls(&engine);
-    dimensionEdits(controls)[2]->clear();
+    for (int i = 0; i < 5; ++i)
+        controls.selectPoint(kClicks[i].x(), kClicks[i].y());
     engine.calls.clear();
 
-    controls.selectPoint(1, 1);
+    controls.undoLastPoint(); // the fifth click, a centre
+    QCOMPARE(engine.calls.first(), QString("setGameCentre(620,410)"));
+    QCOMPARE(controls.remainingCorners(), 0);
 
-    QCOMPARE(engine.callsTo("setCentreCircleRadius"), QStringList { "setCentreCircleRadius(0)" });
+    engine.calls.clear();
+    controls.undoLastPoint(); // the fourth corner and its centre
+    QCOMPARE(controls.remainingCorners(), 1);
+    QCOMPARE(engine.callsTo("addFieldPoint"),
+        QStringList(
+            { "addFieldPoint(0,102,57)", "addFieldPoint(0,538,61)", "addFieldPoint(1,20,400)" }));
+    QVERIFY(engine.callsTo("setGameCentre").isEmpty());
+    QVERIFY(controls.centreLines().empty());
+
+    controls.selectPoint(600, 400); // the bottom right corner again
+    QCOMPARE(controls.corners()[3], QPoint(600, 400));
 }
 
 void TestFieldControls::moveCornerGivesCornersAgain_data()

@@ -48,7 +48,9 @@ private slots:
     void jumpsWhilePaused();
     void progressSliderClickSeeks();
     void endOfVideoReturnsToStopped();
-    void unopenableFileStopsAgain();
+    void refusedFileKeepsTheOpenVideo_data();
+    void refusedFileKeepsTheOpenVideo();
+    void stepsMoveThePositionByOneFrame();
     void quickPlayAndStopNeverDisagree();
     void commandsAfterLoopEndedDoNotHang();
     void quittingDuringPlaybackJoinsTheLoop();
@@ -179,21 +181,25 @@ void tst_VideoControls::speedSliderSetsDelayFactor_data()
 {
     QTest::addColumn<int>("value");
     QTest::addColumn<double>("factor");
-    QTest::newRow("0 slowest") << 0 << 1.2000000476837158;
-    QTest::newRow("25") << 25 << 0.9000000953674316;
-    QTest::newRow("50") << 50 << 0.6000000834465027;
-    QTest::newRow("75") << 75 << 0.3000001013278961;
-    QTest::newRow("100 fastest, never 0") << 100 << 1.1920928955078125e-07;
+    QTest::addColumn<QString>("label");
+    QTest::newRow("0 slowest") << 0 << 4.0 << "x0.25";
+    QTest::newRow("25") << 25 << 2.0 << "x0.5";
+    QTest::newRow("50 real time") << 50 << 1.0 << "x1";
+    QTest::newRow("100 fastest") << 100 << 0.25 << "x4";
 }
 
 void tst_VideoControls::speedSliderSetsDelayFactor()
 {
     QFETCH(int, value);
     QFETCH(double, factor);
+    QFETCH(QString, label);
     auto* slider = child<QSlider>("speedSlider");
     slider->setValue(value == 50 ? 51 : 50);
     slider->setValue(value);
     QCOMPARE(double(engine->getDelayFactor()), factor);
+    QCOMPARE(labelText("speedLabel"), label);
+    controls->loadFile(shortClip); // paces to the file's own rate
+    QCOMPARE(double(engine->getPlaybackRate()), 25.0);
 }
 
 void tst_VideoControls::delayFactorSetAtConstruction()
@@ -202,7 +208,7 @@ void tst_VideoControls::delayFactorSetAtConstruction()
     QVERIFY(fresh);
     VideoControls panel(fresh);
     QCOMPARE(panel.findChild<QSlider*>(QStringLiteral("speedSlider"))->value(), 50);
-    QCOMPARE(double(fresh->getDelayFactor()), 0.6000000834465027);
+    QCOMPARE(double(fresh->getDelayFactor()), 1.0);
     QCOMPARE(fresh->getJumpStep(), 100);
 }
 
@@ -330,20 +336,76 @@ void tst_VideoControls::endOfVideoReturnsToStopped()
     QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
 }
 
-void tst_VideoControls::unopenableFileStopsAgain()
+// A file that cannot be opened is refused with its reason, and the video
+// that was open stays open on the frame it showed.
+void tst_VideoControls::refusedFileKeepsTheOpenVideo_data()
 {
-    const QString bogus = dir.filePath(QStringLiteral("not a video.mkv"));
-    QFile file(bogus);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("no frames here");
-    file.close();
+    QTest::addColumn<QByteArray>("content"); // empty: no such file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not a video") << QByteArray("no frames here") << "no video";
+    QTest::newRow("missing") << QByteArray() << "does not exist";
+}
 
-    controls->loadFile(bogus);
-    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 0 x 0"));
-    QCOMPARE(labelText("durationLabel"), QStringLiteral("00:00:00"));
+void tst_VideoControls::refusedFileKeepsTheOpenVideo()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    const QString bogus
+        = dir.filePath(QStringLiteral("refused %1.mkv").arg(QTest::currentDataTag()));
+    if (!content.isEmpty()) {
+        QFile file(bogus);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QVERIFY(controls->loadFile(longClip));
+    controls->stepForward();
+    controls->stepForward();
+    QSignalSpy failures(controls.get(), &VideoControls::openFailed);
+
+    QVERIFY(!controls->loadFile(bogus));
+
+    QCOMPARE(failures.count(), 1);
+    QCOMPARE(failures[0][0].toString(), bogus);
+    QVERIFY2(failures[0][1].toString().contains(reason), qPrintable(failures[0][1].toString()));
+    QCOMPARE(controls->currentFile(), longClip);
+    QCOMPARE(controls->currentFrameIndex(), 2LL);
+    QVERIFY(controls->showsPicture());
+    QCOMPARE(labelText("resolutionLabel"), QStringLiteral("Resolution: 160 x 120"));
     click("playPauseButton");
-    QTRY_VERIFY_WITH_TIMEOUT(controls->isVideoStopped(), kWaitMs);
-    QVERIFY(engine->isStopped());
+    QTRY_VERIFY_WITH_TIMEOUT(engine->getPosition() > 2 * kFramePeriodMs, kWaitMs);
+}
+
+// Open shows frame 0; steps move by exactly one frame while stopped or
+// paused, never while playing; Home and Stop go back to the first frame.
+void tst_VideoControls::stepsMoveThePositionByOneFrame()
+{
+    QVERIFY(controls->loadFile(longClip));
+    QVERIFY(controls->showsPicture());
+    QCOMPARE(controls->currentFrameIndex(), 0LL);
+    for (int i = 0; i < 3; ++i)
+        controls->stepForward();
+    controls->stepBack();
+    QCOMPARE(controls->currentFrameIndex(), 2LL);
+    QCOMPARE(labelText("timeLabel"), QStringLiteral("00:00:00:80"));
+    controls->showFirstFrame();
+    QCOMPARE(controls->currentFrameIndex(), 0LL);
+    controls->stepBack(); // stays at the start
+    QCOMPARE(controls->currentFrameIndex(), 0LL);
+
+    openAndPlay(longClip);
+    pauseAndSettle();
+    const long long paused = controls->currentFrameIndex();
+    controls->stepForward();
+    QCOMPARE(controls->currentFrameIndex(), paused + 1);
+    QCOMPARE(child<QSlider>("progressSlider")->value(), int((paused + 1) * 100 / kLongClipFrames));
+    click("playPauseButton"); // plays on
+    const long long before = controls->currentFrameIndex();
+    controls->showFirstFrame(); // ignored while playing
+    QVERIFY(controls->currentFrameIndex() >= before);
+
+    click("stopButton");
+    QCOMPARE(controls->currentFrameIndex(), 0LL);
+    QVERIFY(controls->showsPicture());
 }
 
 // Start and stop, and double presses, as fast as the event loop allows: the

@@ -43,8 +43,8 @@ class TestVideoScreen : public QObject
 
 private slots:
     void initTestCase();
-    void sizeFollowsTheVideoResolution_data();
-    void sizeFollowsTheVideoResolution();
+    void fitsTheVideoIntoItsRoom_data();
+    void fitsTheVideoIntoItsRoom();
     void mouseInputBecomesVideoPoints_data();
     void mouseInputBecomesVideoPoints();
     void contextMenuSwitchesModes();
@@ -65,40 +65,49 @@ void TestVideoScreen::initTestCase()
     QVERIFY(!clip640.isEmpty());
 }
 
-void TestVideoScreen::sizeFollowsTheVideoResolution_data()
+void TestVideoScreen::fitsTheVideoIntoItsRoom_data()
 {
-    QTest::addColumn<QString>("clip");
-    QTest::addColumn<QSize>("viewSize");
     QTest::addColumn<QSize>("screenSize");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<QPoint>("click"); // in the view
+    QTest::addColumn<QPoint>("point");
 
-    QTest::newRow("640 x 480") << "clip640.mkv" << QSize(640, 480) << QSize(655, 495);
-    QTest::newRow("no video") << "missing.mkv" << QSize(0, 0) << QSize(15, 15);
+    QTest::newRow("room for all: native size")
+        << QSize(655, 495) << 1.0 << QPoint(639, 479) << QPoint(639, 479);
+    QTest::newRow("half the room: half size")
+        << QSize(335, 255) << 0.5 << QPoint(319, 239) << QPoint(638, 478);
+    QTest::newRow("half size, first pixel")
+        << QSize(335, 255) << 0.5 << QPoint(1, 1) << QPoint(2, 2);
 }
 
-void TestVideoScreen::sizeFollowsTheVideoResolution()
+// The screen asks for the video's size but shows a larger video whole in
+// the room it gets, and clicks map back to the pixel under them.
+void TestVideoScreen::fitsTheVideoIntoItsRoom()
 {
-    QFETCH(QString, clip);
-    QFETCH(QSize, viewSize);
     QFETCH(QSize, screenSize);
+    QFETCH(double, scale);
+    QFETCH(QPoint, click);
+    QFETCH(QPoint, point);
 
     VideoControls controls(displaytest::engine());
     VideoScreen screen(&controls);
-    QCOMPARE(screen.minimumSize(), QSize(415, 255));
-    QCOMPARE(screen.maximumSize(), QSize(415, 255));
     QVERIFY(!screen.parent());
-
-    controls.loadFile(dir.filePath(clip));
+    controls.loadFile(clip640);
     screen.changeImageSize();
+    QCOMPARE(screen.sizeHint(), QSize(655, 495));
+    screen.resize(screenSize);
     screen.show();
     QVERIFY(QTest::qWaitForWindowExposed(&screen));
-
-    QCOMPARE(screen.graphicsView()->size(), viewSize);
-    QCOMPARE(screen.minimumSize(), screenSize);
-    QCOMPARE(screen.maximumSize(), screenSize);
     QCOMPARE(screen.size(), screenSize);
-    // The whole picture is inside the screen.
-    if (!viewSize.isEmpty())
-        QVERIFY(screen.rect().contains(screen.graphicsView()->geometry()));
+    QCOMPARE(screen.pictureScale(), scale);
+
+    QSignalSpy points(&screen, &VideoScreen::givePoint);
+    const QPoint at = screen.graphicsView()->pos() + click;
+    sendMouse(&screen, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(points.count(), 1);
+    QCOMPARE(QPoint(points[0][0].toInt(), points[0][1].toInt()), point);
+    QTest::keyClick(&screen, Qt::Key_Escape); // a panel, not a dialog to close
+    QVERIFY(screen.isVisible());
 }
 
 void TestVideoScreen::mouseInputBecomesVideoPoints_data()
@@ -138,6 +147,7 @@ void TestVideoScreen::mouseInputBecomesVideoPoints()
     VideoScreen screen(&controls);
     controls.loadFile(clip640);
     screen.changeImageSize();
+    screen.resize(screen.sizeHint());
     screen.show();
     QVERIFY(QTest::qWaitForWindowExposed(&screen));
     if (selectMode)

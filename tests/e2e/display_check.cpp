@@ -539,6 +539,35 @@ int commandPlainGeometry(int argc, char** argv)
     return 0;
 }
 
+// Whether the OpenGL screen shows the clip's first frame where the geometry
+// puts it: nearly all frame pixels (on a grid) are seen exactly at the
+// centre of their screen area.
+int commandGlFrame(int argc, char** argv)
+{
+    if (argc != 5)
+        badInput("gl-frame SHOT CLIP.json GEOMETRY");
+    const QImage shot = loadShot(argv[2]);
+    const Clip clip = loadClip(argv[3]);
+    const Geometry g = loadGeometry(argv[4]);
+    const cv::Mat frame = testclips::renderFrame(clip.clipSettings, 0);
+    constexpr int kGridStep = 3;
+    long equal = 0, all = 0;
+    for (int fy = 1; fy < frame.rows; fy += kGridStep) {
+        for (int fx = 1; fx < frame.cols; fx += kGridStep, ++all) {
+            const Point p = videoToScreen(g, { double(fx), double(fy) });
+            const int sx = int(std::lround(p.x)), sy = int(std::lround(p.y));
+            if (!shot.rect().contains(sx, sy))
+                continue;
+            const QRgb s = shot.pixel(sx, sy);
+            const cv::Vec3b q = frame.at<cv::Vec3b>(fy, fx);
+            equal += qRed(s) == q[2] && qGreen(s) == q[1] && qBlue(s) == q[0];
+        }
+    }
+    const double share = double(equal) / double(std::max(all, 1L));
+    std::printf("first frame: %.3f of its pixels on screen\n", share);
+    return share >= 0.9 ? 0 : 1;
+}
+
 // A screen coordinate that the screen maps back to exactly video coordinate v.
 int exactScreenCoordinate(int v, double scale, double offset)
 {
@@ -573,7 +602,7 @@ int commandClicks(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        badInput("usage: display_check gl-geometry|plain-geometry|clicks|lines ...");
+        badInput("usage: display_check gl-geometry|gl-frame|plain-geometry|clicks|lines ...");
     const std::string command = argv[1];
     if (command == "lines")
         return commandLines(argc, argv);
@@ -583,5 +612,7 @@ int main(int argc, char** argv)
         return commandPlainGeometry(argc, argv);
     if (command == "clicks")
         return commandClicks(argc, argv);
+    if (command == "gl-frame")
+        return commandGlFrame(argc, argv);
     badInput("unknown command " + command);
 }

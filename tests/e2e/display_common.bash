@@ -29,6 +29,17 @@ play_and_pause() {
     sleep 1
 }
 
+# open_with_dialog WID PATH: File > Open, the path typed into the dialog.
+open_with_dialog() {
+    local dialog
+    key "$1" ctrl+o
+    dialog=$(wait_window '^Open video file$')
+    sleep 0.5
+    xdotool type --delay 20 "$2"
+    key "$dialog" Return
+    wait_no_window '^Open video file$'
+}
+
 # click_at X Y
 click_at() {
     xdotool mousemove --sync "$1" "$2" click 1

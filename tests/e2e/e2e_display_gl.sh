@@ -7,19 +7,28 @@ source "$E2E_DIR/display_common.bash"
 
 start_xvfb -wr
 make_pitch_clip 960 540
-start_app "$TARVOLA_BIN" "$CLIP"
-wid=$(wait_window '^Tarvola$' NORMAL)
+start_app "$TARVOLA_BIN"
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 [ -z "$(find_window '^Warning: $')" ] || fail "OpenGL warning on a server with GLX"
+xdotool windowmove --sync "$wid" 0 0
 xdotool windowsize --sync "$wid" 1150 900
 sleep 1
 
-# Stopped, the screen is black: that gives its place and size.
-shot "$SCRATCH/stopped.png"
-"$CHECK" gl-geometry "$SCRATCH/stopped.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
-    || fail "the OpenGL screen is not black while stopped"
+# With no video, the screen is black: that gives its place and size.
+shot "$SCRATCH/empty.png"
+"$CHECK" gl-geometry "$SCRATCH/empty.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
+    || fail "the OpenGL screen is not black without a video"
 read -r sx sy scale _ _ sw sh <"$SCRATCH/geometry"
 note "screen ${sw}x${sh} at $sx,$sy, scale $scale"
 awk -v s="$scale" 'BEGIN { exit !(s >= 1) }' || fail "screen too small for exact clicks"
+
+# Opened through the open dialog, the first frame shows before any play.
+open_with_dialog "$wid" "$CLIP"
+wid=$(wait_window '^pitch.mkv - Tarvola$' NORMAL)
+sleep 1
+shot "$SCRATCH/opened.png"
+"$CHECK" gl-frame "$SCRATCH/opened.png" "$CLIP_JSON" "$SCRATCH/geometry" >&2 \
+    || fail "the first frame is not on the OpenGL screen after opening"
 
 play_and_pause "$wid"
 calibrate "$SCRATCH/geometry"

@@ -1,8 +1,9 @@
 # The real program on an X server without OpenGL: the warning box comes
-# first, then the main window with the plain screen. On a generated pitch
-# clip, playing and paused, the four true corners and the centre are clicked
-# where the plain screen shows them (native size); the lines the engine
-# burns into the frames then lie on the clip's lines within 2 pixels.
+# first, then the main window with the plain screen, which shows the first
+# frame of a generated pitch clip at once. Then, paused, the four true
+# corners and the centre are clicked where the plain screen shows them
+# (native size); the lines the engine burns into the frames then lie on the
+# clip's lines within 2 pixels.
 source "$E2E_DIR/harness.sh"
 source "$E2E_DIR/display_common.bash"
 
@@ -14,18 +15,19 @@ make_pitch_clip 800 480
 start_app "$TARVOLA_BIN" "$CLIP"
 
 warning=$(wait_window '^Warning: $')
-[ -z "$(find_window '^Tarvola$' NORMAL)" ] || fail "the main window came before the warning"
+[ -z "$(find_window "$MAIN_WINDOW" NORMAL)" ] || fail "the main window came before the warning"
 shot "$SCRATCH/warning.png"
 key "$warning" Return
 wait_no_window '^Warning: $'
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 sleep 1
 
-play_and_pause "$wid"
-shot "$SCRATCH/paused.png"
-"$CHECK" plain-geometry "$SCRATCH/paused.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
-    || fail "the plain screen does not show the clip's frame at its native size"
+# Before any play, the first frame shows at its native size.
+shot "$SCRATCH/opened.png"
+"$CHECK" plain-geometry "$SCRATCH/opened.png" "$CLIP_JSON" >"$SCRATCH/geometry" \
+    || fail "the plain screen does not show the first frame at its native size"
 note "picture at $(cut -d' ' -f1,2 "$SCRATCH/geometry")"
+play_and_pause "$wid"
 
 calibrate "$SCRATCH/geometry"
 check_overlay "$SCRATCH/geometry" "$SCRATCH/before-click-0.png"

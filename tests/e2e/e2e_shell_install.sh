@@ -18,7 +18,7 @@ start_xvfb
 clip="$SCRATCH/clip.mkv"
 make_clip "$clip" --width 320 --height 240 --frames 50
 start_app "$program" "$clip"
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 grep -q "cannot load\|has no\|returned no" "$SCRATCH/app.log" && fail "installed program did not bind its engine"
 key "$wid" ctrl+q
 wait_exit 10

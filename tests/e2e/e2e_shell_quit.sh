@@ -7,7 +7,7 @@ clip="$SCRATCH/clip.mkv"
 make_clip "$clip" --width 640 --height 480 --frames 500
 start_app "$TARVOLA_BIN" "$clip"
 
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 sleep 0.5
 key "$wid" ctrl+y
 sleep 1.5

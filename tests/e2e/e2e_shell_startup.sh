@@ -17,7 +17,7 @@ expect_critical_exit() {
     box=$(wait_window "$critical")
     sleep 0.5
     shot "$SCRATCH/$2.png"
-    [ -z "$(find_window '^Tarvola$' NORMAL)" ] || fail "$2: the main window was shown"
+    [ -z "$(find_window "$MAIN_WINDOW" NORMAL)" ] || fail "$2: the main window was shown"
     grep -q "Could not load\|cannot load\|has no\|returned no" "$SCRATCH/app.log" \
         || note "$2: no reason on standard error"
     key "$box" Return
@@ -47,10 +47,10 @@ XVFB_PID=""
 start_xvfb -extension GLX
 QT_XCB_GL_INTEGRATION=none start_app "$TARVOLA_BIN"
 box=$(wait_window '^Warning: $')
-[ -z "$(find_window '^Tarvola$' NORMAL)" ] || fail "no-opengl: main window before the warning"
+[ -z "$(find_window "$MAIN_WINDOW" NORMAL)" ] || fail "no-opengl: main window before the warning"
 shot "$SCRATCH/no-opengl.png"
 key "$box" Return
-wid=$(wait_window '^Tarvola$' NORMAL)
+wid=$(wait_window "$MAIN_WINDOW" NORMAL)
 key "$wid" ctrl+q
 wait_exit 10
 [ "$EXIT_STATUS" -eq 0 ] || fail "no-opengl: exit code $EXIT_STATUS"

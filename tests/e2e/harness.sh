@@ -6,11 +6,18 @@ set -euo pipefail
 
 : "${TARVOLA_BIN:?}" "${E2E_WORK:?}"
 
+# The program's settings (its recent files) stay in the test's scratch
+# folder, away from the user's.
+export XDG_CONFIG_HOME="${E2E_WORK}/config"
+
 # The program keeps its engine to the end of the process on purpose.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
 XVFB_PID=""
 APP_PID=""
+# The main window's title: "Tarvola", or "clip.mkv - Tarvola" once a video is open.
+MAIN_WINDOW='^(.* - )?Tarvola$'
+
 SCRATCH=$(mktemp -d "$E2E_WORK/$(basename "$0" .sh).XXXXXX")
 
 fail() {

@@ -25,16 +25,31 @@ namespace playbacktest {
 // builds are slow; it never decides a pass by timing.
 constexpr std::chrono::seconds kHangGuard { 60 };
 
+// libVistrel.so, loaded once as a host loads it; null (with a test failure)
+// when it cannot be loaded.
+inline void* vistrelLibrary()
+{
+    static void* library = dlopen(VISTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        ADD_FAILURE() << "dlopen failed: " << dlerror();
+    return library;
+}
+
+// An exported function of the library by name; null when it is missing.
+template <typename Function> Function* librarySymbol(const char* name)
+{
+    void* library = vistrelLibrary();
+    return library ? reinterpret_cast<Function*>(dlsym(library, name)) : nullptr;
+}
+
 // The engine of a fresh factory call. The host never destroys its engine;
 // these are kept reachable until the process ends, so that the leak checker
 // does not count them.
 inline VistrelInterface* newEngine()
 {
-    static void* library = dlopen(VISTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!library) {
-        ADD_FAILURE() << "dlopen failed: " << dlerror();
+    void* library = vistrelLibrary();
+    if (!library)
         return nullptr;
-    }
     using Factory = VistrelInterface* (*)();
     const auto factory = reinterpret_cast<Factory>(dlsym(library, "GetVistrelInterface"));
     if (!factory) {

@@ -2,6 +2,7 @@
 // and in random order; run under ThreadSanitizer to find races.
 
 #include "PlaybackTestSupport.h"
+#include "VistrelFrames.h"
 
 #include <atomic>
 #include <iterator>
@@ -20,6 +21,9 @@ struct Dice
 {
     std::mt19937 engine { 7 };
     cv::Size frame;
+    int frames = 0;
+    std::string clip;
+    decltype(&VistrelSeekFrame) seek = nullptr;
 
     float unit() { return std::uniform_real_distribution<float>(0.0f, 1.0f)(engine); }
     bool coin() { return unit() < 0.5f; }
@@ -29,9 +33,14 @@ struct Dice
 
 using HostCall = void (*)(VistrelInterface&, Dice&);
 
-// What a host may call from its GUI thread while the loop runs: everything
-// but LoadVideo, which a host only calls while no loop runs.
+// What a host may call from its GUI thread while the loop runs, and
+// LoadVideo, which a host should only call while no loop runs.
 const HostCall kHostCalls[] = {
+    [](VistrelInterface& e, Dice&) { e.Stop(); },
+    [](VistrelInterface& e, Dice& d) { e.LoadVideo(d.clip); },
+    [](VistrelInterface& e, Dice& d) {
+        d.seek(&e, std::uniform_int_distribution<int>(-2, d.frames + 2)(d.engine));
+    },
     [](VistrelInterface& e, Dice&) { e.ThPause(); },
     [](VistrelInterface& e, Dice& d) { e.setPaused(d.coin()); },
     [](VistrelInterface& e, Dice&) { e.setJumpForward(true); },
@@ -83,7 +92,10 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
     clipSettings.frames = 80;
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "stress")), 0);
+    const std::string clip = losslessClip(clipSettings, "stress");
+    ASSERT_EQ(engine->LoadVideo(clip), 0);
+    const auto seek = librarySymbol<int(VistrelInterface*, long long)>("VistrelSeekFrame");
+    ASSERT_NE(seek, nullptr);
 
     // The host's worker thread; the loop ends at the end of the video, at a
     // jump past it and at ThStop, so it is started again until told to quit.
@@ -96,6 +108,9 @@ TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
     auto controls = std::async(std::launch::async, [&] {
         Dice dice;
         dice.frame = { clipSettings.width, clipSettings.height };
+        dice.frames = clipSettings.frames;
+        dice.clip = clip;
+        dice.seek = seek;
         for (int i = 0; i < kOperations; ++i) {
             randomCall(*engine, dice);
             // Spreads the calls over many passes of the loop.

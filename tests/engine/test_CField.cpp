@@ -368,6 +368,21 @@ TEST(CField, ClipsCoordinatesBeyondTheIntRange)
     EXPECT_EQ(field.getOverlayImage().at<cv::Vec3b>(120, 300), kWhitePx);
 }
 
+// A centre at the ends of the int range, set before the corners: laying it
+// out when they complete gives what setting it afterwards gives.
+TEST(CField, LaysOutACentreAtTheIntLimitsWhenTheCornersComplete)
+{
+    constexpr int lo = std::numeric_limits<int>::min();
+    constexpr int hi = std::numeric_limits<int>::max();
+    CField expected;
+    addCorners(expected, kTrapezoid);
+    expected.SetGameCentre(hi, lo);
+    CField field;
+    field.SetGameCentre(hi, lo);
+    addCorners(field, kTrapezoid);
+    EXPECT_EQ(asTuples(field.GetCentreLines()), asTuples(expected.GetCentreLines()));
+}
+
 // Dots from the first corner on, lines only once calibrated with a centre,
 // each exactly where the lists say; nothing at all with drawing off.
 TEST(CField, DrawMarksDotsAndLinesWhereTheListsSay)

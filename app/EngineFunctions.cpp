@@ -1,0 +1,69 @@
+#include "EngineFunctions.h"
+
+#include "VistrelFrames.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <type_traits>
+
+std::mutex EngineFunctions::registryMutex;
+std::vector<EngineFunctions::Entry> EngineFunctions::registry;
+
+namespace {
+
+// Checked at compile time against the declarations, so that a changed
+// signature in the header cannot be called through a stale pointer type.
+static_assert(std::is_same_v<decltype(&VistrelSeekFrame), int (*)(VistrelInterface*, long long)>);
+static_assert(std::is_same_v<decltype(&VistrelGetFrameIndex), long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelGetFrameTotal), long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelRedrawFrame), int (*)(VistrelInterface*)>);
+
+} // namespace
+
+void EngineFunctions::registerEngine(VistrelInterface* engine, void* module)
+{
+    if (!engine || !module)
+        return;
+    const std::lock_guard lock(registryMutex);
+    auto known = std::find_if(registry.begin(), registry.end(),
+        [engine](const Entry& entry) { return entry.engine == engine; });
+    if (known != registry.end())
+        known->module = module;
+    else
+        registry.push_back({ engine, module });
+}
+
+EngineFunctions EngineFunctions::of(VistrelInterface* engine)
+{
+    const std::lock_guard lock(registryMutex);
+    for (const Entry& entry : registry) {
+        if (entry.engine == engine)
+            return EngineFunctions(engine, entry.module);
+    }
+    return {};
+}
+
+EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
+    : engine(engine)
+    , seekFrameFn(resolve<SeekFrame>(module, "VistrelSeekFrame"))
+    , frameIndexFn(resolve<FrameQuery>(module, "VistrelGetFrameIndex"))
+    , frameTotalFn(resolve<FrameQuery>(module, "VistrelGetFrameTotal"))
+    , redrawFrameFn(resolve<Redraw>(module, "VistrelRedrawFrame"))
+{ }
+
+template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(module, name));
+}
+
+int EngineFunctions::seekFrame(long long index) const
+{
+    return seekFrameFn ? seekFrameFn(engine, index) : -1;
+}
+
+long long EngineFunctions::frameIndex() const { return frameIndexFn ? frameIndexFn(engine) : -1; }
+
+long long EngineFunctions::frameTotal() const { return frameTotalFn ? frameTotalFn(engine) : -1; }
+
+int EngineFunctions::redrawFrame() const { return redrawFrameFn ? redrawFrameFn(engine) : -1; }

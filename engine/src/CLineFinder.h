@@ -1,0 +1,60 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <optional>
+#include <vector>
+
+// Painted pitch lines in a BGR frame: bright, unsaturated, thin ridges on
+// grass. Builds the masks (grass, line pixels), groups line segments into
+// straight lines refined to the ridge centre with sub-pixel precision, and
+// finds where two of them cross.
+//
+// Stateless apart from its settings; no lock of its own.
+class CLineFinder
+{
+public:
+    // A straight painted line: a point on its centre, its unit direction, and
+    // the positions along it (distances from point, sorted) where paint was
+    // seen.
+    struct Line
+    {
+        cv::Point2d point;
+        cv::Point2d direction;
+        std::vector<double> support;
+    };
+
+    CLineFinder();
+    virtual ~CLineFinder();
+
+    // 255 where the picture shows grass: green, saturated enough, not dark.
+    static cv::Mat GrassMask(const cv::Mat& bgr);
+    // How much paler a pixel is than its surroundings within a line width
+    // (white top-hat of the darkest channel): high on thin white lines, low
+    // on grass, on wide bright areas and on coloured objects.
+    static cv::Mat RidgeImage(const cv::Mat& bgr);
+    // 255 on painted-line pixels: a strong ridge with grass next to it.
+    static cv::Mat LineMask(const cv::Mat& ridge, const cv::Mat& grass);
+
+    // Straight lines in the picture, in its coordinates.
+    std::vector<Line> FindLines(const cv::Mat& bgr) const;
+    // The crossing of two lines nearest to point, within radiusPx of it;
+    // nothing when fewer than two lines cross there.
+    std::optional<cv::Point2d> SnapToLines(
+        const cv::Mat& bgr, cv::Point2d point, double radiusPx) const;
+
+    // The sub-pixel offset along unit normal from at to the nearest ridge
+    // centre within searchPx; nothing when no ridge is that close.
+    static std::optional<double> RidgeOffset(
+        const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx);
+
+    // Where two lines cross; nothing when they are nearly parallel.
+    static std::optional<cv::Point2d> Crossing(const Line& a, const Line& b);
+    // Distance along line from the crossing position t to the nearest paint.
+    static double GapTo(const Line& line, double t);
+
+private:
+    std::vector<cv::Vec4i> segments(const cv::Mat& mask) const;
+    std::vector<Line> groupSegments(const std::vector<cv::Vec4i>& found) const;
+    std::optional<Line> refine(const cv::Mat& ridge, const cv::Mat& grass, const Line& rough) const;
+};
