@@ -22,5 +22,7 @@ public:
         const std::optional<QLineF>& pending = std::nullopt);
 
 private:
-    static void paintOne(QPainter& painter, const QLineF& line, const QString& label, bool selected);
+    static void paintLine(QPainter& painter, const QLineF& line, bool selected);
+    static void paintLabel(
+        QPainter& painter, const QLineF& line, const QString& label, bool selected);
 };

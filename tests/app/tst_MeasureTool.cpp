@@ -261,7 +261,7 @@ void tst_MeasureTool::droneClipMeasuresItsMarkings()
     QVERIFY(std::abs(halfway - 68.0) < 0.015 * 68.0);
     QVERIFY(std::abs(circle - 18.3) < 0.03 * 18.3);
 
-    QTest::mouseMove(screen(), widgetPoint({ 400, 250 }));
+    QTest::mouseMove(screen(), widgetPoint({ 300, 560 }));
     QTest::qWait(100);
     QVERIFY(window->grab().save(QStringLiteral("measure_drone.png")));
 }
