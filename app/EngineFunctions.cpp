@@ -44,6 +44,16 @@ EngineFunctions EngineFunctions::of(VistrelInterface* engine)
     return {};
 }
 
+void* EngineFunctions::symbol(VistrelInterface* engine, const char* name)
+{
+    const std::lock_guard lock(registryMutex);
+    for (const Entry& entry : registry) {
+        if (entry.engine == engine)
+            return name ? dlsym(entry.module, name) : nullptr;
+    }
+    return nullptr;
+}
+
 EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     : engine(engine)
     , seekFrameFn(resolve<SeekFrame>(module, "VistrelSeekFrame"))

@@ -17,6 +17,9 @@ public:
     static void registerEngine(VistrelInterface* engine, void* module);
     // The functions that belong to engine; all missing for an unknown one.
     static EngineFunctions of(VistrelInterface* engine);
+    // Any C function of the library that made engine, by name; null when the
+    // engine or the function is unknown.
+    static void* symbol(VistrelInterface* engine, const char* name);
 
     bool canShowFrames() const { return seekFrameFn && frameIndexFn && frameTotalFn; }
 

@@ -2,6 +2,7 @@
 
 #include "MainException.h"
 
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +30,9 @@ constexpr int kEditWidthPx = 50;
 constexpr int kThicknessMinPx = 1;
 constexpr int kThicknessMaxPx = 5;
 constexpr int kThicknessDefaultPx = 2;
+constexpr double kClickSigmaDefaultPx = 1.0;
+constexpr double kClickSigmaMaxPx = 50.0;
+constexpr double kClickSigmaStepPx = 0.1;
 constexpr int kTopEdge = 0;
 constexpr int kBottomEdge = 1;
 
@@ -77,6 +81,16 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
     centreColoursButton = createButton(tr("Center Colors"), &FieldControls::selectCenterLinesColor);
     fieldLinesThicknessBox = createThicknessBox(&FieldControls::setFieldLinesThickness);
     centreLinesThicknessBox = createThicknessBox(&FieldControls::setCenterLinesThickness);
+    clickSigmaBox = new QDoubleSpinBox(this);
+    clickSigmaBox->setObjectName(QStringLiteral("clickSigmaBox"));
+    clickSigmaBox->setRange(0.0, kClickSigmaMaxPx);
+    clickSigmaBox->setDecimals(1);
+    clickSigmaBox->setSingleStep(kClickSigmaStepPx);
+    clickSigmaBox->setSuffix(tr(" px"));
+    clickSigmaBox->setValue(kClickSigmaDefaultPx);
+    clickSigmaBox->setToolTip(tr("How far off a click may be (one standard deviation); "
+                                 "the measurements' uncertainties assume it"));
+    connect(clickSigmaBox, &QDoubleSpinBox::valueChanged, this, &FieldControls::clickSigmaChanged);
 
     engine->setFieldLength(length);
     engine->setFieldWidth(width);
@@ -132,6 +146,11 @@ void FieldControls::createLayout()
     dimensionsRow->addLayout(dimensionsGrid);
     dimensionsRow->addStretch();
 
+    auto* sigmaRow = new QHBoxLayout;
+    sigmaRow->addWidget(new QLabel(tr("Click accuracy: "), this));
+    sigmaRow->addWidget(clickSigmaBox);
+    sigmaRow->addStretch();
+
     auto* buttonsRow = new QHBoxLayout;
     buttonsRow->addWidget(defaultsButton);
     buttonsRow->addWidget(clearButton);
@@ -147,8 +166,8 @@ void FieldControls::createLayout()
     auto* layout = new QVBoxLayout(this);
     auto* errorRow = new QHBoxLayout;
     errorRow->addWidget(errorLabel);
-    for (QHBoxLayout* row :
-        { pointsRow, dimensionsRow, errorRow, buttonsRow, spacerRow, captionRow, linesRow })
+    for (QHBoxLayout* row : { pointsRow, dimensionsRow, sigmaRow, errorRow, buttonsRow, spacerRow,
+             captionRow, linesRow })
         layout->addLayout(row);
     layout->addStretch();
 }
@@ -168,6 +187,8 @@ QHBoxLayout* FieldControls::createLinePreferencesRow()
     linesRow->addLayout(linesGrid);
     return linesRow;
 }
+
+double FieldControls::clickSigma() const { return clickSigmaBox->value(); }
 
 int FieldControls::fieldLinesThickness() const { return fieldLinesThicknessBox->value(); }
 

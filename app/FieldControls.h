@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+class QDoubleSpinBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,8 @@ public:
     QString dimensionError() const;
     int fieldLinesThickness() const;
     int centreLinesThickness() const;
+    // How far off a click may be, in pixels (one standard deviation).
+    double clickSigma() const;
 
     // Moves one of the corners given so far (the OpenGL screen's drag) and
     // gives the engine the corners again.
@@ -62,6 +65,7 @@ signals:
     // The corners, the centre or the dimensions changed: the line copies
     // are renewed and the engine's overlay is new.
     void signalOverlayChanged();
+    void clickSigmaChanged(double sigmaPx);
 
 public slots:
     void selectPoint(int x, int y);
@@ -119,4 +123,5 @@ private:
     QPushButton* centreColoursButton = nullptr;
     QSpinBox* fieldLinesThicknessBox = nullptr;
     QSpinBox* centreLinesThicknessBox = nullptr;
+    QDoubleSpinBox* clickSigmaBox = nullptr;
 };

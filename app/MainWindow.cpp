@@ -1,7 +1,13 @@
 #include "MainWindow.h"
 
+#include "EngineFunctions.h"
 #include "FieldControls.h"
 #include "MainException.h"
+#include "MeasureTool.h"
+#include "MeasurementCommand.h"
+#include "MeasurementModel.h"
+#include "MeasurementsPanel.h"
+#include "PitchMeasurer.h"
 #include "VideoControls.h"
 #include "VideoScreenAdapter.h"
 
@@ -20,6 +26,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUndoStack>
 
 #include <cstdlib>
 
@@ -57,6 +64,7 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     fieldControls = new FieldControls(engine);
     screenAdapter = std::make_unique<VideoScreenAdapter>(useOpenGL, videoControls, fieldControls);
     videoScreen = screenAdapter->screen();
+    createMeasuring();
 
     createActions();
     createMenus();
@@ -225,10 +233,25 @@ void MainWindow::createPlaybackActions()
     firstFrameAction->setShortcut(QKeySequence(Qt::Key_Home));
     connect(firstFrameAction, &QAction::triggered, videoControls, &VideoControls::showFirstFrame);
 
-    undoPointAction = makeAction(tr("&Undo Point"), QString(),
-        tr("Take back the last corner or centre point"), nullptr, "undoPointAction");
+    undoPointAction = makeAction(tr("&Undo"), QString(),
+        tr("Take back the last corner or centre point; in Measure mode the last measurement "
+           "added or deleted"),
+        nullptr, "undoPointAction");
     undoPointAction->setShortcut(QKeySequence::Undo);
-    connect(undoPointAction, &QAction::triggered, fieldControls, &FieldControls::undoLastPoint);
+    connect(undoPointAction, &QAction::triggered, this, &MainWindow::undo);
+
+    measureAction = makeAction(tr("&Measure"), QString(),
+        tr("Measure distances: click two points or drag from one to the other"), nullptr,
+        "measureAction");
+    measureAction->setShortcut(QKeySequence(Qt::Key_M));
+    measureAction->setCheckable(true);
+    connect(measureAction, &QAction::toggled, this, &MainWindow::setMeasuring);
+
+    deleteMeasurementAction = makeAction(tr("&Delete Measurement"), QString(),
+        tr("Delete the selected measurement"), nullptr, "deleteMeasurementAction");
+    deleteMeasurementAction->setShortcut(QKeySequence::Delete);
+    connect(
+        deleteMeasurementAction, &QAction::triggered, this, &MainWindow::deleteSelectedMeasurement);
 }
 
 void MainWindow::createMenus()
@@ -243,6 +266,9 @@ void MainWindow::createMenus()
     playbackMenu = menuBar()->addMenu(tr("&Playback"));
     playbackMenu->addActions(
         { playAction, stepBackAction, stepForwardAction, firstFrameAction, undoPointAction });
+
+    measureMenu = menuBar()->addMenu(tr("&Measure"));
+    measureMenu->addActions({ measureAction, deleteMeasurementAction });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -264,12 +290,16 @@ void MainWindow::createToolBars()
     controlsToolBar->setObjectName(QStringLiteral("controlsToolBar"));
     controlsToolBar->addAction(fieldControlsAction);
     controlsToolBar->addAction(videoControlsAction);
+    controlsToolBar->addAction(measureAction);
 }
 
 void MainWindow::createStatusBar()
 {
     statusLabel = new QLabel(tr("Status"));
     statusBar()->addWidget(statusLabel, 0);
+    readoutLabel = new QLabel;
+    readoutLabel->setObjectName(QStringLiteral("pitchReadout"));
+    statusBar()->addPermanentWidget(readoutLabel);
 }
 
 // The field controls float on the right and start hidden; the video controls
@@ -291,6 +321,14 @@ void MainWindow::createDocks()
     videoControlsDock->setAllowedAreas(Qt::BottomDockWidgetArea);
     videoControlsAction->setChecked(true);
     addDockWidget(Qt::BottomDockWidgetArea, videoControlsDock);
+
+    measurementsDock = new QDockWidget(tr("Measurements"));
+    measurementsDock->setObjectName(QStringLiteral("measurementsDockWidget"));
+    measurementsDock->setWidget(measurementsPanel);
+    measurementsDock->setAllowedAreas(Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+    addDockWidget(Qt::RightDockWidgetArea, measurementsDock);
+    measurementsDock->close();
+    windowMenu->addAction(measurementsDock->toggleViewAction());
 }
 
 void MainWindow::about()
@@ -347,7 +385,11 @@ QString MainWindow::statusText() const
     if (videoControls->currentFile().isEmpty())
         return tr("Open a video (Ctrl+O) or drop one on the window");
     const QString playback = playbackText();
-    return playback.isEmpty() ? calibrationText() : calibrationText() + tr("  |  ") + playback;
+    // Measure mode takes the clicks, so the corners cannot be given in it.
+    const QString calibration = measureAction->isChecked() && !fieldControls->cornersComplete()
+        ? tr("Click the four corners first")
+        : calibrationText();
+    return playback.isEmpty() ? calibration : calibration + tr("  |  ") + playback;
 }
 
 QString MainWindow::calibrationText() const
@@ -414,4 +456,102 @@ void MainWindow::updatePause()
 {
     playAction->setIcon(QIcon(QString::fromLatin1(kPauseFastIcon)));
     playAction->setStatusTip(tr("Pause video playback"));
+}
+
+// The measuring parts: the engine's measuring functions, the table of
+// measurements, the tool the screens share, the dock and the undo history.
+void MainWindow::createMeasuring()
+{
+    VistrelInterface* const forEngine = engine;
+    measurer = std::make_unique<PitchMeasurer>(
+        engine, [forEngine](const char* name) { return EngineFunctions::symbol(forEngine, name); });
+    measurements = new MeasurementModel(measurer.get(), this);
+    measurements->setObjectName(QStringLiteral("measurementModel"));
+    measureTool = new MeasureTool(
+        measurements, [this] { return calibrated(); }, this);
+    screenAdapter->setMeasureTool(measureTool);
+    measurementsPanel = new MeasurementsPanel(measurements);
+    measureHistory = new QUndoStack(this);
+    applyClickSigma(fieldControls->clickSigma());
+
+    connect(measureTool, &MeasureTool::measured, this, &MainWindow::addMeasurement);
+    connect(measureTool, &MeasureTool::notCalibrated, this, &MainWindow::updateStatusBar);
+    connect(measureTool, &MeasureTool::cursorMoved, this, &MainWindow::showPitchPosition);
+    connect(measureTool, &MeasureTool::cursorLeft, this, [this] { readoutLabel->clear(); });
+    connect(measurementsPanel, &MeasurementsPanel::selectionChanged, measureTool,
+        &MeasureTool::setSelectedRow);
+    connect(measurementsPanel, &MeasurementsPanel::deleteRequested, this,
+        &MainWindow::deleteMeasurement);
+    connect(fieldControls, &FieldControls::signalOverlayChanged, measurements,
+        &MeasurementModel::recalculate);
+    connect(fieldControls, &FieldControls::clickSigmaChanged, this, &MainWindow::applyClickSigma);
+}
+
+bool MainWindow::calibrated() const
+{
+    return fieldControls->cornersComplete() && measurer->available();
+}
+
+void MainWindow::setMeasuring(bool on)
+{
+    measureTool->setActive(on);
+    if (on)
+        measurementsDock->show();
+    updateStatusBar();
+}
+
+// Kept with the frame on screen when it was measured and the engine's
+// position then.
+void MainWindow::addMeasurement(const QPointF& from, const QPointF& to)
+{
+    Measurement measurement;
+    measurement.frame = EngineFunctions::of(engine).frameIndex();
+    measurement.timeMs = engine->getPosition();
+    measurement.from = from;
+    measurement.to = to;
+    measureHistory->push(new MeasurementCommand(
+        measurements, MeasurementCommand::Kind::Add, measurements->rowCount(), measurement));
+    measurementsPanel->selectRow(measurements->rowCount() - 1);
+}
+
+void MainWindow::deleteMeasurement(int row)
+{
+    if (row < 0 || row >= measurements->rowCount())
+        return;
+    measureHistory->push(
+        new MeasurementCommand(measurements, MeasurementCommand::Kind::Remove, row));
+}
+
+void MainWindow::deleteSelectedMeasurement()
+{
+    deleteMeasurement(measurementsPanel->selectedRow());
+}
+
+// One key, two histories: in Measure mode the measurements', otherwise the
+// corner and centre points'.
+void MainWindow::undo()
+{
+    if (measureAction->isChecked())
+        measureHistory->undo();
+    else
+        fieldControls->undoLastPoint();
+}
+
+void MainWindow::showPitchPosition(const QPointF& video)
+{
+    if (!calibrated()) {
+        readoutLabel->clear();
+        return;
+    }
+    const std::optional<QPointF> pitch = measurer->toPitch(video);
+    readoutLabel->setText(pitch
+            ? tr("x %1 m  y %2 m").arg(pitch->x(), 0, 'f', 2).arg(pitch->y(), 0, 'f', 2)
+            : tr("Off the pitch plane"));
+}
+
+void MainWindow::applyClickSigma(double sigmaPx)
+{
+    measurer->setClickSigma(sigmaPx);
+    measurementsPanel->showClickSigma(measurer->clickSigma());
+    measurements->recalculate();
 }

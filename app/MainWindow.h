@@ -5,11 +5,16 @@
 #include <memory>
 
 class FieldControls;
+class MeasureTool;
+class MeasurementModel;
+class MeasurementsPanel;
+class PitchMeasurer;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QUndoStack;
 class VideoControls;
 class VideoScreenAdapter;
 class VistrelInterface;
@@ -48,6 +53,13 @@ private slots:
     void videoOpened(const QString& path);
     void showOpenError(const QString& path, const QString& reason);
     void rebuildRecentMenu();
+    void setMeasuring(bool on);
+    void addMeasurement(const QPointF& from, const QPointF& to);
+    void deleteMeasurement(int row);
+    void deleteSelectedMeasurement();
+    void undo();
+    void showPitchPosition(const QPointF& video);
+    void applyClickSigma(double sigmaPx);
 
 private:
     void createActions();
@@ -57,6 +69,8 @@ private:
     void createDocks();
     void createPlaybackActions();
     void connectStatus();
+    void createMeasuring();
+    bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;
     QString playbackText() const;
@@ -73,6 +87,17 @@ private:
     std::unique_ptr<VideoScreenAdapter> screenAdapter;
     QWidget* videoScreen = nullptr;
     FieldControls* fieldControls = nullptr;
+    std::unique_ptr<PitchMeasurer> measurer;
+    MeasurementModel* measurements = nullptr;
+    MeasureTool* measureTool = nullptr;
+    MeasurementsPanel* measurementsPanel = nullptr;
+    // Measurements added and deleted; Ctrl+Z in Measure mode walks it back.
+    QUndoStack* measureHistory = nullptr;
+    QAction* measureAction = nullptr;
+    QAction* deleteMeasurementAction = nullptr;
+    QMenu* measureMenu = nullptr;
+    QLabel* readoutLabel = nullptr;
+    QDockWidget* measurementsDock = nullptr;
     QAction* openAction = nullptr;
     QAction* playAction = nullptr;
     QAction* stepForwardAction = nullptr;

@@ -1,9 +1,12 @@
 #include "VideoScreen.h"
 
 #include "ExportedFrame.h"
+#include "MeasureTool.h"
+#include "PaintOverlay.h"
 #include "VideoControls.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -50,6 +53,8 @@ VideoScreen::VideoScreen(VideoControls* videoControls, QWidget* /*parent*/)
         kLeadingMarginPx, kLeadingMarginPx, kTrailingMarginPx, kTrailingMarginPx);
     layout->addWidget(view);
     setLayout(layout);
+    overlay = new PaintOverlay([this](QPainter& painter) { paintOverlay(painter); }, this);
+    setMouseTracking(true);
 
     // A click on the picture takes the focus from an edit, so that the
     // playback keys work again.
@@ -99,6 +104,58 @@ void VideoScreen::resizeEvent(QResizeEvent* event)
     fitPicture();
 }
 
+void VideoScreen::setMeasureTool(MeasureTool* tool)
+{
+    measureTool = tool;
+    connect(tool, &MeasureTool::changed, overlay, qOverload<>(&QWidget::update));
+}
+
+QPointF VideoScreen::toVideoF(const QPointF& widgetPosition) const
+{
+    return videoToWidget().inverted().map(widgetPosition + QPointF(0.5, 0.5));
+}
+
+// Video pixel (x, y) covers the square of `scale` widget pixels whose centre
+// this maps it to, as the view draws it.
+QTransform VideoScreen::videoToWidget() const
+{
+    const QPointF origin = QPointF(view->pos()) + QPointF(0.5 * scale, 0.5 * scale);
+    return QTransform(scale, 0, 0, scale, origin.x(), origin.y());
+}
+
+// Measurements and the loupe, over the view in the overlay's own pixels.
+void VideoScreen::paintOverlay(QPainter& painter) const
+{
+    if (!measureTool || frameImage.isNull())
+        return;
+    const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
+    const QTransform toOverlay
+        = videoToWidget() * QTransform::fromTranslate(-overlay->x(), -overlay->y());
+    measureTool->paint(painter, toOverlay, frameImage, overlay->rect(), loupe);
+}
+
+// Tells the tool where the mouse is; true while it is over the picture.
+bool VideoScreen::hover(const QPointF& widgetPosition)
+{
+    if (!measureTool || frameImage.isNull())
+        return false;
+    const QPointF video = toVideoF(widgetPosition);
+    if (!insidePicture(toVideo(widgetPosition.toPoint()))) {
+        if (measureTool->cursor())
+            measureTool->leave();
+        return false;
+    }
+    measureTool->hover(video);
+    return true;
+}
+
+void VideoScreen::leaveEvent(QEvent* event)
+{
+    PanelDialog::leaveEvent(event);
+    if (measureTool && measureTool->cursor())
+        measureTool->leave();
+}
+
 // Shows the picture whole in the view: at its own size where there is room,
 // scaled down evenly where there is not. Never enlarged, so that a small
 // video stays sharp.
@@ -111,6 +168,8 @@ void VideoScreen::fitPicture()
         scale = std::clamp(std::min(across, down), 0.01, 1.0);
     }
     view->setTransform(QTransform::fromScale(scale, scale));
+    overlay->setGeometry(rect());
+    overlay->raise();
 }
 
 void VideoScreen::updateImage()
@@ -123,6 +182,7 @@ void VideoScreen::updateImage()
     const QImage image = ExportedFrame::toImage(buffer, imageWidth, imageHeight);
     if (image.isNull())
         return;
+    frameImage = image;
     frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
 }
 
@@ -144,6 +204,12 @@ void VideoScreen::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (measureTool && measureTool->isActive()) {
+        pressPosition = event->position();
+        if (hover(event->position()))
+            measureTool->press(toVideoF(event->position()));
+        return;
+    }
     if (mode == InteractionMode::SelectCorners) {
         setCursor(Qt::ClosedHandCursor);
         return;
@@ -156,6 +222,9 @@ void VideoScreen::mousePressEvent(QMouseEvent* event)
 
 void VideoScreen::mouseMoveEvent(QMouseEvent* event)
 {
+    hover(event->position());
+    if (measureTool && measureTool->isActive())
+        return;
     if (event->buttons() != Qt::LeftButton || mode != InteractionMode::MarkPoints)
         return;
     if (imageWidth <= 0 || imageHeight <= 0)
@@ -168,6 +237,18 @@ void VideoScreen::mouseMoveEvent(QMouseEvent* event)
 
 void VideoScreen::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton && measureTool && measureTool->isActive()) {
+        const bool dragged = (event->position() - pressPosition).manhattanLength()
+            >= QApplication::startDragDistance();
+        // A drag that leaves the picture ends on its edge.
+        const QPointF video = toVideoF(event->position());
+        hover(event->position());
+        if (imageWidth > 0 && imageHeight > 0)
+            measureTool->release(QPointF(std::clamp(video.x(), 0.0, imageWidth - 1.0),
+                                     std::clamp(video.y(), 0.0, imageHeight - 1.0)),
+                dragged);
+        return;
+    }
     if (event->button() == Qt::LeftButton && mode == InteractionMode::SelectCorners)
         setCursor(Qt::OpenHandCursor);
 }

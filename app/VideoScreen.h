@@ -8,6 +8,8 @@ class QAction;
 class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QGraphicsView;
+class MeasureTool;
+class PaintOverlay;
 class VideoControls;
 
 // The video screen for machines without OpenGL: a graphics view that shows
@@ -33,6 +35,12 @@ public:
     double pictureScale() const { return scale; }
 
     InteractionMode interactionMode() const { return mode; }
+    // Measure mode, the measurements and the loupe; none without a tool.
+    void setMeasureTool(MeasureTool* tool);
+    // The inverse of the drawing mapping: a widget position in video pixels,
+    // sub-pixel, the centre of the top-left video pixel at (0, 0).
+    QPointF toVideoF(const QPointF& widgetPosition) const;
+    QTransform videoToWidget() const;
     QGraphicsView* graphicsView() const { return view; }
     QGraphicsScene* graphicsScene() const { return scene; }
 
@@ -50,12 +58,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QAction* createAction(const QString& text, void (VideoScreen::*slot)());
     void fitPicture();
     QPoint toVideo(const QPoint& screenPosition) const;
     bool insidePicture(const QPoint& video) const;
+    bool hover(const QPointF& widgetPosition);
+    void paintOverlay(QPainter& painter) const;
 
     QGraphicsScene* scene = nullptr;
     QGraphicsView* view = nullptr;
@@ -69,4 +80,8 @@ private:
     InteractionMode mode = InteractionMode::MarkPoints;
     // The one item that shows the newest frame; replaced pixmap by pixmap.
     QGraphicsPixmapItem* frameItem = nullptr;
+    QImage frameImage;
+    MeasureTool* measureTool = nullptr;
+    PaintOverlay* overlay = nullptr;
+    QPointF pressPosition;
 };

@@ -46,6 +46,14 @@ QWidget* VideoScreenAdapter::screen() const
     return plainScreen;
 }
 
+void VideoScreenAdapter::setMeasureTool(MeasureTool* tool)
+{
+    if (useOpenGL)
+        glScreen->setMeasureTool(tool);
+    else
+        plainScreen->setMeasureTool(tool);
+}
+
 void VideoScreenAdapter::changeImageSize()
 {
     if (useOpenGL)

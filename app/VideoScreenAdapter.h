@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class FieldControls;
+class MeasureTool;
 class VideoControls;
 class VideoScreen;
 class VideoScreenGL;
@@ -27,6 +28,7 @@ public:
     // as its central widget (and thereby owns it).
     QWidget* screen() const;
     bool usesOpenGL() const { return useOpenGL; }
+    void setMeasureTool(MeasureTool* tool);
 
 signals:
     void givePoint(int x, int y);

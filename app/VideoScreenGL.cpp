@@ -2,9 +2,11 @@
 
 #include "ExportedFrame.h"
 #include "FieldControls.h"
+#include "MeasureTool.h"
 #include "VideoControls.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QColorDialog>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -217,6 +219,46 @@ QPoint VideoScreenGL::toVideo(const QPoint& widgetPosition) const
         int(float(widgetPosition.y() - offsetY) / scale));
 }
 
+QTransform VideoScreenGL::videoToWidget() const
+{
+    const double s = scale;
+    return QTransform(s, 0, 0, s, offsetX + 0.5 * s, offsetY + 0.5 * s);
+}
+
+// A widget position names the pixel whose centre is half a pixel further.
+QPointF VideoScreenGL::toVideoF(const QPointF& widgetPosition) const
+{
+    return videoToWidget().inverted().map(widgetPosition + QPointF(0.5, 0.5));
+}
+
+void VideoScreenGL::setMeasureTool(MeasureTool* tool)
+{
+    measureTool = tool;
+    setMouseTracking(true);
+    connect(tool, &MeasureTool::changed, this, qOverload<>(&QWidget::update));
+}
+
+// Tells the tool where the mouse is; true while it is over the picture.
+bool VideoScreenGL::hover(const QPointF& widgetPosition)
+{
+    if (!measureTool || frame.isNull())
+        return false;
+    if (!insidePicture(widgetPosition.toPoint())) {
+        if (measureTool->cursor())
+            measureTool->leave();
+        return false;
+    }
+    measureTool->hover(toVideoF(widgetPosition));
+    return true;
+}
+
+void VideoScreenGL::leaveEvent(QEvent* event)
+{
+    QOpenGLWidget::leaveEvent(event);
+    if (measureTool && measureTool->cursor())
+        measureTool->leave();
+}
+
 bool VideoScreenGL::insidePicture(const QPoint& widgetPosition) const
 {
     const int pictureWidth = int(float(imageWidth) * scale);
@@ -239,6 +281,12 @@ void VideoScreenGL::mousePressEvent(QMouseEvent* event)
         QOpenGLWidget::mousePressEvent(event);
         return;
     }
+    if (measureTool && measureTool->isActive()) {
+        pressPosition = event->position();
+        if (hover(event->position()))
+            measureTool->press(toVideoF(event->position()));
+        return;
+    }
     const QPoint position = event->position().toPoint();
     if (mode == InteractionMode::SelectCorners) {
         setCursor(Qt::ClosedHandCursor);
@@ -257,6 +305,9 @@ void VideoScreenGL::mousePressEvent(QMouseEvent* event)
 
 void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
 {
+    hover(event->position());
+    if (measureTool && measureTool->isActive())
+        return;
     if (event->buttons() != Qt::LeftButton) {
         QOpenGLWidget::mouseMoveEvent(event);
         return;
@@ -278,6 +329,18 @@ void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QOpenGLWidget::mouseReleaseEvent(event);
+        return;
+    }
+    if (measureTool && measureTool->isActive()) {
+        const bool dragged = (event->position() - pressPosition).manhattanLength()
+            >= QApplication::startDragDistance();
+        // A drag that leaves the picture ends on its edge.
+        const QPointF video = toVideoF(event->position());
+        hover(event->position());
+        if (imageWidth > 0 && imageHeight > 0)
+            measureTool->release(QPointF(std::clamp(video.x(), 0.0, imageWidth - 1.0),
+                                     std::clamp(video.y(), 0.0, imageHeight - 1.0)),
+                dragged);
         return;
     }
     if (mode == InteractionMode::SelectCorners)
@@ -405,6 +468,10 @@ void VideoScreenGL::paintGL()
         compileLists();
     drawOverlay();
     painter.endNativePainting();
+    if (measureTool) {
+        const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
+        measureTool->paint(painter, videoToWidget(), frame, rect(), loupe);
+    }
 }
 
 void VideoScreenGL::drawTip(QPainter& painter) const

@@ -7,6 +7,7 @@
 #include <QOpenGLWidget>
 
 class FieldControls;
+class MeasureTool;
 class QAction;
 class QPainter;
 class VideoControls;
@@ -37,6 +38,11 @@ public:
 
     QPointF toWidget(int x, int y) const;
     QPoint toVideo(const QPoint& widgetPosition) const;
+    // The inverse of toWidget, sub-pixel, for a widget position.
+    QPointF toVideoF(const QPointF& widgetPosition) const;
+    QTransform videoToWidget() const;
+    // Measure mode, the measurements and the loupe; none without a tool.
+    void setMeasureTool(MeasureTool* tool);
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
     InteractionMode interactionMode() const { return mode; }
@@ -67,6 +73,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QAction* createAction(const QString& text, void (VideoScreenGL::*slot)());
@@ -75,6 +82,7 @@ private:
     bool insidePicture(const QPoint& widgetPosition) const;
     QPoint toVideoInPicture(const QPoint& widgetPosition) const;
     void pickCorner(const QPoint& video);
+    bool hover(const QPointF& widgetPosition);
     void drawTip(QPainter& painter) const;
     void drawOverlay() const;
     void drawCentreLines() const;
@@ -109,4 +117,6 @@ private:
     // The newest frame as exported, and its copy scaled to the widget.
     QImage frame;
     QImage scaledFrame;
+    MeasureTool* measureTool = nullptr;
+    QPointF pressPosition;
 };

@@ -69,6 +69,7 @@ void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
     QCOMPARE(controls.remainingCorners(), 4);
     QCOMPARE(controls.fieldLinesThickness(), 2);
     QCOMPARE(controls.centreLinesThickness(), 2);
+    QCOMPARE(controls.clickSigma(), 1.0);
     const QList<QLineEdit*> edits = dimensionEdits(controls);
     QCOMPARE(edits.size(), 3);
     QCOMPARE(edits[0]->text(), QString("36"));
@@ -80,8 +81,8 @@ void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
         texts << label->text();
     QCOMPARE(texts,
         QStringList({ "Marked Top Points: ", "Marked Bottom Points: ", "Length: ", "Width: ",
-            "Radius: ", "", "Line Display Preferences", "Field Lines: ", "Width ",
-            "Game Center: ", "Width " }));
+            "Radius: ", "", "Click accuracy: ", "Line Display Preferences",
+            "Field Lines: ", "Width ", "Game Center: ", "Width " }));
     for (const char* text : { "Defaults", "Clear", "Line Colors", "Center Colors" })
         QVERIFY2(button(controls, text), text);
 }

@@ -40,9 +40,12 @@ open_with_dialog() {
     wait_no_window '^Open video file$'
 }
 
-# click_at X Y
+# click_at X Y: the mouse then leaves for the display's far corner, so that
+# the loupe shown under it is gone from the next screenshot.
 click_at() {
     xdotool mousemove --sync "$1" "$2" click 1
+    # shellcheck disable=SC2046
+    xdotool mousemove --sync $(xdotool getdisplaygeometry | awk '{ print $1 - 1, $2 - 1 }')
     sleep 0.4
 }
 

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QPoint>
+#include <QPointF>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+// What is kept of the work on one video: the pitch, the corners and centre
+// clicked on it, the click accuracy and the measurements.
+struct CalibrationData
+{
+    struct VideoFacts
+    {
+        QString file; // the video's file name, without folder
+        QSize size;
+        qint64 frames = 0;
+        double fps = 0.0;
+        bool operator==(const VideoFacts&) const = default;
+    };
+    struct StoredMeasurement
+    {
+        qint64 frame = 0;
+        QPointF from;
+        QPointF to;
+        bool operator==(const StoredMeasurement&) const = default;
+    };
+    static constexpr int kCornerCount = 4;
+
+    VideoFacts video;
+    double length = 0.0;
+    double width = 0.0;
+    double radius = 0.0;
+    // Top left, top right, bottom left, bottom right; absent until clicked.
+    std::array<std::optional<QPoint>, kCornerCount> corners;
+    std::optional<QPoint> centre;
+    double clickSigmaPx = 1.0;
+    std::vector<StoredMeasurement> measurements;
+
+    bool operator==(const CalibrationData&) const = default;
+};
+
+// The calibration file kept beside a video ("match.mp4.tarvola.json"), or in
+// the user's data folder where the video's folder cannot be written. Writes
+// replace the old file only when complete; a file that cannot be used is
+// never overwritten but moved aside to "....json.bad" first.
+class CalibrationFile
+{
+public:
+    static constexpr int kVersion = 1;
+
+    struct Loaded
+    {
+        std::optional<CalibrationData> data; // empty: nothing usable
+        QString path; // the file read, empty when there was none
+        QString error; // why a file that exists was not used
+    };
+
+    explicit CalibrationFile(const QString& videoPath);
+
+    // The file beside the video, and the one in the user's data folder.
+    QString besideVideo() const;
+    QString inDataFolder() const;
+
+    // Reads the video's file (beside it first). A file that cannot be parsed,
+    // is of another format or version, or belongs to a video of another size
+    // is reported in `error` and remembered, so that save() moves it aside.
+    Loaded load(const QSize& videoSize);
+    // Writes atomically. True on success; `usedDataFolder` tells whether
+    // the file went to the data folder because the video's could not be written.
+    bool save(const CalibrationData& data, QString* error = nullptr, bool* usedDataFolder = nullptr);
+
+    static QByteArray toJson(const CalibrationData& data);
+    // Empty with `error` set when the text is not a usable version-1 file.
+    static std::optional<CalibrationData> fromJson(const QByteArray& json, QString* error);
+
+private:
+    bool writeTo(const QString& path, const QByteArray& json, QString* error);
+    static bool moveAside(const QString& path);
+
+    QString videoPath;
+    QString badFile; // a file found unusable, to be moved aside before writing
+};

@@ -1,0 +1,86 @@
+#include "MeasureTool.h"
+
+#include "Magnifier.h"
+#include "MeasurementModel.h"
+#include "MeasurementPainter.h"
+
+#include <QPainter>
+
+MeasureTool::MeasureTool(MeasurementModel* model, std::function<bool()> calibrated, QObject* parent)
+    : QObject(parent)
+    , model(model)
+    , calibrated(std::move(calibrated))
+{
+    connect(model, &MeasurementModel::measurementsChanged, this, &MeasureTool::changed);
+}
+
+void MeasureTool::setActive(bool on)
+{
+    active = on;
+    start.reset();
+    emit changed();
+}
+
+void MeasureTool::setSelectedRow(int row)
+{
+    selected = row;
+    emit changed();
+}
+
+void MeasureTool::press(const QPointF& video)
+{
+    if (!active)
+        return;
+    if (!calibrated()) {
+        start.reset();
+        emit notCalibrated();
+        return;
+    }
+    if (start)
+        finish(video);
+    else
+        start = video;
+    emit changed();
+}
+
+void MeasureTool::release(const QPointF& video, bool dragged)
+{
+    if (active && start && dragged)
+        finish(video);
+}
+
+void MeasureTool::finish(const QPointF& to)
+{
+    const QPointF from = *start;
+    start.reset();
+    emit measured(from, to);
+    emit changed();
+}
+
+void MeasureTool::hover(const QPointF& video)
+{
+    hoverPoint = video;
+    emit cursorMoved(video);
+    emit changed();
+}
+
+void MeasureTool::leave()
+{
+    hoverPoint.reset();
+    emit cursorLeft();
+    emit changed();
+}
+
+void MeasureTool::paint(QPainter& painter, const QTransform& videoToWidget, const QImage& frame,
+    const QRect& bounds, bool loupe) const
+{
+    std::optional<QLineF> pending;
+    if (active && start && hoverPoint)
+        pending = QLineF(*start, *hoverPoint);
+    MeasurementPainter::paint(painter, videoToWidget, model->measurements(), selected, pending);
+    if (!loupe || !hoverPoint || frame.isNull())
+        return;
+    const QImage enlarged = Magnifier::render(frame, *hoverPoint);
+    const QPoint at = videoToWidget.map(*hoverPoint).toPoint();
+    painter.drawImage(Magnifier::placeNear(at, enlarged.width(), bounds), enlarged);
+}

@@ -1,0 +1,139 @@
+// The calibration file beside a video: what is saved comes back, a file that
+// cannot be used is reported and kept, and no write leaves a broken file.
+
+#include "CalibrationFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+CalibrationData sample()
+{
+    CalibrationData data;
+    data.video = { QStringLiteral("match.mp4"), QSize(1260, 708), 1262, 60.0 };
+    data.length = 105.0;
+    data.width = 68.0;
+    data.radius = 9.15;
+    data.corners = { QPoint(152, 40), QPoint(1125, 37), QPoint(154, 660), QPoint(1118, 672) };
+    data.centre = QPoint(631, 354);
+    data.clickSigmaPx = 1.5;
+    data.measurements = { { 120, QPointF(400.5, 300), QPointF(520, 310.25) } };
+    return data;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestCalibrationFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void savedWorkComesBack();
+    void unusableFileIsReportedAndKept_data();
+    void unusableFileIsReportedAndKept();
+    void unwritableFolderUsesTheDataFolder();
+    void killedWriteLeavesTheOldFile();
+};
+
+void TestCalibrationFile::savedWorkComesBack()
+{
+    QTemporaryDir dir;
+    CalibrationFile file(dir.filePath(QStringLiteral("match.mp4")));
+    QVERIFY(file.save(sample()));
+    QCOMPARE(file.besideVideo(), dir.filePath(QStringLiteral("match.mp4.tarvola.json")));
+    const auto loaded = CalibrationFile(dir.filePath(QStringLiteral("match.mp4"))).load(QSize(1260, 708));
+    QVERIFY(loaded.error.isEmpty());
+    QVERIFY(loaded.data.has_value());
+    QVERIFY(*loaded.data == sample());
+    // Incomplete points stay absent rather than becoming (0, 0).
+    CalibrationData partial = sample();
+    partial.corners[3].reset();
+    partial.centre.reset();
+    QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(partial), nullptr), std::optional(partial));
+}
+
+void TestCalibrationFile::unusableFileIsReportedAndKept_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addRow("not JSON") << QByteArray("{\"format\": \"tarvola\", ");
+    QTest::addRow("another format") << QByteArray("{\"format\": \"other\", \"version\": 1}");
+    QTest::addRow("a later version") << QByteArray("{\"format\": \"tarvola\", \"version\": 2}");
+    QByteArray otherSize = CalibrationFile::toJson(sample());
+    otherSize.replace("1260", "1920");
+    QTest::addRow("a video of another size") << otherSize;
+}
+
+void TestCalibrationFile::unusableFileIsReportedAndKept()
+{
+    QFETCH(QByteArray, contents);
+    QTemporaryDir dir;
+    CalibrationFile file(dir.filePath(QStringLiteral("match.mp4")));
+    writeAll(file.besideVideo(), contents);
+    const auto loaded = file.load(QSize(1260, 708));
+    QVERIFY(!loaded.data);
+    QVERIFY(!loaded.error.isEmpty());
+    QCOMPARE(readAll(file.besideVideo()), contents);
+    QVERIFY(file.save(sample()));
+    QCOMPARE(readAll(file.besideVideo() + QStringLiteral(".bad")), contents);
+    QVERIFY(file.load(QSize(1260, 708)).data.has_value());
+}
+
+// Root may write anywhere, so the folder is made unwritable by a directory
+// standing where the file would go.
+void TestCalibrationFile::unwritableFolderUsesTheDataFolder()
+{
+    QTemporaryDir dir;
+    CalibrationFile file(dir.filePath(QStringLiteral("match.mp4")));
+    QVERIFY(QDir().mkpath(file.besideVideo()));
+    bool usedDataFolder = false;
+    QVERIFY(file.save(sample(), nullptr, &usedDataFolder));
+    QVERIFY(usedDataFolder);
+    QCOMPARE(CalibrationFile::fromJson(readAll(file.inDataFolder()), nullptr), std::optional(sample()));
+    QFile::remove(file.inDataFolder());
+}
+
+void TestCalibrationFile::killedWriteLeavesTheOldFile()
+{
+    QTemporaryDir dir;
+    CalibrationFile file(dir.filePath(QStringLiteral("match.mp4")));
+    QVERIFY(file.save(sample()));
+    const QByteArray before = readAll(file.besideVideo());
+    const pid_t child = fork();
+    if (child == 0) {
+        // Killed in the middle of a write: the data never reaches the file.
+        QSaveFile saving(file.besideVideo());
+        if (saving.open(QIODevice::WriteOnly) && saving.write("{\"format\": ") > 0)
+            saving.flush();
+        raise(SIGKILL);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(readAll(file.besideVideo()), before);
+}
+
+QTEST_GUILESS_MAIN(TestCalibrationFile)
+#include "tst_CalibrationFile.moc"
