@@ -4,7 +4,12 @@
 
 #include "PanelDialog.h"
 
+#include <QLineF>
+
+#include <vector>
+
 class QAction;
+class QGraphicsItem;
 class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QGraphicsView;
@@ -25,6 +30,10 @@ public:
 
     void changeImageSize();
     void updateImage();
+    // Shows where snapping moved corners (video pixels): a thin line from
+    // each click and a ring at the corner, over the picture.
+    void showSnapMoves(const std::vector<QLineF>& moves);
+    int snapMoveItemCount() const { return int(snapItems.size()); }
 
     // The video at its own size, with the border round it.
     QSize sizeHint() const override;
@@ -37,7 +46,8 @@ public:
     QGraphicsScene* graphicsScene() const { return scene; }
 
 signals:
-    void givePoint(int x, int y);
+    // exact: Alt was held, the point is not to be snapped.
+    void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
 private slots:
@@ -69,4 +79,5 @@ private:
     InteractionMode mode = InteractionMode::MarkPoints;
     // The one item that shows the newest frame; replaced pixmap by pixmap.
     QGraphicsPixmapItem* frameItem = nullptr;
+    std::vector<QGraphicsItem*> snapItems;
 };

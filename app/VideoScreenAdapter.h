@@ -29,13 +29,13 @@ public:
     bool usesOpenGL() const { return useOpenGL; }
 
 signals:
-    void givePoint(int x, int y);
+    void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
 public slots:
     void changeImageSize();
     void updateImage();
-    void receivePoint(int x, int y);
+    void receivePoint(int x, int y, bool exact = false);
     void receiveResetPoints();
 
 private:
