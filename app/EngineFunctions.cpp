@@ -1,6 +1,8 @@
 #include "EngineFunctions.h"
 
+#include "VistrelCalibration.h"
 #include "VistrelFrames.h"
+#include "VistrelMeasure.h"
 
 #include <dlfcn.h>
 
@@ -18,6 +20,12 @@ static_assert(std::is_same_v<decltype(&VistrelSeekFrame), int (*)(VistrelInterfa
 static_assert(std::is_same_v<decltype(&VistrelGetFrameIndex), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelGetFrameTotal), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelRedrawFrame), int (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelSnapToLines),
+    int (*)(VistrelInterface*, double, double, double, double*, double*)>);
+static_assert(std::is_same_v<decltype(&VistrelEstimateDimensions),
+    int (*)(VistrelInterface*, double*, double*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelCalibrationFit), int (*)(VistrelInterface*, double*)>);
 
 } // namespace
 
@@ -60,6 +68,9 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , frameIndexFn(resolve<FrameQuery>(module, "VistrelGetFrameIndex"))
     , frameTotalFn(resolve<FrameQuery>(module, "VistrelGetFrameTotal"))
     , redrawFrameFn(resolve<Redraw>(module, "VistrelRedrawFrame"))
+    , snapToLinesFn(resolve<Snap>(module, "VistrelSnapToLines"))
+    , estimateDimensionsFn(resolve<Estimate>(module, "VistrelEstimateDimensions"))
+    , calibrationFitFn(resolve<Fit>(module, "VistrelCalibrationFit"))
 { }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
@@ -77,3 +88,19 @@ long long EngineFunctions::frameIndex() const { return frameIndexFn ? frameIndex
 long long EngineFunctions::frameTotal() const { return frameTotalFn ? frameTotalFn(engine) : -1; }
 
 int EngineFunctions::redrawFrame() const { return redrawFrameFn ? redrawFrameFn(engine) : -1; }
+
+int EngineFunctions::snapToLines(
+    double px, double py, double radiusPx, double* sx, double* sy) const
+{
+    return snapToLinesFn ? snapToLinesFn(engine, px, py, radiusPx, sx, sy) : -1;
+}
+
+int EngineFunctions::estimateDimensions(double* length, double* width) const
+{
+    return estimateDimensionsFn ? estimateDimensionsFn(engine, length, width) : -1;
+}
+
+int EngineFunctions::calibrationFit(double* meanPx) const
+{
+    return calibrationFitFn ? calibrationFitFn(engine, meanPx) : -1;
+}

@@ -22,16 +22,23 @@ public:
     static void* symbol(VistrelInterface* engine, const char* name);
 
     bool canShowFrames() const { return seekFrameFn && frameIndexFn && frameTotalFn; }
+    bool canCheckCalibration() const { return calibrationFitFn != nullptr; }
 
     int seekFrame(long long index) const;
     long long frameIndex() const;
     long long frameTotal() const;
     int redrawFrame() const;
+    int snapToLines(double px, double py, double radiusPx, double* sx, double* sy) const;
+    int estimateDimensions(double* length, double* width) const;
+    int calibrationFit(double* meanPx) const;
 
 private:
     using SeekFrame = int (*)(VistrelInterface*, long long);
     using FrameQuery = long long (*)(VistrelInterface*);
     using Redraw = int (*)(VistrelInterface*);
+    using Snap = int (*)(VistrelInterface*, double, double, double, double*, double*);
+    using Estimate = int (*)(VistrelInterface*, double*, double*);
+    using Fit = int (*)(VistrelInterface*, double*);
 
     struct Entry
     {
@@ -51,4 +58,7 @@ private:
     FrameQuery frameIndexFn = nullptr;
     FrameQuery frameTotalFn = nullptr;
     Redraw redrawFrameFn = nullptr;
+    Snap snapToLinesFn = nullptr;
+    Estimate estimateDimensionsFn = nullptr;
+    Fit calibrationFitFn = nullptr;
 };

@@ -1,13 +1,17 @@
 #include "FieldControls.h"
 
+#include "EngineFunctions.h"
 #include "MainException.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpacerItem>
@@ -56,6 +60,7 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
         std::exit(-1);
     }
     cornerPoints.assign(kCornerCount, QPoint(0, 0));
+    clickedPoints = cornerPoints;
     topPointsLabel = new QLabel(tr("Marked Top Points: "), this);
     bottomPointsLabel = new QLabel(tr("Marked Bottom Points: "), this);
     refreshLabels();
@@ -74,9 +79,18 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
     errorLabel->setStyleSheet(QStringLiteral("color: #c00000"));
     errorLabel->setWordWrap(true);
     errorLabel->hide();
+    fitLabel = new QLabel(this);
+    fitLabel->setObjectName(QStringLiteral("fitLabel"));
+    fitLabel->setWordWrap(true);
+    fitLabel->hide();
+    snapBox = new QCheckBox(tr("Snap to lines"), this);
+    snapBox->setChecked(true);
+    snapBox->setToolTip(tr("Corners go to the crossing of the painted lines near the click. "
+                           "Hold Alt to place a corner exactly where you click."));
 
     defaultsButton = createButton(tr("Defaults"), &FieldControls::resetToDefaults);
     clearButton = createButton(tr("Clear"), &FieldControls::clear);
+    checkButton = createButton(tr("Check dimensions"), &FieldControls::checkDimensions);
     lineColoursButton = createButton(tr("Line Colors"), &FieldControls::selectFieldLinesColor);
     centreColoursButton = createButton(tr("Center Colors"), &FieldControls::selectCenterLinesColor);
     fieldLinesThicknessBox = createThicknessBox(&FieldControls::setFieldLinesThickness);
@@ -154,7 +168,14 @@ void FieldControls::createLayout()
     auto* buttonsRow = new QHBoxLayout;
     buttonsRow->addWidget(defaultsButton);
     buttonsRow->addWidget(clearButton);
+    buttonsRow->addWidget(checkButton);
     buttonsRow->addStretch();
+
+    auto* assistRow = new QHBoxLayout;
+    assistRow->addWidget(snapBox);
+    assistRow->addStretch();
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(fitLabel);
 
     auto* spacerRow = new QHBoxLayout;
     spacerRow->addItem(new QSpacerItem(20, 10, QSizePolicy::Minimum, QSizePolicy::Minimum));
@@ -166,8 +187,8 @@ void FieldControls::createLayout()
     auto* layout = new QVBoxLayout(this);
     auto* errorRow = new QHBoxLayout;
     errorRow->addWidget(errorLabel);
-    for (QHBoxLayout* row : { pointsRow, dimensionsRow, sigmaRow, errorRow, buttonsRow, spacerRow,
-             captionRow, linesRow })
+    for (QHBoxLayout* row : { pointsRow, dimensionsRow, sigmaRow, errorRow, buttonsRow, assistRow,
+             fitRow, spacerRow, captionRow, linesRow })
         layout->addLayout(row);
     layout->addStretch();
 }
@@ -194,18 +215,20 @@ int FieldControls::fieldLinesThickness() const { return fieldLinesThicknessBox->
 
 int FieldControls::centreLinesThickness() const { return centreLinesThicknessBox->value(); }
 
-void FieldControls::selectPoint(int x, int y)
+void FieldControls::selectPoint(int x, int y, bool exact)
 {
     if (remaining > 0) {
         const int index = kCornerCount - remaining;
-        addFieldPoint(index, x, y);
-        cornerPoints[index] = QPoint(x, y);
+        const QPoint corner = snapped(QPoint(x, y), exact);
+        addFieldPoint(index, corner.x(), corner.y());
+        cornerPoints[index] = corner;
+        clickedPoints[index] = QPoint(x, y);
         --remaining;
         refreshLabels();
         // The fourth corner is also the first game centre.
         if (remaining == 0) {
-            engine->setGameCentre(x, y);
-            centrePoints.push_back(QPoint(x, y));
+            engine->setGameCentre(corner.x(), corner.y());
+            centrePoints.push_back(corner);
         }
     } else {
         engine->setGameCentre(x, y);
@@ -214,7 +237,31 @@ void FieldControls::selectPoint(int x, int y)
     refreshFieldLines();
     refreshCentreLines();
     applyDimensions();
-    emit signalOverlayChanged();
+    overlayChanged();
+}
+
+// The crossing of the painted lines nearest the click, rounded to the pixel
+// the engine takes; the click itself when exact, when snapping is off or
+// when no two lines cross near it.
+QPoint FieldControls::snapped(const QPoint& click, bool exact) const
+{
+    if (exact || !snapBox->isChecked())
+        return click;
+    double x = 0.0;
+    double y = 0.0;
+    if (EngineFunctions::of(engine).snapToLines(click.x(), click.y(), kSnapRadiusPx, &x, &y) != 0)
+        return click;
+    return QPoint(int(std::lround(x)), int(std::lround(y)));
+}
+
+std::vector<QLineF> FieldControls::snapMoves() const
+{
+    std::vector<QLineF> moves;
+    for (int i = 0; i < kCornerCount - remaining; ++i) {
+        if (clickedPoints[i] != cornerPoints[i])
+            moves.emplace_back(clickedPoints[i], cornerPoints[i]);
+    }
+    return moves;
 }
 
 void FieldControls::resetPoints()
@@ -224,9 +271,10 @@ void FieldControls::resetPoints()
     centreLineCopy.clear();
     remaining = kCornerCount;
     cornerPoints.assign(kCornerCount, QPoint(0, 0));
+    clickedPoints = cornerPoints;
     centrePoints.clear();
     refreshLabels();
-    emit signalOverlayChanged();
+    overlayChanged();
 }
 
 void FieldControls::undoLastPoint()
@@ -240,13 +288,14 @@ void FieldControls::undoLastPoint()
         // The fourth corner's own centre goes with it.
         centrePoints.clear();
         cornerPoints[given - 1] = QPoint(0, 0);
+        clickedPoints[given - 1] = QPoint(0, 0);
         ++remaining;
         replayPoints();
         refreshLabels();
     } else {
         return;
     }
-    emit signalOverlayChanged();
+    overlayChanged();
 }
 
 void FieldControls::moveCorner(int index, int x, int y)
@@ -257,6 +306,7 @@ void FieldControls::moveCorner(int index, int x, int y)
     if (index < 0 || index >= given)
         return;
     cornerPoints[index] = QPoint(x, y);
+    clickedPoints[index] = QPoint(x, y);
     engine->clearFieldPoints();
     fieldLineCopy.clear();
     centreLineCopy.clear();
@@ -274,7 +324,20 @@ void FieldControls::moveCorner(int index, int x, int y)
     refreshFieldLines();
     refreshCentreLines();
     refreshLabels();
-    emit signalOverlayChanged();
+    overlayChanged();
+}
+
+void FieldControls::settleCorner(int index, bool exact)
+{
+    if (index < 0 || index >= kCornerCount - remaining)
+        return;
+    const QPoint dropped = cornerPoints[index];
+    const QPoint corner = snapped(dropped, exact);
+    if (corner == dropped)
+        return;
+    moveCorner(index, corner.x(), corner.y());
+    clickedPoints[index] = dropped;
+    overlayChanged();
 }
 
 void FieldControls::setDrawFieldLines(bool draw) { engine->setDrawFieldLines(draw); }
@@ -336,7 +399,7 @@ void FieldControls::dimensionEdited()
 {
     applyDimensions();
     replayPoints();
-    emit signalOverlayChanged();
+    overlayChanged();
 }
 
 void FieldControls::replayPoints()
@@ -351,6 +414,73 @@ void FieldControls::replayPoints()
         engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
     refreshFieldLines();
     refreshCentreLines();
+}
+
+void FieldControls::overlayChanged()
+{
+    refreshFit();
+    emit signalOverlayChanged();
+}
+
+void FieldControls::refreshFit()
+{
+    // An engine without the check (an older library) shows no readout.
+    const EngineFunctions functions = EngineFunctions::of(engine);
+    if (remaining > 0 || !functions.canCheckCalibration()) {
+        showFit(QString(), false);
+        return;
+    }
+    double meanPx = 0.0;
+    if (functions.calibrationFit(&meanPx) != 0) {
+        showFit(tr("fit: no markings found"), false);
+        return;
+    }
+    const QString number = QString::number(meanPx, 'f', 1);
+    if (meanPx > kFitWarningPx)
+        showFit(tr("fit %1 px: check the corners and dimensions").arg(number), true);
+    else
+        showFit(tr("fit %1 px").arg(number), false);
+}
+
+void FieldControls::showFit(const QString& text, bool poor)
+{
+    fit = text;
+    fitPoor = poor;
+    fitLabel->setText(text);
+    fitLabel->setStyleSheet(poor ? QStringLiteral("color: #c00000") : QString());
+    fitLabel->setVisible(!text.isEmpty());
+}
+
+// The estimate takes tens of milliseconds on a large frame: short enough to
+// wait for on this thread, behind a busy cursor.
+void FieldControls::checkDimensions()
+{
+    const QString title = tr("Check dimensions");
+    if (!cornersComplete()) {
+        QMessageBox::information(this, title, tr("Click the four corners first."));
+        return;
+    }
+    double estimatedLength = 0.0;
+    double estimatedWidth = 0.0;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const int result
+        = EngineFunctions::of(engine).estimateDimensions(&estimatedLength, &estimatedWidth);
+    QGuiApplication::restoreOverrideCursor();
+    if (result != 0) {
+        QMessageBox::information(this, title,
+            tr("No painted markings were found on this frame to check the dimensions with."));
+        return;
+    }
+    const QString lengthText = QString::number(estimatedLength, 'f', 1);
+    const QString widthText = QString::number(estimatedWidth, 'f', 1);
+    const QString question = tr("The markings suggest %1 x %2 m (length x width).\n"
+                                "Use these dimensions?")
+                                 .arg(lengthText, widthText);
+    if (QMessageBox::question(this, title, question) != QMessageBox::Yes)
+        return;
+    lengthEdit->setText(lengthText);
+    widthEdit->setText(widthText);
+    dimensionEdited();
 }
 
 void FieldControls::refreshFieldLines()

@@ -4,11 +4,13 @@
 
 #include "PanelDialog.h"
 
+#include <QLineF>
 #include <QPoint>
 
 #include <optional>
 #include <vector>
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QHBoxLayout;
 class QLabel;
@@ -23,6 +25,9 @@ class QSpinBox;
 // the engine computed from them for the OpenGL screen, and relays the line
 // colour and width preferences to that screen. Typed dimensions apply as soon
 // as an edit is finished; the last corner or centre point can be undone.
+// Corner clicks snap to the crossing of the painted lines near them; once
+// calibrated, the controls show how well the projected markings fit the
+// painted ones and can propose the dimensions the markings imply.
 class FieldControls : public PanelDialog
 {
     Q_OBJECT
@@ -30,6 +35,11 @@ class FieldControls : public PanelDialog
 public:
     static constexpr int kCornerCount = 4;
     static constexpr float kDimensionMax = 10000.0f;
+    // How far from a click a crossing of painted lines may lie, in video pixels.
+    static constexpr double kSnapRadiusPx = 12.0;
+    // A mean distance above this between projected and painted markings is
+    // worth a warning.
+    static constexpr double kFitWarningPx = 3.0;
 
     // A typed dimension: a number above 0 and at most kDimensionMax, with a
     // decimal point or a decimal comma whatever the system locale; none
@@ -50,10 +60,17 @@ public:
     int centreLinesThickness() const;
     // How far off a click may be, in pixels (one standard deviation).
     double clickSigma() const;
+    // For each corner a snap moved: from where it was clicked to where it went.
+    std::vector<QLineF> snapMoves() const;
+    // "fit 0.8 px" and the like once calibrated; empty before.
+    QString fitText() const { return fit; }
+    bool fitIsPoor() const { return fitPoor; }
 
     // Moves one of the corners given so far (the OpenGL screen's drag) and
     // gives the engine the corners again.
     void moveCorner(int index, int x, int y);
+    // Snaps a corner that was dragged into place, unless exact.
+    void settleCorner(int index, bool exact);
     void setDrawFieldLines(bool draw);
 
 signals:
@@ -68,7 +85,13 @@ signals:
     void clickSigmaChanged(double sigmaPx);
 
 public slots:
-    void selectPoint(int x, int y);
+    // A click on the picture; exact points are never snapped.
+    void selectPoint(int x, int y, bool exact = false);
+    // Compares the calibration with the current frame again (after a step
+    // or a seek; never per played frame, it takes milliseconds).
+    void refreshFit();
+    // Proposes the dimensions the painted markings imply.
+    void checkDimensions();
     void resetPoints();
     // Takes back the last centre point or, with none of its own, the last
     // corner.
@@ -89,6 +112,8 @@ private:
     void createLayout();
     QHBoxLayout* createLinePreferencesRow();
     void addFieldPoint(int cornerIndex, int x, int y);
+    QPoint snapped(const QPoint& click, bool exact) const;
+    void showFit(const QString& text, bool poor);
     void applyDimensions();
     bool acceptDimension(QLineEdit* edit, float& value);
     void dimensionEdited();
@@ -101,6 +126,8 @@ private:
     std::vector<FieldLine> fieldLineCopy;
     std::vector<FieldLine> centreLineCopy;
     std::vector<QPoint> cornerPoints;
+    // Where each corner was clicked, before snapping.
+    std::vector<QPoint> clickedPoints;
     // The game centres in the order given; the fourth corner is the first.
     std::vector<QPoint> centrePoints;
     int remaining = kCornerCount;
@@ -117,6 +144,11 @@ private:
     QLabel* widthLabel = nullptr;
     QLabel* radiusLabel = nullptr;
     QLabel* errorLabel = nullptr;
+    QLabel* fitLabel = nullptr;
+    QString fit;
+    bool fitPoor = false;
+    QCheckBox* snapBox = nullptr;
+    QPushButton* checkButton = nullptr;
     QPushButton* defaultsButton = nullptr;
     QPushButton* clearButton = nullptr;
     QPushButton* lineColoursButton = nullptr;

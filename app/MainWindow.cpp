@@ -368,6 +368,12 @@ void MainWindow::showVideoControls()
 
 void MainWindow::connectStatus()
 {
+    // A step, a seek or a pause shows another frame to compare the
+    // calibration with; played frames are not compared, it takes milliseconds.
+    connect(videoControls, &VideoControls::stateChanged, this, [this] {
+        if (!videoControls->isPlaying())
+            fieldControls->refreshFit();
+    });
     connect(videoControls, &VideoControls::stateChanged, this, &MainWindow::updateStatusBar);
     connect(
         fieldControls, &FieldControls::signalOverlayChanged, this, &MainWindow::updateStatusBar);
@@ -403,10 +409,13 @@ QString MainWindow::calibrationText() const
         return tr("Click the bottom left corner");
     case 1:
         return tr("Click the bottom right corner");
-    default:
-        return tr("Calibrated: %1 x %2 m")
-            .arg(double(fieldControls->fieldLength()))
-            .arg(double(fieldControls->fieldWidth()));
+    default: {
+        const QString calibrated = tr("Calibrated: %1 x %2 m")
+                                       .arg(double(fieldControls->fieldLength()))
+                                       .arg(double(fieldControls->fieldWidth()));
+        const QString fit = fieldControls->fitText();
+        return fit.isEmpty() ? calibrated : calibrated + tr(", ") + fit;
+    }
     }
 }
 

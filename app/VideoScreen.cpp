@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLineItem>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -25,6 +27,8 @@ constexpr int kStartHeightPx = 255;
 constexpr int kBorderPx = 15;
 constexpr int kLeadingMarginPx = kBorderPx / 2;
 constexpr int kTrailingMarginPx = kBorderPx - kLeadingMarginPx;
+constexpr double kSnapRingRadiusPx = 3.0;
+const QColor kSnapColour(255, 255, 0, 220);
 
 } // namespace
 
@@ -186,6 +190,27 @@ void VideoScreen::updateImage()
     frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
 }
 
+void VideoScreen::showSnapMoves(const std::vector<QLineF>& moves)
+{
+    for (QGraphicsItem* item : snapItems)
+        delete item;
+    snapItems.clear();
+    // A cosmetic pen stays one screen pixel thin however the picture is scaled.
+    QPen pen(kSnapColour);
+    pen.setCosmetic(true);
+    // Each video pixel's centre lies half a pixel into its square.
+    const QPointF centre(0.5, 0.5);
+    for (const QLineF& move : moves) {
+        snapItems.push_back(scene->addLine(move.translated(centre), pen));
+        const QPointF at = move.p2() + centre;
+        snapItems.push_back(scene->addEllipse(at.x() - kSnapRingRadiusPx,
+            at.y() - kSnapRingRadiusPx, 2 * kSnapRingRadiusPx, 2 * kSnapRingRadiusPx, pen));
+    }
+    // Over the frame, which is replaced in place and keeps its place below.
+    for (QGraphicsItem* item : snapItems)
+        item->setZValue(1.0);
+}
+
 // The video pixel shown under a screen position: the inverse of the view's
 // scaling, each video pixel covering a square of scale screen pixels.
 QPoint VideoScreen::toVideo(const QPoint& screenPosition) const
@@ -217,7 +242,7 @@ void VideoScreen::mousePressEvent(QMouseEvent* event)
     // A click beside the picture is no point of the video.
     const QPoint video = toVideo(event->position().toPoint());
     if (insidePicture(video))
-        emit givePoint(video.x(), video.y());
+        emit givePoint(video.x(), video.y(), event->modifiers().testFlag(Qt::AltModifier));
 }
 
 void VideoScreen::mouseMoveEvent(QMouseEvent* event)
@@ -231,8 +256,8 @@ void VideoScreen::mouseMoveEvent(QMouseEvent* event)
         return;
     // A drag that leaves the picture follows its edge.
     const QPoint video = toVideo(event->position().toPoint());
-    emit givePoint(
-        std::clamp(video.x(), 0, imageWidth - 1), std::clamp(video.y(), 0, imageHeight - 1));
+    emit givePoint(std::clamp(video.x(), 0, imageWidth - 1),
+        std::clamp(video.y(), 0, imageHeight - 1), event->modifiers().testFlag(Qt::AltModifier));
 }
 
 void VideoScreen::mouseReleaseEvent(QMouseEvent* event)

@@ -4,7 +4,12 @@
 
 #include "PanelDialog.h"
 
+#include <QLineF>
+
+#include <vector>
+
 class QAction;
+class QGraphicsItem;
 class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QGraphicsView;
@@ -27,6 +32,10 @@ public:
 
     void changeImageSize();
     void updateImage();
+    // Shows where snapping moved corners (video pixels): a thin line from
+    // each click and a ring at the corner, over the picture.
+    void showSnapMoves(const std::vector<QLineF>& moves);
+    int snapMoveItemCount() const { return int(snapItems.size()); }
 
     // The video at its own size, with the border round it.
     QSize sizeHint() const override;
@@ -45,7 +54,8 @@ public:
     QGraphicsScene* graphicsScene() const { return scene; }
 
 signals:
-    void givePoint(int x, int y);
+    // exact: Alt was held, the point is not to be snapped.
+    void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
 private slots:
@@ -84,4 +94,5 @@ private:
     MeasureTool* measureTool = nullptr;
     PaintOverlay* overlay = nullptr;
     QPointF pressPosition;
+    std::vector<QGraphicsItem*> snapItems;
 };

@@ -17,6 +17,11 @@ VideoScreenAdapter::VideoScreenAdapter(bool useOpenGL, VideoControls* videoContr
     } else {
         plainScreen = new VideoScreen(videoControls, parent);
         connectScreen(plainScreen.data());
+        // The engine burns the corners into the frame; only the snap moves
+        // are drawn over it.
+        VideoScreen* screen = plainScreen.data();
+        connect(fieldControls, &FieldControls::signalOverlayChanged, screen,
+            [screen, fieldControls] { screen->showSnapMoves(fieldControls->snapMoves()); });
     }
     connect(videoControls, &VideoControls::giveNewVideoResolution, this,
         &VideoScreenAdapter::changeImageSize);
@@ -70,6 +75,6 @@ void VideoScreenAdapter::updateImage()
         plainScreen->updateImage();
 }
 
-void VideoScreenAdapter::receivePoint(int x, int y) { emit givePoint(x, y); }
+void VideoScreenAdapter::receivePoint(int x, int y, bool exact) { emit givePoint(x, y, exact); }
 
 void VideoScreenAdapter::receiveResetPoints() { emit resetPoints(); }

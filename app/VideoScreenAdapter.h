@@ -31,13 +31,13 @@ public:
     void setMeasureTool(MeasureTool* tool);
 
 signals:
-    void givePoint(int x, int y);
+    void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
 public slots:
     void changeImageSize();
     void updateImage();
-    void receivePoint(int x, int y);
+    void receivePoint(int x, int y, bool exact = false);
     void receiveResetPoints();
 
 private:

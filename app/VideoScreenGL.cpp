@@ -34,6 +34,11 @@ const QColor kInitialFieldLinesColour(100, 100, 191, 150);
 const QColor kInitialCentreLinesColour(255, 255, 255, 100);
 const QColor kMarkerColour(200, 50, 50, 150);
 const QColor kSelectedCornerColour(255, 255, 0, 200);
+const QColor kSnapColour(255, 255, 0, 220);
+constexpr float kSnapLineWidthPx = 1.0f;
+constexpr float kSnappedCornerSizePx = 6.0f;
+
+bool altHeld(const QMouseEvent* event) { return event->modifiers().testFlag(Qt::AltModifier); }
 
 void glColour(const QColor& colour)
 {
@@ -298,7 +303,7 @@ void VideoScreenGL::mousePressEvent(QMouseEvent* event)
     if (!insidePicture(position))
         return;
     const QPoint video = toVideoInPicture(position);
-    emit givePoint(video.x(), video.y());
+    emit givePoint(video.x(), video.y(), altHeld(event));
     if (fieldControls->cornersComplete())
         recreateLinesDL();
 }
@@ -318,7 +323,7 @@ void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
         return;
     const QPoint video = toVideoInPicture(event->position().toPoint());
     if (mode == InteractionMode::MarkPoints) {
-        emit givePoint(video.x(), video.y());
+        emit givePoint(video.x(), video.y(), altHeld(event));
     } else if (selectedCorner >= 0) {
         fieldControls->moveCorner(selectedCorner, video.x(), video.y());
         recreateLinesDL();
@@ -343,8 +348,12 @@ void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
                 dragged);
         return;
     }
-    if (mode == InteractionMode::SelectCorners)
-        setCursor(Qt::OpenHandCursor);
+    if (mode != InteractionMode::SelectCorners)
+        return;
+    setCursor(Qt::OpenHandCursor);
+    // A dragged corner settles on the crossing of the lines it was dropped near.
+    if (selectedCorner >= 0)
+        fieldControls->settleCorner(selectedCorner, altHeld(event));
 }
 
 void VideoScreenGL::pickCorner(const QPoint& video)
@@ -520,6 +529,7 @@ void VideoScreenGL::drawOverlay() const
     if (showCorners && cornersList != 0)
         glCallList(cornersList);
     drawCentreLines();
+    drawSnapMoves();
     if (selectedCorner >= 0 && mode == InteractionMode::SelectCorners)
         drawSelectedCorner();
 
@@ -543,6 +553,33 @@ void VideoScreenGL::drawCentreLines() const
         glVertex3d(end.x(), end.y(), 0.0);
     }
     glEnd();
+}
+
+// A thin line from each click to the corner it snapped to, and a dot there.
+void VideoScreenGL::drawSnapMoves() const
+{
+    const std::vector<QLineF> moves = fieldControls->snapMoves();
+    if (moves.empty())
+        return;
+    glColour(kSnapColour);
+    glLineWidth(kSnapLineWidthPx);
+    glBegin(GL_LINES);
+    for (const QLineF& move : moves) {
+        const QPointF from = toWidget(int(move.x1()), int(move.y1()));
+        const QPointF to = toWidget(int(move.x2()), int(move.y2()));
+        glVertex3d(from.x(), from.y(), 0.0);
+        glVertex3d(to.x(), to.y(), 0.0);
+    }
+    glEnd();
+    glEnable(GL_POINT_SMOOTH);
+    glPointSize(kSnappedCornerSizePx);
+    glBegin(GL_POINTS);
+    for (const QLineF& move : moves) {
+        const QPointF to = toWidget(int(move.x2()), int(move.y2()));
+        glVertex3d(to.x(), to.y(), 0.0);
+    }
+    glEnd();
+    glDisable(GL_POINT_SMOOTH);
 }
 
 void VideoScreenGL::drawSelectedCorner() const

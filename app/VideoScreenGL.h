@@ -15,7 +15,8 @@ class VideoControls;
 // The video screen for machines with OpenGL. It scales each frame to fit the
 // widget keeping its aspect ratio, centres it, and draws over it with OpenGL
 // the pitch lines and corner markers (display lists, rebuilt only when the
-// corners, the line colour or the line width change), the lines through and
+// corners, the line colour or the line width change), where snapping moved
+// a corner from its click, the lines through and
 // round the game centre (sent with every paint, they follow every click), the
 // corner being dragged, and a tip that asks for the four corners in turn.
 // Because it draws the lines itself, it switches the engine's burnt-in
@@ -53,7 +54,8 @@ public:
     int centreLinesWidth() const { return centreWidthPx; }
 
 signals:
-    void givePoint(int x, int y);
+    // exact: Alt was held, the point is not to be snapped.
+    void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
 private slots:
@@ -87,6 +89,7 @@ private:
     void drawOverlay() const;
     void drawCentreLines() const;
     void drawSelectedCorner() const;
+    void drawSnapMoves() const;
     void compileLists();
     void compileFieldLinesList();
     void compileCornersList();

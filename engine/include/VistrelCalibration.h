@@ -31,8 +31,11 @@ typedef struct VistrelInterface VistrelInterface;
    metres) and the painted ones on the current frame, each point of the
    projection compared with the paint nearest to it across the marking
    (within 8 px). The halfway line may join the midpoints of either pair of
-   opposite edges; whichever is painted counts. -1 when not calibrated or no
-   painted marking lies near the projected ones along most of their course. */
+   opposite edges; whichever is painted counts. A centre circle that lies in
+   the picture but finds no paint, while a halfway line does, is far off (the
+   dimensions are wrong): its points count at the 8 px search limit. -1 when
+   not calibrated or no painted marking lies near the projected ones along
+   most of their course. */
 VISTREL_EXPORT int VistrelCalibrationFit(VistrelInterface* engine, double* meanPx);
 
 #ifdef __cplusplus

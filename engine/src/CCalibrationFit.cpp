@@ -112,17 +112,32 @@ std::optional<double> CCalibrationFit::Measure(
 
     double sum = 0.0;
     int found = 0;
-    for (const auto& marking : placed) {
+    // The halfway lines hold wherever the corners are right, whatever the
+    // dimensions; only the circle shows dimensions typed wrong. A circle in
+    // the picture whose paint is missing beside a found halfway line is
+    // therefore far off, not absent: its samples count at the search limit.
+    bool lineFound = false;
+    int circleMissed = 0;
+    for (std::size_t m = 0; m < placed.size(); ++m) {
+        const auto& marking = placed[m];
         std::vector<double> distances;
         for (const auto& [at, normal] : marking) {
             if (const auto offset = CLineFinder::RidgeOffset(ridge, at - origin, normal, kSearchPx))
                 distances.push_back(std::abs(*offset));
         }
-        if (marking.empty() || distances.size() < kMinFoundShare * marking.size())
+        if (marking.empty() || distances.size() < kMinFoundShare * marking.size()) {
+            if (m == 0 && marking.size() >= kMinFoundShare * kCircleSamples)
+                circleMissed = static_cast<int>(marking.size());
             continue;
+        }
+        lineFound = lineFound || m > 0;
         for (const double d : distances)
             sum += d;
         found += static_cast<int>(distances.size());
+    }
+    if (lineFound && circleMissed > 0) {
+        sum += kSearchPx * circleMissed;
+        found += circleMissed;
     }
     if (found == 0)
         return std::nullopt;

@@ -1,15 +1,20 @@
 // The field controls turn points into the engine's corner and centre calls;
-// the engine here records those calls.
+// the engine here records those calls. The calibration assist (snapping, the
+// fit, the dimension check) runs on the real engine and a generated pitch.
 
+#include "DisplayTestSupport.h"
 #include "FieldControls.h"
 #include "RecordingEngine.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -39,6 +44,40 @@ QList<QLineEdit*> dimensionEdits(const QWidget& parent)
 
 const QList<QPoint> kClicks { { 102, 57 }, { 538, 61 }, { 20, 400 }, { 620, 410 }, { 320, 240 } };
 
+// A still 105 x 68 m pitch with realistic paint, its length running from the
+// bottom edge to the top edge.
+testclips::ClipSpec markedPitch()
+{
+    testclips::ClipSpec spec;
+    spec.width = 1280;
+    spec.height = 720;
+    spec.frames = 2;
+    spec.players = 0;
+    spec.tilt = 0.4;
+    spec.lineWidth = 0.12f;
+    spec.penaltyAreas = true;
+    return spec;
+}
+
+QPoint truePoint(const cv::Point& corner) { return QPoint(corner.x, corner.y); }
+
+// Answers the next message box with button and keeps its text.
+void answerNextMessageBox(QMessageBox::StandardButton button, QString* text)
+{
+    QTimer::singleShot(0, [button, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+void typeDimension(QLineEdit* edit, const QString& text)
+{
+    edit->setText(text);
+    emit edit->editingFinished();
+}
+
 } // namespace
 
 class TestFieldControls : public QObject
@@ -57,7 +96,30 @@ private slots:
     void undoTakesBackCentreThenCorner();
     void moveCornerGivesCornersAgain_data();
     void moveCornerGivesCornersAgain();
+    void cornerClicksSnapToPaintedLines_data();
+    void cornerClicksSnapToPaintedLines();
+    void fitReadoutWarnsOfOffCorners();
+    void checkDimensionsChangesEditsOnlyWhenAccepted();
+
+private:
+    QTemporaryDir clipDir;
+    // Loads the marked pitch into the real engine, once; false without one.
+    bool loadMarkedPitch();
+    bool pitchLoaded = false;
 };
+
+bool TestFieldControls::loadMarkedPitch()
+{
+    VistrelInterface* engine = displaytest::engine();
+    if (!engine)
+        return false;
+    if (!pitchLoaded) {
+        const QString path = displaytest::writeClip(clipDir, markedPitch(), "marked.mkv");
+        pitchLoaded = !path.isEmpty() && engine->LoadVideo(path.toStdString()) == 0;
+    }
+    engine->clearFieldPoints();
+    return pitchLoaded;
+}
 
 void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
 {
@@ -81,9 +143,10 @@ void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
         texts << label->text();
     QCOMPARE(texts,
         QStringList({ "Marked Top Points: ", "Marked Bottom Points: ", "Length: ", "Width: ",
-            "Radius: ", "", "Click accuracy: ", "Line Display Preferences",
+            "Radius: ", "", "", "Click accuracy: ", "Line Display Preferences",
             "Field Lines: ", "Width ", "Game Center: ", "Width " }));
-    for (const char* text : { "Defaults", "Clear", "Line Colors", "Center Colors" })
+    for (const char* text :
+        { "Defaults", "Clear", "Check dimensions", "Line Colors", "Center Colors" })
         QVERIFY2(button(controls, text), text);
 }
 
@@ -315,6 +378,104 @@ void TestFieldControls::moveCornerGivesCornersAgain()
     QCOMPARE(controls.remainingCorners(), 4 - pointCount);
     if (!expectedCalls.isEmpty())
         QCOMPARE(controls.corners()[index], QPoint(30, 390));
+}
+
+void TestFieldControls::cornerClicksSnapToPaintedLines_data()
+{
+    QTest::addColumn<bool>("altHeld");
+    QTest::addColumn<bool>("snapBoxOn");
+    QTest::addColumn<bool>("snaps");
+
+    QTest::newRow("plain click snaps") << false << true << true;
+    QTest::newRow("Alt places exactly") << true << true << false;
+    QTest::newRow("box off places exactly") << false << false << false;
+}
+
+// A click a few pixels off a corner lands on the crossing of the painted
+// lines, and the move from the click is kept for the screens to show.
+void TestFieldControls::cornerClicksSnapToPaintedLines()
+{
+    QFETCH(bool, altHeld);
+    QFETCH(bool, snapBoxOn);
+    QFETCH(bool, snaps);
+    if (!loadMarkedPitch())
+        QSKIP("no engine or no generated clip");
+    FieldControls controls(displaytest::engine());
+    controls.findChild<QCheckBox*>()->setChecked(snapBoxOn);
+    const testclips::ClipTruth truth = testclips::truthFor(markedPitch());
+    const QPoint click = truePoint(truth.corners[0]) + QPoint(3, -3);
+
+    controls.selectPoint(click.x(), click.y(), altHeld);
+
+    const QPoint corner = controls.corners()[0];
+    if (snaps) {
+        QVERIFY2((corner - truePoint(truth.corners[0])).manhattanLength() <= 2,
+            qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+        QCOMPARE(controls.snapMoves().size(), size_t(1));
+        QCOMPARE(controls.snapMoves()[0].p1().toPoint(), click);
+    } else {
+        QCOMPARE(corner, click);
+        QVERIFY(controls.snapMoves().empty());
+    }
+}
+
+// The true corners fit the paint closely; a corner 8 px off reads clearly
+// worse, and the whole top edge 8 px off turns the readout into a warning.
+void TestFieldControls::fitReadoutWarnsOfOffCorners()
+{
+    if (!loadMarkedPitch())
+        QSKIP("no engine or no generated clip");
+    FieldControls controls(displaytest::engine());
+    const QList<QLineEdit*> edits = dimensionEdits(controls);
+    typeDimension(edits[0], "68");
+    typeDimension(edits[1], "105");
+    const testclips::ClipTruth truth = testclips::truthFor(markedPitch());
+    for (const cv::Point& corner : truth.corners) {
+        QVERIFY(controls.fitText().isEmpty());
+        controls.selectPoint(corner.x, corner.y, true);
+    }
+    const QRegularExpression number(R"(^fit (\d+\.\d) px)");
+    auto fitPx = [&] { return number.match(controls.fitText()).captured(1).toDouble(); };
+    QVERIFY2(number.match(controls.fitText()).hasMatch(), qPrintable(controls.fitText()));
+    const double truePx = fitPx();
+    QVERIFY2(truePx < 1.0 && !controls.fitIsPoor(), qPrintable(controls.fitText()));
+
+    for (int corner : { 1, 0 }) {
+        const QPoint off = truePoint(truth.corners[corner]) + QPoint(0, 8);
+        controls.moveCorner(corner, off.x(), off.y());
+        QVERIFY2(fitPx() > truePx + 1.0, qPrintable(controls.fitText()));
+    }
+    QVERIFY(controls.fitIsPoor());
+    QVERIFY2(controls.fitText().endsWith(" px: check the corners and dimensions"),
+        qPrintable(controls.fitText()));
+}
+
+// The markings' estimate is only proposed: declining keeps the typed
+// dimensions, accepting applies the estimate as if typed.
+void TestFieldControls::checkDimensionsChangesEditsOnlyWhenAccepted()
+{
+    if (!loadMarkedPitch())
+        QSKIP("no engine or no generated clip");
+    FieldControls controls(displaytest::engine());
+    const QList<QLineEdit*> edits = dimensionEdits(controls);
+    const testclips::ClipTruth truth = testclips::truthFor(markedPitch());
+    for (const cv::Point& corner : truth.corners)
+        controls.selectPoint(corner.x, corner.y, true);
+    QString question;
+
+    answerNextMessageBox(QMessageBox::No, &question);
+    controls.checkDimensions();
+    QVERIFY2(question.startsWith("The markings suggest "), qPrintable(question));
+    QCOMPARE(edits[0]->text(), QString("36"));
+    QCOMPARE(edits[1]->text(), QString("27"));
+    QCOMPARE(displaytest::engine()->getFieldLength(), 36.0f);
+
+    answerNextMessageBox(QMessageBox::Yes, &question);
+    controls.checkDimensions();
+    QVERIFY2(std::abs(controls.fieldLength() - 68.0f) < 0.03f * 68.0f, qPrintable(question));
+    QVERIFY2(std::abs(controls.fieldWidth() - 105.0f) < 0.03f * 105.0f, qPrintable(question));
+    QCOMPARE(edits[0]->text(), QString::number(double(controls.fieldLength()), 'f', 1));
+    QCOMPARE(displaytest::engine()->getFieldLength(), controls.fieldLength());
 }
 
 int main(int argc, char** argv)

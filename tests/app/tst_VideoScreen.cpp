@@ -20,9 +20,9 @@
 namespace {
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
-    Qt::MouseButtons buttons)
+    Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = {})
 {
-    QMouseEvent event(type, position, widget->mapToGlobal(position), button, buttons, {});
+    QMouseEvent event(type, position, widget->mapToGlobal(position), button, buttons, modifiers);
     QApplication::sendEvent(widget, &event);
 }
 
@@ -104,8 +104,13 @@ void TestVideoScreen::fitsTheVideoIntoItsRoom()
     QSignalSpy points(&screen, &VideoScreen::givePoint);
     const QPoint at = screen.graphicsView()->pos() + click;
     sendMouse(&screen, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-    QCOMPARE(points.count(), 1);
+    // With Alt held the point is to be taken exactly as clicked.
+    sendMouse(
+        &screen, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, Qt::AltModifier);
+    QCOMPARE(points.count(), 2);
     QCOMPARE(QPoint(points[0][0].toInt(), points[0][1].toInt()), point);
+    QCOMPARE(points[0][2].toBool(), false);
+    QCOMPARE(points[1][2].toBool(), true);
     QTest::keyClick(&screen, Qt::Key_Escape); // a panel, not a dialog to close
     QVERIFY(screen.isVisible());
 }

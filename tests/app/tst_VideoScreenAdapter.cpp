@@ -87,10 +87,10 @@ void TestVideoScreenAdapter::relaysPointsAndResetsToFieldControls()
     QSignalSpy points(&adapter, &VideoScreenAdapter::givePoint);
     QSignalSpy resets(&adapter, &VideoScreenAdapter::resetPoints);
 
-    emit screen->givePoint(5, 7);
+    emit screen->givePoint(5, 7, true);
 
     QCOMPARE(points.count(), 1);
-    QCOMPARE(points.first(), QList<QVariant>({ 5, 7 }));
+    QCOMPARE(points.first(), QList<QVariant>({ 5, 7, true }));
     QCOMPARE(field.corners()[0], QPoint(5, 7));
     QCOMPARE(field.remainingCorners(), 3);
     QCOMPARE(displaytest::engine()->getTopPointsLeft(), 1);

@@ -23,10 +23,14 @@ TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
     const auto exact = CCalibrationFit().Measure(frame, corners, 68, 105);
     const auto offCorner = CCalibrationFit().Measure(frame, moved, 68, 105);
     const auto wrongSize = CCalibrationFit().Measure(frame, corners, 64, 100);
-    ASSERT_TRUE(exact && offCorner && wrongSize);
+    // So wrong that the projected circle misses the paint altogether, while
+    // the halfway line still fits.
+    const auto farWrongSize = CCalibrationFit().Measure(frame, corners, 27, 36);
+    ASSERT_TRUE(exact && offCorner && wrongSize && farWrongSize);
     EXPECT_LT(*exact, 0.3);
     EXPECT_GT(*offCorner, 0.8);
     EXPECT_GT(*wrongSize, 0.8);
+    EXPECT_GT(*farWrongSize, 3.0);
     EXPECT_FALSE(
         CCalibrationFit().Measure(cv::Mat::zeros(frame.size(), CV_8UC3), corners, 68, 105));
 }
