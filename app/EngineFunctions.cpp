@@ -18,6 +18,8 @@ static_assert(std::is_same_v<decltype(&VistrelSeekFrame), int (*)(VistrelInterfa
 static_assert(std::is_same_v<decltype(&VistrelGetFrameIndex), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelGetFrameTotal), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelRedrawFrame), int (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelGetFrameSerial),
+    unsigned long long (*)(VistrelInterface*)>);
 
 } // namespace
 
@@ -50,6 +52,7 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , frameIndexFn(resolve<FrameQuery>(module, "VistrelGetFrameIndex"))
     , frameTotalFn(resolve<FrameQuery>(module, "VistrelGetFrameTotal"))
     , redrawFrameFn(resolve<Redraw>(module, "VistrelRedrawFrame"))
+    , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
 { }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
@@ -67,3 +70,8 @@ long long EngineFunctions::frameIndex() const { return frameIndexFn ? frameIndex
 long long EngineFunctions::frameTotal() const { return frameTotalFn ? frameTotalFn(engine) : -1; }
 
 int EngineFunctions::redrawFrame() const { return redrawFrameFn ? redrawFrameFn(engine) : -1; }
+
+unsigned long long EngineFunctions::frameSerial() const
+{
+    return frameSerialFn ? frameSerialFn(engine) : 0;
+}

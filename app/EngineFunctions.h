@@ -24,11 +24,15 @@ public:
     long long frameIndex() const;
     long long frameTotal() const;
     int redrawFrame() const;
+    // The engine's count of export pictures drawn; 0 when unknown (no such
+    // function), which a screen takes as "fetch every time".
+    unsigned long long frameSerial() const;
 
 private:
     using SeekFrame = int (*)(VistrelInterface*, long long);
     using FrameQuery = long long (*)(VistrelInterface*);
     using Redraw = int (*)(VistrelInterface*);
+    using Serial = unsigned long long (*)(VistrelInterface*);
 
     struct Entry
     {
@@ -48,4 +52,5 @@ private:
     FrameQuery frameIndexFn = nullptr;
     FrameQuery frameTotalFn = nullptr;
     Redraw redrawFrameFn = nullptr;
+    Serial frameSerialFn = nullptr;
 };

@@ -80,6 +80,7 @@ void VideoScreen::changeImageSize()
     imageHeight = videoControls->frameHeight();
     scene->setSceneRect(0, 0, imageWidth, imageHeight);
     frameItem->setPixmap(QPixmap());
+    pictureStale = true;
     updateGeometry();
     fitPicture();
 }
@@ -115,6 +116,10 @@ void VideoScreen::fitPicture()
 
 void VideoScreen::updateImage()
 {
+    // Read before the fetch: a picture drawn meanwhile is fetched next time.
+    const unsigned long long serial = videoControls->frameSerial();
+    if (!pictureStale && serial != 0 && serial == shownSerial)
+        return;
     auto buffer = videoControls->currentFrame();
     // The buffer holds exactly the size the engine reports now; a frame of
     // another size than the one shown is skipped rather than misread.
@@ -124,6 +129,14 @@ void VideoScreen::updateImage()
     if (image.isNull())
         return;
     frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
+    shownSerial = serial;
+    pictureStale = false;
+}
+
+void VideoScreen::overlayChanged()
+{
+    updateImage();
+    view->viewport()->update();
 }
 
 // The video pixel shown under a screen position: the inverse of the view's

@@ -24,6 +24,8 @@ public:
     explicit VideoScreen(VideoControls* videoControls, QWidget* parent = nullptr);
 
     void changeImageSize();
+    // Fetches and shows the engine's picture when it changed since the last
+    // fetch (or the size changed); otherwise does nothing.
     void updateImage();
 
     // The video at its own size, with the border round it.
@@ -39,6 +41,11 @@ public:
 signals:
     void givePoint(int x, int y);
     void resetPoints();
+
+public slots:
+    // Something drawn over the video changed: shows it at once. The pitch
+    // overlay is burnt into the engine's picture, so this looks for a new one.
+    void overlayChanged();
 
 private slots:
     void setMarkPointsMode();
@@ -69,4 +76,8 @@ private:
     InteractionMode mode = InteractionMode::MarkPoints;
     // The one item that shows the newest frame; replaced pixmap by pixmap.
     QGraphicsPixmapItem* frameItem = nullptr;
+    // The engine's picture count at the last fetch; the picture is fetched
+    // again only when the count moved, or after a size change (stale).
+    unsigned long long shownSerial = 0;
+    bool pictureStale = true;
 };

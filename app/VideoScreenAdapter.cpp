@@ -62,6 +62,14 @@ void VideoScreenAdapter::updateImage()
         plainScreen->updateImage();
 }
 
+void VideoScreenAdapter::overlayChanged()
+{
+    if (useOpenGL)
+        glScreen->overlayChanged();
+    else
+        plainScreen->overlayChanged();
+}
+
 void VideoScreenAdapter::receivePoint(int x, int y) { emit givePoint(x, y); }
 
 void VideoScreenAdapter::receiveResetPoints() { emit resetPoints(); }
