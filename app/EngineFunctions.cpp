@@ -18,8 +18,8 @@ static_assert(std::is_same_v<decltype(&VistrelSeekFrame), int (*)(VistrelInterfa
 static_assert(std::is_same_v<decltype(&VistrelGetFrameIndex), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelGetFrameTotal), long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelRedrawFrame), int (*)(VistrelInterface*)>);
-static_assert(std::is_same_v<decltype(&VistrelGetFrameSerial),
-    unsigned long long (*)(VistrelInterface*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
 
 } // namespace
 

@@ -18,9 +18,9 @@ class WorkerThread;
 // speed, and shows the position and the duration. It owns the worker thread
 // that runs the engine's playback loop and paces the screen refresh with
 // giveNewImage() at most every 25 ms while the loop runs (the screens fetch
-// only when the picture changed); while stopped no timer runs. While stopped or paused it shows single frames:
-// the first one as soon as a video opens and after a stop, and the next or
-// previous one on a step.
+// only when the picture changed); while stopped no timer runs. While
+// stopped or paused it shows single frames: the first one as soon as a
+// video opens and after a stop, and the next or previous one on a step.
 class VideoControls : public PanelDialog
 {
     Q_OBJECT

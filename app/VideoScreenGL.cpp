@@ -89,8 +89,8 @@ VideoScreenGL::VideoScreenGL(
         &VideoScreenGL::slotSetCenterLinesThickness);
     // Typed dimensions, an undo or a point given while nothing plays must
     // show without waiting for a frame.
-    connect(fieldControls, &FieldControls::signalOverlayChanged, this,
-        &VideoScreenGL::overlayChanged);
+    connect(
+        fieldControls, &FieldControls::signalOverlayChanged, this, &VideoScreenGL::overlayChanged);
 }
 
 VideoScreenGL::~VideoScreenGL()

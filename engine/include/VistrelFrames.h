@@ -9,9 +9,10 @@
 
    Every function takes the engine a host got from GetVistrelInterface. Results:
    0 success, -1 failure (null or foreign engine, no video open, the frame
-   cannot be decoded), unless a function says otherwise. Nothing throws. Safe to call from any thread; while a
-   playback loop runs, requests are handed to the loop and the call waits until
-   the loop has served them (at most about two seconds). */
+   cannot be decoded), unless a function says otherwise. Nothing throws.
+   Safe to call from any thread; while a playback loop runs, requests are
+   handed to the loop and the call waits until the loop has served them (at
+   most about two seconds). */
 
 #ifndef VISTREL_EXPORT
 #define VISTREL_EXPORT __attribute__((visibility("default")))

@@ -242,8 +242,8 @@ void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
 void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
 {
     std::unique_lock lock(wakeMutex);
-    wakeCondition.wait_for(lock, std::chrono::milliseconds(ms),
-        [&] { return stopped || hostRequests != requests; });
+    wakeCondition.wait_for(
+        lock, std::chrono::milliseconds(ms), [&] { return stopped || hostRequests != requests; });
 }
 
 // The paused loop sleeps until a request or a change of what the picture is
@@ -279,7 +279,9 @@ void Vistrel::notePictureChange()
 // change before a sleeper's check of its predicate, so no wake-up is lost.
 void Vistrel::wakeLoop()
 {
-    { const std::lock_guard lock(wakeMutex); }
+    {
+        const std::lock_guard lock(wakeMutex);
+    }
     wakeCondition.notify_all();
 }
 

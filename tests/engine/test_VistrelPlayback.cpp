@@ -168,9 +168,8 @@ TEST(VistrelPlayback, PausedLoopDrawsOnlyChangesWithoutProcessingAgain)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(engine.frameSerial(), serial);
     // A change of the pitch model, the table or a stage is drawn at once.
-    const std::function<void()> changes[]
-        = { [&] { engine.setFieldLength(90.0f); }, [&] { engine.pickColour(1, 1, true); },
-              [&] { engine.setColourThreshold(7); } };
+    const std::function<void()> changes[] = { [&] { engine.setFieldLength(90.0f); },
+        [&] { engine.pickColour(1, 1, true); }, [&] { engine.setColourThreshold(7); } };
     for (const auto& change : changes) {
         const unsigned long long before = engine.frameSerial();
         change();
