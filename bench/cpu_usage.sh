@@ -11,6 +11,7 @@ BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TOP=$(dirname "$BENCH_DIR")
 export TARVOLA_BIN=${1:-$TOP/build-release/bin/Tarvola}
 [ -x "$TARVOLA_BIN" ] || TARVOLA_BIN=$TOP/build/bin/Tarvola
+TARVOLA_BIN=$(realpath "$TARVOLA_BIN")
 CLIP=${2:-$TOP/../shared/media/soccer_drone_topdown_1260x708_60fps.mp4}
 INTERVAL_S=${CPU_INTERVAL_S:-10}
 
