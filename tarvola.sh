@@ -127,6 +127,8 @@ cmd_bench() {
         say "running $b"
         "$b" || status=1
     done
+    say "running bench/cpu_usage.sh"
+    bench/cpu_usage.sh build-release/bin/Tarvola || status=1
     return $status
 }
 

@@ -26,6 +26,8 @@ static_assert(std::is_same_v<decltype(&VistrelEstimateDimensions),
     int (*)(VistrelInterface*, double*, double*)>);
 static_assert(
     std::is_same_v<decltype(&VistrelCalibrationFit), int (*)(VistrelInterface*, double*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
 
 } // namespace
 
@@ -71,6 +73,7 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , snapToLinesFn(resolve<Snap>(module, "VistrelSnapToLines"))
     , estimateDimensionsFn(resolve<Estimate>(module, "VistrelEstimateDimensions"))
     , calibrationFitFn(resolve<Fit>(module, "VistrelCalibrationFit"))
+    , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
 { }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
@@ -103,4 +106,9 @@ int EngineFunctions::estimateDimensions(double* length, double* width) const
 int EngineFunctions::calibrationFit(double* meanPx) const
 {
     return calibrationFitFn ? calibrationFitFn(engine, meanPx) : -1;
+}
+
+unsigned long long EngineFunctions::frameSerial() const
+{
+    return frameSerialFn ? frameSerialFn(engine) : 0;
 }

@@ -31,6 +31,9 @@ public:
     int snapToLines(double px, double py, double radiusPx, double* sx, double* sy) const;
     int estimateDimensions(double* length, double* width) const;
     int calibrationFit(double* meanPx) const;
+    // The engine's count of export pictures drawn; 0 when unknown (no such
+    // function), which a screen takes as "fetch every time".
+    unsigned long long frameSerial() const;
 
 private:
     using SeekFrame = int (*)(VistrelInterface*, long long);
@@ -39,6 +42,7 @@ private:
     using Snap = int (*)(VistrelInterface*, double, double, double, double*, double*);
     using Estimate = int (*)(VistrelInterface*, double*, double*);
     using Fit = int (*)(VistrelInterface*, double*);
+    using Serial = unsigned long long (*)(VistrelInterface*);
 
     struct Entry
     {
@@ -61,4 +65,5 @@ private:
     Snap snapToLinesFn = nullptr;
     Estimate estimateDimensionsFn = nullptr;
     Fit calibrationFitFn = nullptr;
+    Serial frameSerialFn = nullptr;
 };

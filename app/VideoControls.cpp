@@ -132,9 +132,9 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     connect(
         worker.get(), &WorkerThread::playbackFinished, this, &VideoControls::playbackLoopFinished);
 
-    clockTimer = startTimer(kClockTimerMs);
     createLayout();
     nameChildren();
+    updateTime(0);
 }
 
 // Names for tests and accessibility tools.
@@ -209,6 +209,7 @@ int VideoControls::frameHeight() const { return engine->getFrameHeight(); }
 
 std::shared_ptr<unsigned char[]> VideoControls::currentFrame() const
 {
+    ++fetchCount;
     return engine->exportFrame();
 }
 
@@ -386,9 +387,8 @@ void VideoControls::startPlayback()
     ++startedRuns;
     worker->start(QThread::InheritPriority);
     setPlayPauseIcon(kPauseIcon);
-    if (frameTimer)
-        killTimer(frameTimer);
-    frameTimer = startTimer(kFrameTimerMs);
+    stopTimers();
+    startTimers();
     emit pause();
     emit stateChanged();
 }
@@ -408,9 +408,7 @@ void VideoControls::haltPlayback()
 {
     stoppedFlag = true;
     frameShown = false;
-    if (frameTimer)
-        killTimer(frameTimer);
-    frameTimer = 0;
+    stopTimers();
     stopPlaybackLoop();
     updateTime(0);
     setPlayPauseIcon(kPlayIcon);
@@ -495,8 +493,12 @@ void VideoControls::stopTimers()
     frameTimer = clockTimer = 0;
 }
 
+// The refresh and the position display only change while the loop runs;
+// single frames shown while stopped update both themselves.
 void VideoControls::startTimers()
 {
+    if (!worker->isRunning())
+        return;
     frameTimer = startTimer(kFrameTimerMs);
     clockTimer = startTimer(kClockTimerMs);
 }

@@ -17,9 +17,10 @@ class WorkerThread;
 // jumps by a step in milliseconds, seeks with the progress slider, sets the
 // speed, and shows the position and the duration. It owns the worker thread
 // that runs the engine's playback loop and paces the screen refresh with
-// giveNewImage() every 25 ms. While stopped or paused it shows single frames:
-// the first one as soon as a video opens and after a stop, and the next or
-// previous one on a step.
+// giveNewImage() at most every 25 ms while the loop runs (the screens fetch
+// only when the picture changed); while stopped no timer runs. While
+// stopped or paused it shows single frames: the first one as soon as a
+// video opens and after a stop, and the next or previous one on a step.
 class VideoControls : public PanelDialog
 {
     Q_OBJECT
@@ -33,6 +34,11 @@ public:
     int frameWidth() const;
     int frameHeight() const;
     std::shared_ptr<unsigned char[]> currentFrame() const;
+    // Grows with every new picture the engine draws; 0 when the engine
+    // cannot tell, and the screens then fetch on every refresh.
+    unsigned long long frameSerial() const { return frames.frameSerial(); }
+    // How many pictures the screens fetched so far.
+    quint64 fetchedFrames() const { return fetchCount; }
     bool isVideoStopped() const { return stoppedFlag; }
     // Whether the export picture holds a frame of the open video (it plays,
     // or a single frame was shown); a screen shows black otherwise.
@@ -159,4 +165,5 @@ private:
     quint64 finishedRuns = 0;
     // The frame the last state change reported while not playing.
     long long reportedFrame = -1;
+    mutable quint64 fetchCount = 0;
 };

@@ -89,6 +89,7 @@ void VideoScreen::changeImageSize()
     imageHeight = videoControls->frameHeight();
     scene->setSceneRect(0, 0, imageWidth, imageHeight);
     frameItem->setPixmap(QPixmap());
+    pictureStale = true;
     updateGeometry();
     fitPicture();
 }
@@ -178,6 +179,10 @@ void VideoScreen::fitPicture()
 
 void VideoScreen::updateImage()
 {
+    // Read before the fetch: a picture drawn meanwhile is fetched next time.
+    const unsigned long long serial = videoControls->frameSerial();
+    if (!pictureStale && serial != 0 && serial == shownSerial)
+        return;
     auto buffer = videoControls->currentFrame();
     // The buffer holds exactly the size the engine reports now; a frame of
     // another size than the one shown is skipped rather than misread.
@@ -188,6 +193,14 @@ void VideoScreen::updateImage()
         return;
     frameImage = image;
     frameItem->setPixmap(QPixmap::fromImage(image, Qt::ColorOnly));
+    shownSerial = serial;
+    pictureStale = false;
+}
+
+void VideoScreen::overlayChanged()
+{
+    updateImage();
+    view->viewport()->update();
 }
 
 void VideoScreen::showSnapMoves(const std::vector<QLineF>& moves)

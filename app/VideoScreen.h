@@ -31,6 +31,8 @@ public:
     explicit VideoScreen(VideoControls* videoControls, QWidget* parent = nullptr);
 
     void changeImageSize();
+    // Fetches and shows the engine's picture when it changed since the last
+    // fetch (or the size changed); otherwise does nothing.
     void updateImage();
     // Shows where snapping moved corners (video pixels): a thin line from
     // each click and a ring at the corner, over the picture.
@@ -57,6 +59,11 @@ signals:
     // exact: Alt was held, the point is not to be snapped.
     void givePoint(int x, int y, bool exact = false);
     void resetPoints();
+
+public slots:
+    // Something drawn over the video changed: shows it at once. The pitch
+    // overlay is burnt into the engine's picture, so this looks for a new one.
+    void overlayChanged();
 
 private slots:
     void setMarkPointsMode();
@@ -95,4 +102,8 @@ private:
     PaintOverlay* overlay = nullptr;
     QPointF pressPosition;
     std::vector<QGraphicsItem*> snapItems;
+    // The engine's picture count at the last fetch; the picture is fetched
+    // again only when the count moved, or after a size change (stale).
+    unsigned long long shownSerial = 0;
+    bool pictureStale = true;
 };

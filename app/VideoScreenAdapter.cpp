@@ -75,6 +75,14 @@ void VideoScreenAdapter::updateImage()
         plainScreen->updateImage();
 }
 
+void VideoScreenAdapter::overlayChanged()
+{
+    if (useOpenGL)
+        glScreen->overlayChanged();
+    else
+        plainScreen->overlayChanged();
+}
+
 void VideoScreenAdapter::receivePoint(int x, int y, bool exact) { emit givePoint(x, y, exact); }
 
 void VideoScreenAdapter::receiveResetPoints() { emit resetPoints(); }

@@ -37,6 +37,8 @@ signals:
 public slots:
     void changeImageSize();
     void updateImage();
+    // Shows a change of what is drawn over the video at once, on either screen.
+    void overlayChanged();
     void receivePoint(int x, int y, bool exact = false);
     void receiveResetPoints();
 

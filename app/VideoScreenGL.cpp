@@ -29,6 +29,11 @@ constexpr float kEndPointSizePx = 2.0f;
 constexpr float kCornerSizePx = 8.0f;
 constexpr float kSelectedCornerSizePx = 4.0f;
 constexpr double kDepthRange = 10.0;
+// Scaled by nearest texel, a widget pixel centre can fall exactly on a texel
+// edge (every fifth pixel at x1.25). Shifting the texture by this share of
+// a texel sends such pixels to the lower texel, as Qt's raster scaling does,
+// so both screens and grabbed images show the same pixels.
+constexpr float kTexelBias = 1.0f / 256.0f;
 
 const QColor kInitialFieldLinesColour(100, 100, 191, 150);
 const QColor kInitialCentreLinesColour(255, 255, 255, 100);
@@ -91,10 +96,8 @@ VideoScreenGL::VideoScreenGL(
         &VideoScreenGL::slotSetCenterLinesThickness);
     // Typed dimensions, an undo or a point given while nothing plays must
     // show without waiting for a frame.
-    connect(fieldControls, &FieldControls::signalOverlayChanged, this, [this] {
-        recreateLinesDL();
-        update();
-    });
+    connect(
+        fieldControls, &FieldControls::signalOverlayChanged, this, &VideoScreenGL::overlayChanged);
 }
 
 VideoScreenGL::~VideoScreenGL()
@@ -121,6 +124,7 @@ void VideoScreenGL::initializeGL()
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
         &VideoScreenGL::releaseGlResources, Qt::UniqueConnection);
     listsStale = true;
+    textureStale = !frame.isNull();
 }
 
 void VideoScreenGL::releaseGlResources()
@@ -129,7 +133,17 @@ void VideoScreenGL::releaseGlResources()
         return;
     makeCurrent();
     deleteLists();
+    deleteTexture();
     doneCurrent();
+}
+
+void VideoScreenGL::deleteTexture()
+{
+    if (texture != 0)
+        glDeleteTextures(1, &texture);
+    texture = 0;
+    textureSize = QSize();
+    textureStale = !frame.isNull();
 }
 
 void VideoScreenGL::deleteLists()
@@ -147,7 +161,8 @@ void VideoScreenGL::changeImageSize()
     imageWidth = videoControls->frameWidth();
     imageHeight = videoControls->frameHeight();
     frame = QImage();
-    scaledFrame = QImage();
+    textureStale = false;
+    pictureStale = true;
     fit(width(), height());
     videoControls->updateGeometry();
     fieldControls->updateGeometry();
@@ -156,32 +171,41 @@ void VideoScreenGL::changeImageSize()
 
 void VideoScreenGL::updateImage()
 {
-    if (videoControls->showsPicture()) {
-        auto buffer = videoControls->currentFrame();
-        // The buffer holds exactly the size the engine reports now; a frame
-        // of another size than the one fitted is skipped rather than misread.
-        if (videoControls->frameWidth() == imageWidth
-            && videoControls->frameHeight() == imageHeight) {
-            const QImage image = ExportedFrame::toImage(buffer, imageWidth, imageHeight);
-            if (!image.isNull()) {
-                frame = image;
-                rescaleFrame();
-            }
-        }
-    }
-    update();
+    const bool shows = videoControls->showsPicture();
+    const bool shownChanged = shows != pictureShown;
+    pictureShown = shows;
+    const bool fetched = shows && fetchFrame();
+    if (fetched || shownChanged)
+        update();
 }
 
-void VideoScreenGL::rescaleFrame()
+// Takes the engine's picture when it is another than the one in the
+// texture; true when it did.
+bool VideoScreenGL::fetchFrame()
 {
-    if (frame.isNull()) {
-        scaledFrame = QImage();
-        return;
-    }
-    const int scaledWidth = int(float(imageWidth) * scale);
-    const int scaledHeight = int(float(imageHeight) * scale);
-    scaledFrame
-        = frame.scaled(scaledWidth, scaledHeight, Qt::KeepAspectRatio, Qt::FastTransformation);
+    // Read before the fetch: a picture drawn meanwhile is fetched next time.
+    const unsigned long long serial = videoControls->frameSerial();
+    if (!pictureStale && serial != 0 && serial == shownSerial)
+        return false;
+    auto buffer = videoControls->currentFrame();
+    // The buffer holds exactly the size the engine reports now; a frame of
+    // another size than the one fitted is skipped rather than misread.
+    if (videoControls->frameWidth() != imageWidth || videoControls->frameHeight() != imageHeight)
+        return false;
+    const QImage image = ExportedFrame::toImage(buffer, imageWidth, imageHeight);
+    if (image.isNull())
+        return false;
+    frame = image;
+    textureStale = true;
+    shownSerial = serial;
+    pictureStale = false;
+    return true;
+}
+
+void VideoScreenGL::overlayChanged()
+{
+    listsStale = true;
+    update();
 }
 
 void VideoScreenGL::resizeEvent(QResizeEvent* event)
@@ -205,7 +229,6 @@ void VideoScreenGL::fit(int widgetWidth, int widgetHeight)
     scale = (w / h > iw / ih) ? h / ih : w / iw;
     offsetY = int(int(h - ih * scale) * 0.5);
     offsetX = int(int(w - iw * scale) * 0.5);
-    rescaleFrame();
     recreateLinesDL();
 }
 
@@ -377,6 +400,7 @@ void VideoScreenGL::pickCorner(const QPoint& video)
         });
     selectedCorner
         = candidates[0].distanceSquared < kPickRadiusSquaredPx ? candidates[0].index : -1;
+    update();
 }
 
 void VideoScreenGL::setMarkPointsMode()
@@ -387,6 +411,7 @@ void VideoScreenGL::setMarkPointsMode()
     mode = InteractionMode::MarkPoints;
     markAction->setChecked(true);
     setCursor(Qt::CrossCursor);
+    update();
 }
 
 void VideoScreenGL::setSelectCornersMode()
@@ -397,6 +422,7 @@ void VideoScreenGL::setSelectCornersMode()
     selectAction->setChecked(true);
     setCursor(Qt::OpenHandCursor);
     showCorners = true;
+    update();
 }
 
 void VideoScreenGL::clean()
@@ -409,14 +435,11 @@ void VideoScreenGL::clean()
     }
     listsStale = false;
     selectedCorner = -1;
+    update();
 }
 
-void VideoScreenGL::recreateLinesDL()
-{
-    // Compiled at the next paint; nothing here asks for one, the change
-    // shows with the next frame.
-    listsStale = true;
-}
+// The lists are compiled at the next paint, which is asked for now.
+void VideoScreenGL::recreateLinesDL() { overlayChanged(); }
 
 void VideoScreenGL::slotSelectFieldLinesColor()
 {
@@ -434,6 +457,7 @@ void VideoScreenGL::slotSelectCenterLinesColor()
         centreColour, this, tr("Game center"), QColorDialog::ShowAlphaChannel);
     if (colour.isValid())
         centreColour = colour;
+    update();
 }
 
 void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
@@ -442,7 +466,11 @@ void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
     recreateLinesDL();
 }
 
-void VideoScreenGL::slotSetCenterLinesThickness(int thickness) { centreWidthPx = thickness; }
+void VideoScreenGL::slotSetCenterLinesThickness(int thickness)
+{
+    centreWidthPx = thickness;
+    update();
+}
 
 QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
 {
@@ -463,14 +491,17 @@ QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
     }
 }
 
+// The tip lies over the picture and under the lines, as the lines are
+// drawn natively after it.
 void VideoScreenGL::paintGL()
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!videoControls->showsPicture())
         return;
-    if (!scaledFrame.isNull())
-        painter.drawImage(QPoint(offsetX, offsetY), scaledFrame);
+    painter.beginNativePainting();
+    drawPicture();
+    painter.endNativePainting();
     drawTip(painter);
     painter.beginNativePainting();
     if (listsStale)
@@ -481,6 +512,77 @@ void VideoScreenGL::paintGL()
         const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
         measureTool->paint(painter, videoToWidget(), frame, rect(), loupe);
     }
+}
+
+// Fills the texture from the newest frame: in place while the size stays,
+// a new image otherwise.
+void VideoScreenGL::uploadTexture()
+{
+    textureStale = false;
+    if (frame.isNull())
+        return;
+    if (texture == 0)
+        glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    if (textureSize != frame.size()) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, frame.width(), frame.height(), 0, GL_RGB,
+            GL_UNSIGNED_BYTE, frame.constBits());
+        textureSize = frame.size();
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, frame.width(), frame.height(), GL_RGB,
+            GL_UNSIGNED_BYTE, frame.constBits());
+    }
+    glPopClientAttrib();
+}
+
+// The texture on the picture's rectangle, one widget pixel per unit.
+void VideoScreenGL::drawPicture()
+{
+    if (textureStale)
+        uploadTexture();
+    if (texture == 0 || textureSize.isEmpty())
+        return;
+    const float left = float(offsetX);
+    const float top = float(offsetY);
+    const float right = left + float(int(float(imageWidth) * scale));
+    const float bottom = top + float(int(float(imageHeight) * scale));
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, width(), height(), 0.0, -kDepthRange, kDepthRange);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    const float s0 = -kTexelBias / float(textureSize.width());
+    const float t0 = -kTexelBias / float(textureSize.height());
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, t0);
+    glVertex2f(left, top);
+    glTexCoord2f(1.0f + s0, t0);
+    glVertex2f(right, top);
+    glTexCoord2f(1.0f + s0, 1.0f + t0);
+    glVertex2f(right, bottom);
+    glTexCoord2f(s0, 1.0f + t0);
+    glVertex2f(left, bottom);
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
 }
 
 void VideoScreenGL::drawTip(QPainter& painter) const

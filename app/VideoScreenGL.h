@@ -12,8 +12,9 @@ class QAction;
 class QPainter;
 class VideoControls;
 
-// The video screen for machines with OpenGL. It scales each frame to fit the
-// widget keeping its aspect ratio, centres it, and draws over it with OpenGL
+// The video screen for machines with OpenGL. It keeps the newest frame in one
+// texture, replaced only when the engine drew a new picture, shows it scaled
+// to fit the widget keeping its aspect ratio, centred, and draws over it with OpenGL
 // the pitch lines and corner markers (display lists, rebuilt only when the
 // corners, the line colour or the line width change), where snapping moved
 // a corner from its click, the lines through and
@@ -32,6 +33,8 @@ public:
     ~VideoScreenGL() override;
 
     void changeImageSize();
+    // Fetches the engine's picture when it changed since the last fetch and
+    // repaints; does nothing when nothing visible changed.
     void updateImage();
 
     // The tip's HTML for the corners still to be clicked; empty when none.
@@ -58,6 +61,11 @@ signals:
     void givePoint(int x, int y, bool exact = false);
     void resetPoints();
 
+public slots:
+    // Something drawn over the video changed (corners, centre, dimensions,
+    // colours, widths, ...): repaints at once over the texture as it is.
+    void overlayChanged();
+
 private slots:
     void setMarkPointsMode();
     void setSelectCornersMode();
@@ -80,7 +88,10 @@ protected:
 private:
     QAction* createAction(const QString& text, void (VideoScreenGL::*slot)());
     void fit(int widgetWidth, int widgetHeight);
-    void rescaleFrame();
+    bool fetchFrame();
+    void drawPicture();
+    void uploadTexture();
+    void deleteTexture();
     bool insidePicture(const QPoint& widgetPosition) const;
     QPoint toVideoInPicture(const QPoint& widgetPosition) const;
     void pickCorner(const QPoint& video);
@@ -117,9 +128,17 @@ private:
     int offsetX = 0;
     // The lists are compiled in the paint path, where the context is current.
     bool listsStale = false;
-    // The newest frame as exported, and its copy scaled to the widget.
+    // The newest frame as exported (kept to fill a new context's texture),
+    // and the texture that shows it; textureStale until it is uploaded.
     QImage frame;
-    QImage scaledFrame;
     MeasureTool* measureTool = nullptr;
     QPointF pressPosition;
+    unsigned texture = 0;
+    QSize textureSize;
+    bool textureStale = false;
+    // The engine's picture count at the last fetch; the picture is fetched
+    // again only when the count moved, or after a size change (stale).
+    unsigned long long shownSerial = 0;
+    bool pictureStale = true;
+    bool pictureShown = false;
 };

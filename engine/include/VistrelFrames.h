@@ -9,15 +9,16 @@
 
    Every function takes the engine a host got from GetVistrelInterface. Results:
    0 success, -1 failure (null or foreign engine, no video open, the frame
-   cannot be decoded). Nothing throws. Safe to call from any thread; while a
-   playback loop runs, requests are handed to the loop and the call waits until
-   the loop has served them (at most about two seconds). */
+   cannot be decoded), unless a function says otherwise. Nothing throws.
+   Safe to call from any thread; while a playback loop runs, requests are
+   handed to the loop and the call waits until the loop has served them (at
+   most about two seconds). */
 
 #ifndef VISTREL_EXPORT
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_FRAMES_API_VERSION 1
+#define VISTREL_FRAMES_API_VERSION 2
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -47,6 +48,14 @@ VISTREL_EXPORT long long VistrelGetFrameTotal(VistrelInterface* engine);
    picture, without decoding (after the corners or dimensions changed while
    nothing plays). -1 when there is no current frame. */
 VISTREL_EXPORT int VistrelRedrawFrame(VistrelInterface* engine);
+
+/* A counter that grows by one with every new export picture: a new frame
+   (played, stepped, sought), a redraw, the overlay drawn anew into it, a new
+   video's black picture. A host that remembers the value it saw when it
+   last fetched the picture need not fetch it again while the value is the
+   same. Cheap and lock-free: it does not wait for the playback loop. 0 for a
+   null or foreign engine (and for an engine that drew no picture yet). */
+VISTREL_EXPORT unsigned long long VistrelGetFrameSerial(VistrelInterface* engine);
 
 #ifdef __cplusplus
 }

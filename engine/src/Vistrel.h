@@ -14,8 +14,10 @@
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <pthread.h>
 #include <string>
@@ -90,29 +92,77 @@ public:
     void setPlayFinished(bool value) override { playFinished = value; }
 
     bool isProcessingEnabled() override { return processingEnabled; }
-    void setProcessingEnabled(bool value) override { processingEnabled = value; }
+    void setProcessingEnabled(bool value) override
+    {
+        processingEnabled = value;
+        notePictureChange();
+    }
     bool isFilterEnabled() override { return filterEnabled; }
-    void setFilterEnabled(bool value) override { filterEnabled = value; }
+    void setFilterEnabled(bool value) override
+    {
+        filterEnabled = value;
+        notePictureChange();
+    }
     bool isColourClassificationEnabled() override { return colourClassificationEnabled; }
-    void setColourClassificationEnabled(bool value) override { colourClassificationEnabled = value; }
+    void setColourClassificationEnabled(bool value) override
+    {
+        colourClassificationEnabled = value;
+        notePictureChange();
+    }
     bool isColourSegmentationEnabled() override { return colourSegmentationEnabled; }
-    void setColourSegmentationEnabled(bool value) override { colourSegmentationEnabled = value; }
+    void setColourSegmentationEnabled(bool value) override
+    {
+        colourSegmentationEnabled = value;
+        notePictureChange();
+    }
     bool isShowClassifiedColoursEnabled() override { return showClassifiedColoursEnabled; }
-    void setShowClassifiedColoursEnabled(bool value) override { showClassifiedColoursEnabled = value; }
+    void setShowClassifiedColoursEnabled(bool value) override
+    {
+        showClassifiedColoursEnabled = value;
+        notePictureChange();
+    }
     bool isProbabilityThresholdEnabled() override { return probabilityThresholdEnabled; }
-    void setProbabilityThresholdEnabled(bool value) override { probabilityThresholdEnabled = value; }
+    void setProbabilityThresholdEnabled(bool value) override
+    {
+        probabilityThresholdEnabled = value;
+        notePictureChange();
+    }
     bool isMotionAnalysisEnabled() override { return motionAnalysisEnabled; }
-    void setMotionAnalysisEnabled(bool value) override { motionAnalysisEnabled = value; }
+    void setMotionAnalysisEnabled(bool value) override
+    {
+        motionAnalysisEnabled = value;
+        notePictureChange();
+    }
     bool isMotionDifferenceSelected() override { return motionDifferenceSelected; }
-    void setMotionDifferenceSelected(bool value) override { motionDifferenceSelected = value; }
+    void setMotionDifferenceSelected(bool value) override
+    {
+        motionDifferenceSelected = value;
+        notePictureChange();
+    }
     bool isSpareFlagEnabled() override { return spareFlag; }
-    void setSpareFlagEnabled(bool value) override { spareFlag = value; }
+    void setSpareFlagEnabled(bool value) override
+    {
+        spareFlag = value;
+        notePictureChange();
+    }
     bool isColourThresholdEnabled() override { return colourThresholdEnabled; }
-    void setColourThresholdEnabled(bool value) override { colourThresholdEnabled = value; }
+    void setColourThresholdEnabled(bool value) override
+    {
+        colourThresholdEnabled = value;
+        notePictureChange();
+    }
     bool isShowColourMaskEnabled() override { return showColourMaskEnabled; }
-    void setShowColourMaskEnabled(bool value) override { showColourMaskEnabled = value; }
+    void setShowColourMaskEnabled(bool value) override
+    {
+        showColourMaskEnabled = value;
+        notePictureChange();
+    }
     bool isBlobDetectionEnabled() override { return blobDetectionEnabled; }
-    void setBlobDetectionEnabled(bool value) override { blobDetectionEnabled = value; }
+    void setBlobDetectionEnabled(bool value) override
+    {
+        blobDetectionEnabled = value;
+        notePictureChange();
+    }
 
     // The pitch model is drawn by the loop on the worker thread, so every
     // change to it from the GUI thread is serialised with the mutex.
@@ -149,15 +199,35 @@ public:
         noteHostRequest();
     }
     int getColourThreshold() override { return colourThreshold; }
-    void setColourThreshold(int value) override { colourThreshold = value; }
+    void setColourThreshold(int value) override
+    {
+        colourThreshold = value;
+        notePictureChange();
+    }
     float getBlobMaxEmptyPercent() override { return blobMaxEmptyPercent; }
-    void setBlobMaxEmptyPercent(float value) override { blobMaxEmptyPercent = value; }
+    void setBlobMaxEmptyPercent(float value) override
+    {
+        blobMaxEmptyPercent = value;
+        notePictureChange();
+    }
     int getBlobWindowWidth() override { return blobWindowWidth; }
-    void setBlobWindowWidth(int value) override { blobWindowWidth = value; }
+    void setBlobWindowWidth(int value) override
+    {
+        blobWindowWidth = value;
+        notePictureChange();
+    }
     int getBlobWindowHeight() override { return blobWindowHeight; }
-    void setBlobWindowHeight(int value) override { blobWindowHeight = value; }
+    void setBlobWindowHeight(int value) override
+    {
+        blobWindowHeight = value;
+        notePictureChange();
+    }
     float getBlobMinFillPercent() override { return blobMinFillPercent; }
-    void setBlobMinFillPercent(float value) override { blobMinFillPercent = value; }
+    void setBlobMinFillPercent(float value) override
+    {
+        blobMinFillPercent = value;
+        notePictureChange();
+    }
     void clearColourTable() override;
 
     std::vector<FieldLine> getFieldLines() override;
@@ -200,6 +270,9 @@ public:
     int redrawFrame();
     long long currentFrameIndex() const { return frameIndex; }
     long long knownFrameTotal() const { return frameTotal; }
+    // Counts the export pictures drawn; a host compares it with the value it
+    // saw when it last fetched, without taking the mutex.
+    unsigned long long frameSerial() const { return exportSerial; }
 
     // Calibration assist, behind the C functions of VistrelMeasure.h and
     // VistrelCalibration.h: each works on the current frame under the mutex
@@ -263,17 +336,23 @@ private:
     bool servePendingSeek();
     void withdrawSeek(unsigned ticket);
     bool renderCurrentFrame();
-    void noteHostRequest() { ++hostRequests; }
+    void noteHostRequest();
+    // Something the paused loop must draw anew: the pitch model, the colour
+    // table, a stage switch or a stage parameter.
+    void notePictureChange();
+    void wakeLoop();
 
     // The playback loop (VistrelPlayback.cpp).
     bool playPass();
-    bool renderPass();
+    bool renderPass(unsigned changes);
     bool jumpBy(std::int64_t offsetMs);
     bool nextFrame();
     bool frameUsable() const;
     void prepareDisplayImage();
     void letWaitersIn(unsigned acquisitionsAtRelease);
     void sleepUntilRequest(std::int64_t ms, unsigned requests);
+    void waitForChange(unsigned requests, unsigned changes);
+    bool pausedPictureCurrent(unsigned changes) const;
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
 
@@ -349,6 +428,17 @@ private:
     // Counts the host's playback requests; the loop's sleep ends when it
     // changes.
     std::atomic<unsigned> hostRequests { 0 };
+    // Counts the changes of what the picture is drawn from (notePictureChange);
+    // pictureChangesDrawn is the count the loop last drew with, -1 before its
+    // first pass.
+    std::atomic<unsigned> pictureChanges { 0 };
+    long long pictureChangesDrawn = -1;
+    // The loop's sleep waits on this; requests and changes notify it.
+    std::mutex wakeMutex;
+    std::condition_variable wakeCondition;
+    // Incremented with every export picture drawn (DrawFieldLines, a new
+    // black picture for a new video).
+    std::atomic<unsigned long long> exportSerial { 0 };
     // A seek handed to the running loop, guarded by the mutex: the frame,
     // the tickets of the latest request posted and served, and the result
     // of the last one served.

@@ -7,17 +7,23 @@
 // (no stage replaced it), the frame must stay clean for the passes that
 // redraw it: it is converted once and the overlay goes, in R, G, B order,
 // into the export picture. Both results are the same pixels; the export
-// picture keeps its buffer from pass to pass.
+// picture keeps its buffer from pass to pass. Each drawing counts as a new
+// export picture for the hosts that poll exportSerial.
 void Vistrel::DrawFieldLines()
 {
     trace("DrawFieldLines", "entered");
-    if (!outputImage.empty() && outputImage.data == frame.data) {
+    if (outputImage.empty()) {
+        trace("DrawFieldLines", "left");
+        return;
+    }
+    if (outputImage.data == frame.data) {
         cv::cvtColor(frame, exportImage, cv::COLOR_BGR2RGB);
         field.DrawOnto(exportImage, CField::ChannelOrder::Rgb);
-    } else if (!outputImage.empty()) {
+    } else {
         field.DrawOnto(outputImage);
         cv::cvtColor(outputImage, exportImage, cv::COLOR_BGR2RGB);
     }
+    ++exportSerial;
     trace("DrawFieldLines", "left");
 }
 

@@ -46,4 +46,10 @@ VISTREL_EXPORT int VistrelRedrawFrame(VistrelInterface* engine)
     return guarded(engine, [](Vistrel& vistrel) { return vistrel.redrawFrame(); });
 }
 
+VISTREL_EXPORT unsigned long long VistrelGetFrameSerial(VistrelInterface* engine)
+{
+    const Vistrel* vistrel = engineOf(engine);
+    return vistrel ? vistrel->frameSerial() : 0;
+}
+
 } // extern "C"

@@ -75,6 +75,7 @@ float Vistrel::getFieldWidth()
 void Vistrel::setFieldWidth(float value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.setWidth(value);
 }
 
@@ -87,6 +88,7 @@ float Vistrel::getFieldLength()
 void Vistrel::setFieldLength(float value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.setLength(value);
 }
 
@@ -99,6 +101,7 @@ float Vistrel::getCentreCircleRadius()
 void Vistrel::setCentreCircleRadius(float value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.setRadius(value);
 }
 
@@ -111,6 +114,7 @@ int Vistrel::getTopPointsLeft()
 void Vistrel::setTopPointsLeft(int value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.setTopPointsLeft(value);
 }
 
@@ -123,30 +127,35 @@ int Vistrel::getBottomPointsLeft()
 void Vistrel::setBottomPointsLeft(int value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.setBottomPointsLeft(value);
 }
 
 int Vistrel::addFieldPoint(int which, int x, int y)
 {
     MutexHold hold(*this);
+    notePictureChange();
     return guarded([&] { return field.AddPoint(which, x, y); }, -1);
 }
 
 int Vistrel::setGameCentre(int x, int y)
 {
     MutexHold hold(*this);
+    notePictureChange();
     return guarded([&] { return field.SetGameCentre(x, y); }, -1);
 }
 
 void Vistrel::clearFieldPoints()
 {
     MutexHold hold(*this);
+    notePictureChange();
     guarded([&] { field.ClearPoints(); });
 }
 
 void Vistrel::setDrawFieldLines(bool value)
 {
     MutexHold hold(*this);
+    notePictureChange();
     field.SetDrawLines(value);
 }
 

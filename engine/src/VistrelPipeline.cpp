@@ -136,11 +136,13 @@ void Vistrel::MarkBlobs(const cv::Mat& probability)
 int Vistrel::pickColour(int x, int y, bool apply)
 {
     MutexHold hold(*this);
+    notePictureChange();
     return lookupTable.PickColour(x, y, apply);
 }
 
 void Vistrel::clearColourTable()
 {
     MutexHold hold(*this);
+    notePictureChange();
     lookupTable.ClearTable();
 }

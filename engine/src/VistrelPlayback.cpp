@@ -20,9 +20,10 @@ namespace {
 constexpr double kMicrosecondsPerSecond = 1'000'000.0;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
 constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
-// The sleep between two passes is taken in slices of this length so that a
-// host's request does not wait out a long pause (a tiny playback rate).
-constexpr std::chrono::milliseconds kRequestPollSlice { 5 };
+// While paused the loop sleeps until a request or a change wakes it; this
+// bound only re-checks the flags should a wake-up ever be missed. A pass
+// after it draws nothing when nothing changed.
+constexpr std::chrono::milliseconds kPausedRecheck { 1000 };
 
 // The longest the loop waits after a pass for a thread waiting for the
 // mutex to take it.
@@ -97,6 +98,8 @@ int Vistrel::Play()
     // the start of the loop keeps stopping it.
     const ScopedCount running(runningLoops);
     stopped = false;
+    // A run draws its first pass also while paused.
+    pictureChangesDrawn = -1;
     trace("Play", "waiting to unlock");
     releaseCompletely();
     trace("Play", "unlocked");
@@ -116,11 +119,12 @@ bool Vistrel::playPass()
     // Taken before the pass serves the requests: one made while it runs
     // must still cut the sleep after it short.
     const unsigned requests = hostRequests;
+    const unsigned changes = pictureChanges;
     trace("Play", "locking");
     acquire();
     trace("Play", "locked");
     const std::int64_t t0 = clockMs();
-    if (!renderPass())
+    if (!renderPass(changes))
         return false;
     // Whole seconds: a pass shorter than one second is not subtracted.
     const std::int64_t elapsedSeconds = (clockMs() - t0) / kMillisecondsPerSecond;
@@ -130,7 +134,10 @@ bool Vistrel::playPass()
     releaseCompletely();
     trace("Play", "unlocked");
     letWaitersIn(acquisitions);
-    sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond, requests);
+    if (paused)
+        waitForChange(requests, changes);
+    else
+        sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond, requests);
     return true;
 }
 
@@ -138,22 +145,29 @@ bool Vistrel::playPass()
 // the pipeline on it. A sought frame is shown as it is, also while playing.
 // Returns false when the loop is to end: a stop request, a failed jump, the
 // end of the video, a frame that is not what the pipeline can take, or a
-// failure inside OpenCV.
-bool Vistrel::renderPass()
+// failure inside OpenCV. While paused, a picture already drawn with the
+// same pitch model, table and stages is not drawn again.
+bool Vistrel::renderPass(unsigned changes)
 {
     try {
         if (stopped)
             return false;
         const bool sought = servePendingSeek();
-        if (jumpForward.exchange(false) && !jumpBy(jumpStepMs))
+        const bool jumpedForward = jumpForward.exchange(false);
+        if (jumpedForward && !jumpBy(jumpStepMs))
             return false;
-        if (jumpBack.exchange(false) && !jumpBy(-static_cast<std::int64_t>(jumpStepMs)))
+        const bool jumpedBack = jumpBack.exchange(false);
+        if (jumpedBack && !jumpBy(-static_cast<std::int64_t>(jumpStepMs)))
             return false;
+        const bool moved = sought || jumpedForward || jumpedBack;
+        if (paused && !moved && pausedPictureCurrent(changes))
+            return frameUsable();
         if (!paused && !sought) {
             if (!nextFrame())
                 return false;
             frameProcessed = false;
         }
+        pictureChangesDrawn = changes;
         return renderCurrentFrame();
     } catch (const std::exception&) {
         return false;
@@ -227,12 +241,48 @@ void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
 // `requests` ends the sleep: the next pass serves it at once.
 void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
 {
-    using namespace std::chrono;
-    const auto deadline = steady_clock::now() + milliseconds(ms);
-    for (auto now = steady_clock::now(); now < deadline && !stopped && hostRequests == requests;
-         now = steady_clock::now())
-        std::this_thread::sleep_for(
-            std::min<steady_clock::duration>(deadline - now, kRequestPollSlice));
+    std::unique_lock lock(wakeMutex);
+    wakeCondition.wait_for(
+        lock, std::chrono::milliseconds(ms), [&] { return stopped || hostRequests != requests; });
+}
+
+// The paused loop sleeps until a request or a change of what the picture is
+// drawn from, rather than redrawing the same picture at the playback rate.
+void Vistrel::waitForChange(unsigned requests, unsigned changes)
+{
+    std::unique_lock lock(wakeMutex);
+    wakeCondition.wait_for(lock, kPausedRecheck, [&] {
+        return stopped || !paused || hostRequests != requests || pictureChanges != changes;
+    });
+}
+
+// Whether the loop has drawn the current frame with the changes counted so
+// far (a pass of this run drew it, and nothing changed since).
+bool Vistrel::pausedPictureCurrent(unsigned changes) const
+{
+    return pictureChangesDrawn == static_cast<long long>(changes);
+}
+
+void Vistrel::noteHostRequest()
+{
+    ++hostRequests;
+    wakeLoop();
+}
+
+void Vistrel::notePictureChange()
+{
+    ++pictureChanges;
+    wakeLoop();
+}
+
+// The counters are changed outside wakeMutex; taking it here orders the
+// change before a sleeper's check of its predicate, so no wake-up is lost.
+void Vistrel::wakeLoop()
+{
+    {
+        const std::lock_guard lock(wakeMutex);
+    }
+    wakeCondition.notify_all();
 }
 
 // Ends the loop with the mutex held: rewind, report the end, let go of the
@@ -270,6 +320,7 @@ void Vistrel::ThStop()
 void Vistrel::StopPlayback()
 {
     stopped = true;
+    wakeLoop();
     while (runningLoops > 0) {
         stopped = true;
         std::this_thread::yield();

@@ -2,6 +2,7 @@
 // clips: sizes, point mapping, the context menu and the frames it shows.
 
 #include "DisplayTestSupport.h"
+#include "FieldControls.h"
 #include "VideoControls.h"
 #include "VideoScreen.h"
 
@@ -51,6 +52,7 @@ private slots:
     void keepsOnlyTheNewestFrame_data();
     void keepsOnlyTheNewestFrame();
     void showsThePlayingFrameAtNativeSize();
+    void fetchesOnlyNewPictures();
 
 private:
     QTemporaryDir dir;
@@ -259,6 +261,40 @@ void TestVideoScreen::showsThePlayingFrameAtNativeSize()
     QTRY_VERIFY_WITH_TIMEOUT(
         displaytest::matchingFrame(frames, shownPixmap(screen).toImage()) > 0, 20000);
     QCOMPARE(screen.graphicsScene()->items().size(), 1);
+    controls.stopVideo();
+}
+
+void TestVideoScreen::fetchesOnlyNewPictures()
+{
+    const testclips::ClipSpec clipSettings = displaytest::pitchSpec(320, 240, 40);
+    const QString clip = displaytest::writeClip(dir, clipSettings, "paused.mkv");
+    VideoControls controls(displaytest::engine());
+    VideoScreen screen(&controls);
+    connect(&controls, &VideoControls::giveNewImage, &screen, &VideoScreen::updateImage);
+    controls.loadFile(clip);
+    screen.changeImageSize();
+    controls.playPauseVideo();
+    QTRY_VERIFY_WITH_TIMEOUT(controls.fetchedFrames() > 2, 20000);
+    controls.playPauseVideo();
+    QTest::qWait(300); // the pass under way ends
+
+    // Paused and unchanged: the refresh keeps ticking but fetches nothing.
+    const quint64 fetched = controls.fetchedFrames();
+    QTest::qWait(300);
+    QCOMPARE(controls.fetchedFrames(), fetched);
+
+    // A step shows the next frame; an overlay change the paused loop draws.
+    const QList<QImage> frames = displaytest::expectedFrames(clipSettings);
+    const int shown = displaytest::matchingFrame(frames, shownPixmap(screen).toImage());
+    QVERIFY(shown >= 0);
+    controls.stepForward();
+    QCOMPARE(displaytest::matchingFrame(frames, shownPixmap(screen).toImage()), shown + 1);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    FieldControls field(displaytest::engine());
+    for (const cv::Point& corner : truth.corners)
+        field.selectPoint(corner.x, corner.y);
+    QTRY_COMPARE(displaytest::matchingFrame(frames, shownPixmap(screen).toImage()), -1);
+    field.resetPoints();
     controls.stopVideo();
 }
 

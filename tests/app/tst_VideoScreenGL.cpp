@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
+#include <QLineEdit>
 #include <QLineF>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -152,6 +154,17 @@ QList<QPoint> clearPointsOf(const QLineF& line, const QList<QLineF>& all)
     return points;
 }
 
+// Counts the paints a widget receives.
+struct PaintCounter : QObject
+{
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 } // namespace
 
 // The program's parts around one screen, freshly built for each test.
@@ -191,6 +204,7 @@ private slots:
     void followsLinePreferences();
     void clearRemovesPointsAndSelection();
     void paintsFrameTipAndEngineLines();
+    void repaintsOnlyWhatChanged();
 
 private:
     QTemporaryDir dir;
@@ -524,6 +538,59 @@ void TestVideoScreenGL::paintsFrameTipAndEngineLines()
     checkLines(grab(rig.screen), "in a new context");
     window.takeCentralWidget();
     rig.controls.stopVideo();
+}
+
+void TestVideoScreenGL::repaintsOnlyWhatChanged()
+{
+    Rig rig(clip, QSize(800, 600));
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.screen));
+    connect(&rig.controls, &VideoControls::giveNewImage, &rig.screen, &VideoScreenGL::updateImage);
+    PaintCounter paints;
+    rig.screen.installEventFilter(&paints);
+    rig.screen.updateImage(); // the first frame, shown on open
+    QTRY_VERIFY(paints.count > 0);
+    QTest::qWait(100);
+
+    // An unchanged picture is neither fetched nor painted again.
+    const quint64 fetched = rig.controls.fetchedFrames();
+    const int painted = paints.count;
+    for (int i = 0; i < 5; ++i)
+        rig.screen.updateImage();
+    QTest::qWait(100);
+    QCOMPARE(rig.controls.fetchedFrames(), fetched);
+    QCOMPARE(paints.count, painted);
+
+    // Every overlay change paints at once over the texture, with no fetch.
+    const testclips::ClipTruth truth = testclips::truthFor(kSpec);
+    const QList<QSpinBox*> boxes = rig.field.findChildren<QSpinBox*>();
+    const QList<QLineEdit*> edits = rig.field.findChildren<QLineEdit*>();
+    QVERIFY(boxes.size() >= 2 && !edits.isEmpty());
+    std::vector<std::function<void()>> changes;
+    for (const cv::Point& corner : truth.corners)
+        changes.push_back(
+            [&, corner] { click(&rig.screen, widgetPositionOf(corner.x, corner.y, 1.25f)); });
+    changes.push_back([&] { click(&rig.screen, QPoint(400, 300)); }); // a game centre
+    changes.push_back([&] { boxes[0]->setValue(boxes[0]->value() + 1); });
+    changes.push_back([&] { boxes[1]->setValue(boxes[1]->value() + 1); });
+    changes.push_back([&] {
+        edits[0]->setText(QStringLiteral("40"));
+        emit edits[0]->editingFinished();
+    });
+    changes.push_back([&] { rig.screen.actions()[1]->trigger(); }); // select mode
+    changes.push_back([&] { rig.screen.overlayChanged(); }); // e.g. a measurement
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const int before = paints.count;
+        changes[i]();
+        QTRY_VERIFY2(paints.count > before, qPrintable(QString::number(i)));
+    }
+    QCOMPARE(rig.controls.fetchedFrames(), fetched);
+
+    // A new frame is fetched and shown.
+    const int before = paints.count;
+    rig.controls.stepForward();
+    QCOMPARE(rig.controls.fetchedFrames(), fetched + 1);
+    QTRY_VERIFY(paints.count > before);
+    rig.field.resetPoints();
 }
 
 int main(int argc, char** argv)

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -133,7 +134,7 @@ TEST(VistrelPlayback, TracesTheMutexProtocolOfEveryPass)
     EXPECT_EQ(play, expected);
 }
 
-TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
+TEST(VistrelPlayback, PausedLoopDrawsOnlyChangesWithoutProcessingAgain)
 {
     enginetest::PrivateWorkDir folder(
         ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -142,26 +143,39 @@ TEST(VistrelPlayback, PausedPassesRedrawWithoutProcessingAgain)
     engine.setDelayFactor(0.0f);
     engine.enableTracing(true);
     auto play = std::async(std::launch::async, [&] { return engine.Play(); });
-    // Polls the trace; false when the line count is not reached within a
-    // minute (a hung loop), which no passing run comes near.
-    const auto waitFor = [&](const std::string& message, long count) {
+    // Polls until done() holds; false after a minute (a hung loop), which no
+    // passing run comes near.
+    const auto waitUntil = [](const auto& done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (countOf(traceMessages(), message) < count) {
+        while (!done()) {
             if (std::chrono::steady_clock::now() > deadline)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
     };
-    EXPECT_TRUE(waitFor("Vistrel::ProcessImage - entered", 2));
+    const auto traced = [&](const char* message) { return countOf(traceMessages(), message); };
+    EXPECT_TRUE(waitUntil([&] { return traced("Vistrel::ProcessImage - entered") >= 2; }));
     engine.ThPause();
     // The pass under way may still read a frame; the ones after it do not.
-    EXPECT_TRUE(waitFor(
-        "Vistrel::Play - unlocked", countOf(traceMessages(), "Vistrel::Play - unlocked") + 2));
-    const long processed = countOf(traceMessages(), "Vistrel::ProcessImage - entered");
-    const long drawn = countOf(traceMessages(), "Vistrel::DrawFieldLines - entered");
-    EXPECT_TRUE(waitFor("Vistrel::DrawFieldLines - entered", drawn + 5));
-    EXPECT_EQ(countOf(traceMessages(), "Vistrel::ProcessImage - entered"), processed);
+    const long unlocked = traced("Vistrel::Play - unlocked");
+    EXPECT_TRUE(waitUntil([&] { return traced("Vistrel::Play - unlocked") >= unlocked + 2; }));
+    const long processed = traced("Vistrel::ProcessImage - entered");
+
+    // Unchanged, the paused picture is not drawn again (at 25 passes a second
+    // before, several would have come by now).
+    const unsigned long long serial = engine.frameSerial();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(engine.frameSerial(), serial);
+    // A change of the pitch model, the table or a stage is drawn at once.
+    const std::function<void()> changes[] = { [&] { engine.setFieldLength(90.0f); },
+        [&] { engine.pickColour(1, 1, true); }, [&] { engine.setColourThreshold(7); } };
+    for (const auto& change : changes) {
+        const unsigned long long before = engine.frameSerial();
+        change();
+        EXPECT_TRUE(waitUntil([&] { return engine.frameSerial() > before; }));
+    }
+    EXPECT_EQ(traced("Vistrel::ProcessImage - entered"), processed);
     engine.StopPlayback();
     EXPECT_EQ(play.get(), 0);
     engine.enableTracing(false);
