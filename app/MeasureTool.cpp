@@ -4,7 +4,10 @@
 #include "MeasurementModel.h"
 #include "MeasurementPainter.h"
 
+#include <QApplication>
 #include <QPainter>
+
+#include <algorithm>
 
 MeasureTool::MeasureTool(MeasurementModel* model, std::function<bool()> calibrated, QObject* parent)
     : QObject(parent)
@@ -47,6 +50,15 @@ void MeasureTool::release(const QPointF& video, bool dragged)
 {
     if (active && start && dragged)
         finish(video);
+}
+
+void MeasureTool::releaseOnPicture(const QPointF& video, const QSize& picture, qreal travelPx)
+{
+    if (picture.isEmpty())
+        return;
+    const QPointF onPicture(std::clamp(video.x(), 0.0, picture.width() - 1.0),
+        std::clamp(video.y(), 0.0, picture.height() - 1.0));
+    release(onPicture, travelPx >= QApplication::startDragDistance());
 }
 
 void MeasureTool::finish(const QPointF& to)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QObject>
 #include <QPointF>
+#include <QSize>
 #include <QTransform>
 
 #include <functional>
@@ -34,6 +35,9 @@ public:
     // make one measurement; otherwise two clicks do.
     void press(const QPointF& video);
     void release(const QPointF& video, bool dragged);
+    // A release on a picture of the given size, `travelPx` widget pixels from
+    // the press: a drag that leaves the picture ends on its edge.
+    void releaseOnPicture(const QPointF& video, const QSize& picture, qreal travelPx);
     void hover(const QPointF& video);
     void leave();
 

@@ -276,15 +276,9 @@ void VideoScreen::mouseMoveEvent(QMouseEvent* event)
 void VideoScreen::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && measureTool && measureTool->isActive()) {
-        const bool dragged = (event->position() - pressPosition).manhattanLength()
-            >= QApplication::startDragDistance();
-        // A drag that leaves the picture ends on its edge.
-        const QPointF video = toVideoF(event->position());
         hover(event->position());
-        if (imageWidth > 0 && imageHeight > 0)
-            measureTool->release(QPointF(std::clamp(video.x(), 0.0, imageWidth - 1.0),
-                                     std::clamp(video.y(), 0.0, imageHeight - 1.0)),
-                dragged);
+        measureTool->releaseOnPicture(toVideoF(event->position()), QSize(imageWidth, imageHeight),
+            (event->position() - pressPosition).manhattanLength());
         return;
     }
     if (event->button() == Qt::LeftButton && mode == InteractionMode::SelectCorners)

@@ -44,16 +44,16 @@ template <typename Call> double perCallMs(const char* what, Call call)
 
 testclips::ClipSpec markedPitch(int frames)
 {
-    testclips::ClipSpec spec;
-    spec.width = kWidthPx;
-    spec.height = kHeightPx;
-    spec.frames = frames;
-    spec.fieldLength = 105.f;
-    spec.fieldWidth = 68.f;
-    spec.players = 8;
-    spec.lineWidth = 0.12f;
-    spec.penaltyAreas = true;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = kWidthPx;
+    clipSettings.height = kHeightPx;
+    clipSettings.frames = frames;
+    clipSettings.fieldLength = 105.f;
+    clipSettings.fieldWidth = 68.f;
+    clipSettings.players = 8;
+    clipSettings.lineWidth = 0.12f;
+    clipSettings.penaltyAreas = true;
+    return clipSettings;
 }
 
 } // namespace
@@ -64,18 +64,18 @@ int main()
     const auto estimate = lookUp<decltype(&VistrelEstimateDimensions)>("VistrelEstimateDimensions");
     const auto fit = lookUp<decltype(&VistrelCalibrationFit)>("VistrelCalibrationFit");
     const bench::ScratchDir dir;
-    const testclips::ClipSpec spec = markedPitch(kDecodeFrames);
+    const testclips::ClipSpec clipSettings = markedPitch(kDecodeFrames);
     const std::string path = (dir.path / "marked.mkv").string();
     std::string error;
-    if (!testclips::writeClip(spec, path, &error, false))
+    if (!testclips::writeClip(clipSettings, path, &error, false))
         bench::fail("cannot write " + path + ": " + error);
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
 
     VistrelInterface* engine = bench::newEngine();
     if (engine->LoadVideo(path) != 0)
         bench::fail("cannot open " + path);
-    engine->setFieldWidth(spec.fieldWidth);
-    engine->setFieldLength(spec.fieldLength);
+    engine->setFieldWidth(clipSettings.fieldWidth);
+    engine->setFieldLength(clipSettings.fieldLength);
     engine->clearFieldPoints();
     for (int i = 0; i < 4; ++i)
         engine->addFieldPoint(i / 2, truth.corners[i].x, truth.corners[i].y);
@@ -109,7 +109,7 @@ int main()
         worst = std::max(worst, r.ms);
     }
     std::printf("  estimate %.2f x %.2f m (true %.0f x %.0f), fit %.2f px\n", length, width,
-        spec.fieldLength, spec.fieldWidth, meanPx);
+        clipSettings.fieldLength, clipSettings.fieldWidth, meanPx);
     std::printf(
         "  target < %.0f ms per call: %s\n", kTargetMs, worst < kTargetMs ? "met" : "MISSED");
     return 0;

@@ -48,15 +48,15 @@ const QList<QPoint> kClicks { { 102, 57 }, { 538, 61 }, { 20, 400 }, { 620, 410 
 // bottom edge to the top edge.
 testclips::ClipSpec markedPitch()
 {
-    testclips::ClipSpec spec;
-    spec.width = 1280;
-    spec.height = 720;
-    spec.frames = 2;
-    spec.players = 0;
-    spec.tilt = 0.4;
-    spec.lineWidth = 0.12f;
-    spec.penaltyAreas = true;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 1280;
+    clipSettings.height = 720;
+    clipSettings.frames = 2;
+    clipSettings.players = 0;
+    clipSettings.tilt = 0.4;
+    clipSettings.lineWidth = 0.12f;
+    clipSettings.penaltyAreas = true;
+    return clipSettings;
 }
 
 QPoint truePoint(const cv::Point& corner) { return QPoint(corner.x, corner.y); }

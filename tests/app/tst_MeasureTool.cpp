@@ -62,7 +62,7 @@ private:
     QString readout() const { return window->findChild<QLabel*>("pitchReadout")->text(); }
 
     QTemporaryDir dir;
-    testclips::ClipSpec spec;
+    testclips::ClipSpec clipSettings;
     testclips::ClipTruth truth;
     QString clip;
     std::unique_ptr<MainWindow> window;
@@ -73,9 +73,9 @@ void tst_MeasureTool::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     if (!displaytest::engine())
         QSKIP("the engine library has no working factory");
-    spec = displaytest::pitchSpec(640, 480, 3);
-    truth = testclips::truthFor(spec);
-    clip = displaytest::writeClip(dir, spec, QStringLiteral("pitch.mkv"));
+    clipSettings = displaytest::pitchSpec(640, 480, 3);
+    truth = testclips::truthFor(clipSettings);
+    clip = displaytest::writeClip(dir, clipSettings, QStringLiteral("pitch.mkv"));
     QVERIFY(!clip.isEmpty());
 }
 

@@ -19,16 +19,16 @@ namespace calibrationtest {
 inline testclips::ClipSpec markedPitch(
     int width, int height, double tilt, float lengthM = 105.f, float widthM = 68.f, int players = 0)
 {
-    testclips::ClipSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.tilt = tilt;
-    spec.fieldLength = lengthM;
-    spec.fieldWidth = widthM;
-    spec.players = players;
-    spec.lineWidth = 0.12f;
-    spec.penaltyAreas = true;
-    return spec;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.tilt = tilt;
+    clipSettings.fieldLength = lengthM;
+    clipSettings.fieldWidth = widthM;
+    clipSettings.players = players;
+    clipSettings.lineWidth = 0.12f;
+    clipSettings.penaltyAreas = true;
+    return clipSettings;
 }
 
 // Corners in click order: top left, top right, bottom left, bottom right.

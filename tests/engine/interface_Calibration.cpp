@@ -29,27 +29,27 @@ TEST(VistrelCalibrationAssist, SnapsEstimatesAndFitsOnTheCurrentFrame)
     ASSERT_TRUE(snap && estimate && fit);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec spec = markedPitch(960, 540, 0.5);
-    spec.frames = 2;
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    testclips::ClipSpec clipSettings = markedPitch(960, 540, 0.5);
+    clipSettings.frames = 2;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Point corner = truth.corners[2];
     double x = -1, y = -1, length = -1, width = -1, meanPx = -1;
 
     EXPECT_EQ(snap(engine, corner.x + 4, corner.y, 8, &x, &y), -1) << "no video, no frame";
-    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "calibration_assist")), 0);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "calibration_assist")), 0);
     ASSERT_EQ(snap(engine, corner.x + 4, corner.y - 2, 8, &x, &y), 0);
     EXPECT_LT(cv::norm(cv::Point2d(x, y) - cv::Point2d(corner)), 0.5);
     EXPECT_EQ(estimate(engine, &length, &width), -1) << "not calibrated";
     EXPECT_EQ(fit(engine, &meanPx), -1) << "not calibrated";
 
-    engine->setFieldWidth(spec.fieldWidth);
-    engine->setFieldLength(spec.fieldLength);
+    engine->setFieldWidth(clipSettings.fieldWidth);
+    engine->setFieldLength(clipSettings.fieldLength);
     engine->clearFieldPoints();
     for (int i = 0; i < 4; ++i)
         engine->addFieldPoint(i / 2, truth.corners[i].x, truth.corners[i].y);
     ASSERT_EQ(estimate(engine, &length, &width), 0);
-    EXPECT_NEAR(length, spec.fieldLength, 0.03 * spec.fieldLength);
-    EXPECT_NEAR(width, spec.fieldWidth, 0.03 * spec.fieldWidth);
+    EXPECT_NEAR(length, clipSettings.fieldLength, 0.03 * clipSettings.fieldLength);
+    EXPECT_NEAR(width, clipSettings.fieldWidth, 0.03 * clipSettings.fieldWidth);
     ASSERT_EQ(fit(engine, &meanPx), 0);
     EXPECT_LT(meanPx, 0.5);
 
@@ -67,12 +67,12 @@ TEST(VistrelCalibrationAssist, AnswersWhilePlaying)
     ASSERT_TRUE(snap && fit);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec spec = markedPitch(640, 360, 0.5);
-    spec.frames = 100;
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
-    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "calibration_playing")), 0);
-    engine->setFieldWidth(spec.fieldWidth);
-    engine->setFieldLength(spec.fieldLength);
+    testclips::ClipSpec clipSettings = markedPitch(640, 360, 0.5);
+    clipSettings.frames = 100;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "calibration_playing")), 0);
+    engine->setFieldWidth(clipSettings.fieldWidth);
+    engine->setFieldLength(clipSettings.fieldLength);
     engine->clearFieldPoints();
     for (int i = 0; i < 4; ++i)
         engine->addFieldPoint(i / 2, truth.corners[i].x, truth.corners[i].y);

@@ -13,9 +13,9 @@ namespace {
 // off or dimensions typed wrong show as a clearly worse fit.
 TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
 {
-    const testclips::ClipSpec spec = markedPitch(1920, 1080, 0.5, 105.f, 68.f, 8);
-    const cv::Mat frame = testclips::renderFrame(spec, 0);
-    const auto corners = cornersOf(testclips::truthFor(spec));
+    const testclips::ClipSpec clipSettings = markedPitch(1920, 1080, 0.5, 105.f, 68.f, 8);
+    const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
+    const auto corners = cornersOf(testclips::truthFor(clipSettings));
     auto moved = corners;
     moved[0] += cv::Point2d(6, 0);
     moved[1] += cv::Point2d(0, 4);
@@ -39,12 +39,12 @@ TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
 // whose top shows sky must still be measured on the pitch side.
 TEST(CCalibrationFit, MeasuresAViewWithTheHorizonInThePicture)
 {
-    const testclips::ClipSpec spec = markedPitch(1280, 720, 1.0, 105.f, 68.f);
+    const testclips::ClipSpec clipSettings = markedPitch(1280, 720, 1.0, 105.f, 68.f);
     constexpr int kSkyPx = 3000;
     cv::Mat frame;
-    cv::copyMakeBorder(testclips::renderFrame(spec, 0), frame, kSkyPx, 0, 0, 0, cv::BORDER_CONSTANT,
+    cv::copyMakeBorder(testclips::renderFrame(clipSettings, 0), frame, kSkyPx, 0, 0, 0, cv::BORDER_CONSTANT,
         cv::Scalar(230, 200, 150));
-    auto corners = cornersOf(testclips::truthFor(spec));
+    auto corners = cornersOf(testclips::truthFor(clipSettings));
     for (cv::Point2d& c : corners)
         c.y += kSkyPx;
     const auto fit = CCalibrationFit().Measure(frame, corners, 68, 105);

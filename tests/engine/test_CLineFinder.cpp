@@ -35,12 +35,12 @@ class SnapOnGeneratedPitch : public testing::TestWithParam<View>
 TEST_P(SnapOnGeneratedPitch, LandsWithinHalfAPixelOfTheCrossing)
 {
     const View view = GetParam();
-    const testclips::ClipSpec spec = markedPitch(view.width, view.height, view.tilt);
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
-    const cv::Mat frame = testclips::renderFrame(spec, 0);
+    const testclips::ClipSpec clipSettings = markedPitch(view.width, view.height, view.tilt);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     std::vector<cv::Point2d> crossings(truth.corners.begin(), truth.corners.end());
-    crossings.push_back(truth.toPicture(0, spec.fieldLength / 2.0));
-    crossings.push_back(truth.toPicture(spec.fieldWidth, spec.fieldLength / 2.0));
+    crossings.push_back(truth.toPicture(0, clipSettings.fieldLength / 2.0));
+    crossings.push_back(truth.toPicture(clipSettings.fieldWidth, clipSettings.fieldLength / 2.0));
     for (const cv::Point2d& crossing : crossings) {
         for (const cv::Point2d& offset : kClickOffsets) {
             const auto snapped = CLineFinder().SnapToLines(frame, crossing + offset, kSnapRadiusPx);
@@ -60,9 +60,9 @@ INSTANTIATE_TEST_SUITE_P(Views, SnapOnGeneratedPitch,
 // pitch without paint or a point far outside the frame give nothing.
 TEST(CLineFinder, RefusesWhereNoTwoLinesCross)
 {
-    const testclips::ClipSpec spec = markedPitch(1280, 720, 0.5);
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
-    const cv::Mat pitch = testclips::renderFrame(spec, 0);
+    const testclips::ClipSpec clipSettings = markedPitch(1280, 720, 0.5);
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const cv::Mat pitch = testclips::renderFrame(clipSettings, 0);
     cv::Mat grassOnly = pitch.clone();
     grassOnly.setTo(cv::Scalar(62, 158, 74));
     const cv::Mat black = cv::Mat::zeros(pitch.size(), CV_8UC3);
@@ -72,8 +72,8 @@ TEST(CLineFinder, RefusesWhereNoTwoLinesCross)
         const cv::Mat& frame;
         cv::Point2d at;
     } cases[] = {
-        { "on the bottom edge only", pitch, truth.toPicture(spec.fieldWidth * 0.3, 0) },
-        { "on open grass", pitch, truth.toPicture(spec.fieldWidth * 0.3, spec.fieldLength * 0.3) },
+        { "on the bottom edge only", pitch, truth.toPicture(clipSettings.fieldWidth * 0.3, 0) },
+        { "on open grass", pitch, truth.toPicture(clipSettings.fieldWidth * 0.3, clipSettings.fieldLength * 0.3) },
         { "on a black frame", black, truth.toPicture(0, 0) },
         { "on unpainted grass", grassOnly, truth.toPicture(0, 0) },
     };

@@ -34,10 +34,10 @@ class EstimateOnGeneratedPitch : public testing::TestWithParam<Pitch>
 TEST_P(EstimateOnGeneratedPitch, IsWithinThreePercent)
 {
     const Pitch p = GetParam();
-    testclips::ClipSpec spec = markedPitch(p.width, p.height, p.tilt, p.lengthM, p.widthM, 8);
-    spec.radius = p.radiusM;
-    const cv::Mat frame = testclips::renderFrame(spec, 0);
-    const auto estimate = CMarkingEstimator().Estimate(frame, cornersOf(testclips::truthFor(spec)));
+    testclips::ClipSpec clipSettings = markedPitch(p.width, p.height, p.tilt, p.lengthM, p.widthM, 8);
+    clipSettings.radius = p.radiusM;
+    const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
+    const auto estimate = CMarkingEstimator().Estimate(frame, cornersOf(testclips::truthFor(clipSettings)));
     ASSERT_TRUE(estimate);
     EXPECT_NEAR(estimate->length, p.lengthM, 0.03 * p.lengthM);
     EXPECT_NEAR(estimate->width, p.widthM, 0.03 * p.widthM);
@@ -53,11 +53,11 @@ INSTANTIATE_TEST_SUITE_P(Views, EstimateOnGeneratedPitch,
 
 TEST(CMarkingEstimator, FindsNothingWithoutMarkings)
 {
-    testclips::ClipSpec spec = markedPitch(1280, 720, 0.5);
-    const auto corners = cornersOf(testclips::truthFor(spec));
-    spec.radius = 0.f;
-    spec.penaltyAreas = false;
-    EXPECT_FALSE(CMarkingEstimator().Estimate(testclips::renderFrame(spec, 0), corners));
+    testclips::ClipSpec clipSettings = markedPitch(1280, 720, 0.5);
+    const auto corners = cornersOf(testclips::truthFor(clipSettings));
+    clipSettings.radius = 0.f;
+    clipSettings.penaltyAreas = false;
+    EXPECT_FALSE(CMarkingEstimator().Estimate(testclips::renderFrame(clipSettings, 0), corners));
     EXPECT_FALSE(CMarkingEstimator().Estimate(cv::Mat::zeros(720, 1280, CV_8UC3), corners));
     const cv::Mat street = firstMediaFrame("pedestrians_static_480x360_h264.mp4");
     if (!street.empty()) {
