@@ -646,8 +646,9 @@ void VideoControls::setDuration(double frames, double rate)
 {
     frameCount = frames;
     fps = rate;
-    const float seconds = float(frames) / float(rate);
-    // An unopened file reports no frames and no rate: no duration, not NaN.
+    // An unopened file reports no frames and no rate: no duration, and no
+    // division by a rate of 0.
+    const float seconds = rate > 0.0 ? float(frames) / float(rate) : 0.0f;
     durationSeconds = std::isfinite(seconds) && seconds > 0.0f ? double(seconds) : 0.0;
     const auto secs = qint64(std::trunc(durationSeconds));
     durationLabel->setText(
