@@ -51,6 +51,21 @@ void glColour(const QColor& colour)
         GLubyte(colour.alpha()));
 }
 
+
+// Saves the OpenGL state and makes one unit one widget pixel, y growing
+// downwards; the caller pops both matrices and the attributes.
+void beginWidgetPixels(int width, int height)
+{
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, width, height, 0.0, -kDepthRange, kDepthRange);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
 } // namespace
 
 VideoScreenGL::VideoScreenGL(
@@ -547,14 +562,7 @@ void VideoScreenGL::drawPicture()
     const float top = float(offsetY);
     const float right = left + float(int(float(imageWidth) * scale));
     const float bottom = top + float(int(float(imageHeight) * scale));
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, width(), height(), 0.0, -kDepthRange, kDepthRange);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    beginWidgetPixels(width(), height());
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -602,15 +610,7 @@ void VideoScreenGL::drawTip(QPainter& painter) const
 
 void VideoScreenGL::drawOverlay() const
 {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    // One unit is one widget pixel, y grows downwards.
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, width(), height(), 0.0, -kDepthRange, kDepthRange);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    beginWidgetPixels(width(), height());
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
