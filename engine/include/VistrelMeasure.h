@@ -27,7 +27,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_MEASURE_API_VERSION 2
+#define VISTREL_MEASURE_API_VERSION 3
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -82,6 +82,13 @@ VISTREL_EXPORT int VistrelSnapToLines(VistrelInterface* engine, double px, doubl
    found. */
 VISTREL_EXPORT int VistrelEstimateDimensions(
     VistrelInterface* engine, double* length, double* width);
+
+/* Automatic registration: the four corners of the pitch's outer boundary on
+   the current frame, in the order a user clicks them: top left, top right,
+   bottom left, bottom right, as (x, y) pairs, where "top" is the edge nearer
+   the top of the picture. -1 when the whole boundary is not visible: never a
+   guess. */
+VISTREL_EXPORT int VistrelFindCorners(VistrelInterface* engine, double corners[8]);
 
 #ifdef __cplusplus
 }

@@ -281,6 +281,7 @@ public:
     int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
     int estimateDimensions(double* length, double* width);
     int calibrationFit(double* meanPx);
+    int findCorners(double* corners);
 
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.

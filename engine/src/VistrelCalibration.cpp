@@ -75,3 +75,10 @@ int Vistrel::calibrationFit(double* meanPx)
     *meanPx = *fit;
     return 0;
 }
+
+int Vistrel::findCorners(double* corners)
+{
+    if (!corners)
+        return -1;
+    return -1;
+}

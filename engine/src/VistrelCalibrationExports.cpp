@@ -37,6 +37,11 @@ VISTREL_EXPORT int VistrelEstimateDimensions(
         engine, [&](Vistrel& vistrel) { return vistrel.estimateDimensions(length, width); });
 }
 
+VISTREL_EXPORT int VistrelFindCorners(VistrelInterface* engine, double corners[8])
+{
+    return guarded(engine, [&](Vistrel& vistrel) { return vistrel.findCorners(corners); });
+}
+
 VISTREL_EXPORT int VistrelCalibrationFit(VistrelInterface* engine, double* meanPx)
 {
     return guarded(engine, [&](Vistrel& vistrel) { return vistrel.calibrationFit(meanPx); });
