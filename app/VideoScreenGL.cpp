@@ -3,13 +3,17 @@
 #include "ExportedFrame.h"
 #include "FieldControls.h"
 #include "MeasureTool.h"
+#include "PictureWindow.h"
 #include "VideoControls.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLPaintDevice>
 #include <QPainter>
 #include <QTextDocument>
 
@@ -51,7 +55,6 @@ void glColour(const QColor& colour)
         GLubyte(colour.alpha()));
 }
 
-
 // Saves the OpenGL state and makes one unit one widget pixel, y growing
 // downwards; the caller pops both matrices and the attributes.
 void beginWidgetPixels(int width, int height)
@@ -70,7 +73,8 @@ void beginWidgetPixels(int width, int height)
 
 VideoScreenGL::VideoScreenGL(
     VideoControls* videoControls, FieldControls* fieldControls, Qt::WindowFlags /*flags*/)
-    : QOpenGLWidget(nullptr)
+    : QWidget(nullptr)
+    , picture(new PictureWindow(this))
     , videoControls(videoControls)
     , fieldControls(fieldControls)
     , fieldColour(kInitialFieldLinesColour)
@@ -79,14 +83,18 @@ VideoScreenGL::VideoScreenGL(
     , centreWidthPx(fieldControls->centreLinesThickness())
 {
     // Display lists and immediate mode need the fixed-function pipeline.
-    QSurfaceFormat surfaceFormat = format();
+    QSurfaceFormat surfaceFormat = QSurfaceFormat::defaultFormat();
     surfaceFormat.setProfile(QSurfaceFormat::CompatibilityProfile);
-    setFormat(surfaceFormat);
+    picture->setFormat(surfaceFormat);
+    picture->initialize = [this] { initializeGL(); };
+    picture->paint = [this] { paintGL(); };
+    pictureContainer = QWidget::createWindowContainer(picture, this);
+    pictureContainer->setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
     // A click on the picture takes the focus from an edit, so that the
     // playback keys work again.
     setFocusPolicy(Qt::ClickFocus);
-    setCursor(Qt::CrossCursor);
+    showCursor(Qt::CrossCursor);
     setMinimumSize(kMinimumWidthPx, kMinimumHeightPx);
 
     fieldControls->setDrawFieldLines(false);
@@ -120,8 +128,8 @@ VideoScreenGL::~VideoScreenGL()
     releaseGlResources();
     // The base class destroys the context; by then this object is no longer
     // a VideoScreenGL to be told about it.
-    if (context())
-        disconnect(context(), nullptr, this, nullptr);
+    if (picture->context())
+        disconnect(picture->context(), nullptr, this, nullptr);
 }
 
 QAction* VideoScreenGL::createAction(const QString& text, void (VideoScreenGL::*slot)())
@@ -136,7 +144,7 @@ void VideoScreenGL::initializeGL()
     // The context goes away with the top-level window (also when the widget
     // moves to another one); the lists are freed with it and compiled anew
     // in the next context.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
+    connect(picture->context(), &QOpenGLContext::aboutToBeDestroyed, this,
         &VideoScreenGL::releaseGlResources, Qt::UniqueConnection);
     listsStale = true;
     textureStale = !frame.isNull();
@@ -144,12 +152,52 @@ void VideoScreenGL::initializeGL()
 
 void VideoScreenGL::releaseGlResources()
 {
-    if (!context())
+    if (!picture->context())
         return;
-    makeCurrent();
+    picture->makeCurrent();
     deleteLists();
     deleteTexture();
-    doneCurrent();
+    picture->doneCurrent();
+}
+
+void VideoScreenGL::repaintPicture() { picture->update(); }
+
+// The native window keeps its own cursor; the widget's is the one tests
+// and a window without a native picture see.
+void VideoScreenGL::showCursor(Qt::CursorShape shape)
+{
+    setCursor(shape);
+    picture->setCursor(shape);
+}
+
+QImage VideoScreenGL::grabFramebuffer()
+{
+    // The window makes its context when it is first shown.
+    constexpr qint64 kReadyWaitMs = 2000;
+    QElapsedTimer waited;
+    waited.start();
+    while (!picture->isValid() && isVisible() && waited.elapsed() < kReadyWaitMs) {
+        picture->update();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    if (!picture->isValid())
+        return QImage();
+    picture->makeCurrent();
+    // Without alpha, as the window: blended lines leave no partly
+    // transparent pixels that a read-back would take as premultiplied.
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    format.setInternalTextureFormat(GL_RGB8);
+    QOpenGLFramebufferObject buffer(size(), format);
+    buffer.bind();
+    {
+        QOpenGLPaintDevice device(size());
+        paintOn(device);
+    }
+    const QImage image = buffer.toImage();
+    buffer.release();
+    picture->doneCurrent();
+    return image;
 }
 
 void VideoScreenGL::deleteTexture()
@@ -191,7 +239,7 @@ void VideoScreenGL::updateImage()
     pictureShown = shows;
     const bool fetched = shows && fetchFrame();
     if (fetched || shownChanged)
-        update();
+        repaintPicture();
 }
 
 // Takes the engine's picture when it is another than the one in the
@@ -220,12 +268,13 @@ bool VideoScreenGL::fetchFrame()
 void VideoScreenGL::overlayChanged()
 {
     listsStale = true;
-    update();
+    repaintPicture();
 }
 
 void VideoScreenGL::resizeEvent(QResizeEvent* event)
 {
-    QOpenGLWidget::resizeEvent(event);
+    QWidget::resizeEvent(event);
+    pictureContainer->setGeometry(rect());
     fit(width(), height());
 }
 
@@ -234,7 +283,7 @@ void VideoScreenGL::fit(int widgetWidth, int widgetHeight)
     if (imageWidth == 0 || imageHeight == 0) {
         offsetX = 0;
         offsetY = 0;
-        update();
+        repaintPicture();
         return;
     }
     const float w = float(widgetWidth);
@@ -278,7 +327,7 @@ void VideoScreenGL::setMeasureTool(MeasureTool* tool)
 {
     measureTool = tool;
     setMouseTracking(true);
-    connect(tool, &MeasureTool::changed, this, qOverload<>(&QWidget::update));
+    connect(tool, &MeasureTool::changed, this, &VideoScreenGL::repaintPicture);
 }
 
 // Tells the tool where the mouse is; true while it is over the picture.
@@ -297,7 +346,7 @@ bool VideoScreenGL::hover(const QPointF& widgetPosition)
 
 void VideoScreenGL::leaveEvent(QEvent* event)
 {
-    QOpenGLWidget::leaveEvent(event);
+    QWidget::leaveEvent(event);
     if (measureTool && measureTool->cursor())
         measureTool->leave();
 }
@@ -321,7 +370,7 @@ QPoint VideoScreenGL::toVideoInPicture(const QPoint& widgetPosition) const
 void VideoScreenGL::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
-        QOpenGLWidget::mousePressEvent(event);
+        QWidget::mousePressEvent(event);
         return;
     }
     if (measureTool && measureTool->isActive()) {
@@ -332,7 +381,7 @@ void VideoScreenGL::mousePressEvent(QMouseEvent* event)
     }
     const QPoint position = event->position().toPoint();
     if (mode == InteractionMode::SelectCorners) {
-        setCursor(Qt::ClosedHandCursor);
+        showCursor(Qt::ClosedHandCursor);
         if (fieldControls->cornersComplete())
             pickCorner(toVideo(position));
         return;
@@ -352,7 +401,7 @@ void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
     if (measureTool && measureTool->isActive())
         return;
     if (event->buttons() != Qt::LeftButton) {
-        QOpenGLWidget::mouseMoveEvent(event);
+        QWidget::mouseMoveEvent(event);
         return;
     }
     // Before the corners are complete a drag gives no points, so that each
@@ -371,7 +420,7 @@ void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
 void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
-        QOpenGLWidget::mouseReleaseEvent(event);
+        QWidget::mouseReleaseEvent(event);
         return;
     }
     if (measureTool && measureTool->isActive()) {
@@ -382,7 +431,7 @@ void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
     }
     if (mode != InteractionMode::SelectCorners)
         return;
-    setCursor(Qt::OpenHandCursor);
+    showCursor(Qt::OpenHandCursor);
     // A dragged corner settles on the crossing of the lines it was dropped near.
     if (selectedCorner >= 0)
         fieldControls->settleCorner(selectedCorner, altHeld(event));
@@ -409,7 +458,7 @@ void VideoScreenGL::pickCorner(const QPoint& video)
         });
     selectedCorner
         = candidates[0].distanceSquared < kPickRadiusSquaredPx ? candidates[0].index : -1;
-    update();
+    repaintPicture();
 }
 
 void VideoScreenGL::setMarkPointsMode()
@@ -419,8 +468,8 @@ void VideoScreenGL::setMarkPointsMode()
     showCorners = false;
     mode = InteractionMode::MarkPoints;
     markAction->setChecked(true);
-    setCursor(Qt::CrossCursor);
-    update();
+    showCursor(Qt::CrossCursor);
+    repaintPicture();
 }
 
 void VideoScreenGL::setSelectCornersMode()
@@ -429,22 +478,22 @@ void VideoScreenGL::setSelectCornersMode()
     selectAction->setChecked(false);
     mode = InteractionMode::SelectCorners;
     selectAction->setChecked(true);
-    setCursor(Qt::OpenHandCursor);
+    showCursor(Qt::OpenHandCursor);
     showCorners = true;
-    update();
+    repaintPicture();
 }
 
 void VideoScreenGL::clean()
 {
     emit resetPoints();
-    if (context()) {
-        makeCurrent();
+    if (picture->context()) {
+        picture->makeCurrent();
         deleteLists();
-        doneCurrent();
+        picture->doneCurrent();
     }
     listsStale = false;
     selectedCorner = -1;
-    update();
+    repaintPicture();
 }
 
 // The lists are compiled at the next paint, which is asked for now.
@@ -466,7 +515,7 @@ void VideoScreenGL::slotSelectCenterLinesColor()
         centreColour, this, tr("Game center"), QColorDialog::ShowAlphaChannel);
     if (colour.isValid())
         centreColour = colour;
-    update();
+    repaintPicture();
 }
 
 void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
@@ -478,7 +527,7 @@ void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
 void VideoScreenGL::slotSetCenterLinesThickness(int thickness)
 {
     centreWidthPx = thickness;
-    update();
+    repaintPicture();
 }
 
 QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
@@ -502,9 +551,11 @@ QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
 
 // The tip lies over the picture and under the lines, as the lines are
 // drawn natively after it.
-void VideoScreenGL::paintGL()
+void VideoScreenGL::paintGL() { paintOn(*picture); }
+
+void VideoScreenGL::paintOn(QPaintDevice& device)
 {
-    QPainter painter(this);
+    QPainter painter(&device);
     painter.fillRect(rect(), Qt::black);
     if (!videoControls->showsPicture())
         return;
@@ -541,7 +592,7 @@ void VideoScreenGL::uploadTexture()
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, frame.width(), frame.height(), 0, GL_RGB,
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, frame.width(), frame.height(), 0, GL_RGB,
             GL_UNSIGNED_BYTE, frame.constBits());
         textureSize = frame.size();
     } else {

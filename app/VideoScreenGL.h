@@ -4,10 +4,11 @@
 
 #include <QColor>
 #include <QImage>
-#include <QOpenGLWidget>
+#include <QWidget>
 
 class FieldControls;
 class MeasureTool;
+class PictureWindow;
 class QAction;
 class QPainter;
 class VideoControls;
@@ -20,10 +21,11 @@ class VideoControls;
 // a corner from its click, the lines through and
 // round the game centre (sent with every paint, they follow every click), the
 // corner being dragged, and a tip that asks for the four corners in turn.
+// The picture is drawn in a native OpenGL window that fills the widget.
 // Because it draws the lines itself, it switches the engine's burnt-in
 // drawing off. Mouse positions map back to video pixels with the inverse of
 // the mapping used for drawing.
-class VideoScreenGL : public QOpenGLWidget
+class VideoScreenGL : public QWidget
 {
     Q_OBJECT
 
@@ -33,6 +35,12 @@ public:
     ~VideoScreenGL() override;
 
     void changeImageSize();
+    // One picture as the screen shows it now, drawn offscreen; empty when
+    // OpenGL is not ready yet.
+    QImage grabFramebuffer();
+    // The window the picture is drawn in; it emits frameSwapped for each
+    // picture shown.
+    PictureWindow* pictureWindow() const { return picture; }
     // Fetches the engine's picture when it changed since the last fetch and
     // repaints; does nothing when nothing visible changed.
     void updateImage();
@@ -77,8 +85,6 @@ private slots:
     void slotSetCenterLinesThickness(int thickness);
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -86,6 +92,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void initializeGL();
+    void paintGL();
+    void paintOn(QPaintDevice& device);
+    void repaintPicture();
+    void showCursor(Qt::CursorShape shape);
     QAction* createAction(const QString& text, void (VideoScreenGL::*slot)());
     void fit(int widgetWidth, int widgetHeight);
     bool fetchFrame();
@@ -107,6 +118,8 @@ private:
     void deleteLists();
     void releaseGlResources();
 
+    PictureWindow* picture = nullptr;
+    QWidget* pictureContainer = nullptr;
     int imageWidth = 0;
     int imageHeight = 0;
     VideoControls* videoControls = nullptr;
