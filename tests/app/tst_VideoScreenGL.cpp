@@ -462,7 +462,15 @@ void TestVideoScreenGL::paintsFrameTipAndEngineLines()
     rig.controls.playPauseVideo();
     QTRY_VERIFY_WITH_TIMEOUT(grab(rig.screen) != blackImage(rig.screen.size()), 20000);
     rig.controls.playPauseVideo(); // pause: the same frame from now on
-    QTest::qWait(300);
+    // Once the engine has drawn its last picture (slow under sanitizers),
+    // the screen shows the engine's current frame.
+    const auto settled = [&rig] {
+        const unsigned long long before = rig.controls.frameSerial();
+        QTest::qWait(300);
+        return rig.controls.frameSerial() == before;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), 20000);
+    rig.screen.updateImage();
 
     // The picture is a clip frame, scaled; the tip asks for the first corner.
     QList<QImage> frames;

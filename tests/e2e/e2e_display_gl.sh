@@ -14,10 +14,12 @@ xdotool windowmove --sync "$wid" 0 0
 xdotool windowsize --sync "$wid" 1150 900
 sleep 1
 
-# With no video, the screen is black: that gives its place and size.
+# With no video, the screen is black: that gives its place and size, once
+# the picture's own window has followed the main window's new width.
 empty_screen_found() {
     shot "$SCRATCH/empty.png"
-    "$CHECK" gl-geometry "$SCRATCH/empty.png" "$CLIP_JSON" >"$SCRATCH/geometry" 2>/dev/null
+    "$CHECK" gl-geometry "$SCRATCH/empty.png" "$CLIP_JSON" >"$SCRATCH/geometry" 2>/dev/null \
+        && geometry "$wid" && [ "$(cut -d' ' -f6 "$SCRATCH/geometry")" = "$WIN_W" ]
 }
 eventually 15 empty_screen_found || fail "the OpenGL screen is not black without a video"
 read -r sx sy scale _ _ sw sh <"$SCRATCH/geometry"
