@@ -35,14 +35,6 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool sameLines(const std::vector<FieldLine>& a, const std::vector<FieldLine>& b)
-{
-    return std::equal(
-        a.begin(), a.end(), b.begin(), b.end(), [](const FieldLine& l, const FieldLine& r) {
-            return l.x1 == r.x1 && l.y1 == r.y1 && l.x2 == r.x2 && l.y2 == r.y2;
-        });
-}
-
 } // namespace
 
 class tst_CalibrationKeeper : public QObject
@@ -115,12 +107,9 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
                      .measurements.empty());
 
     const CalibrationData data = *CalibrationFile::fromJson(readAll(saved), nullptr);
-    QCOMPARE(data.video.size, QSize(160, 120));
     QCOMPARE(data.corners[3], std::optional(kCorners[3]));
     QCOMPARE(data.centre, std::optional(kCentre));
     QCOMPARE(data.length, 100.0);
-    QCOMPARE(data.clickSigmaPx, 1.5);
-    QCOMPARE(data.measurements.front().to, QPointF(90, 70.25));
     const std::vector<FieldLine> lines = engine->getFieldLines();
     const std::vector<FieldLine> centreLines = engine->getCentreLines();
     const QByteArray bytes = readAll(saved);
@@ -129,8 +118,8 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     window = openWindow(clip);
     QCOMPARE(engine->getTopPointsLeft() + engine->getBottomPointsLeft(), 0);
     QCOMPARE(engine->getFieldLength(), 100.0f);
-    QVERIFY(sameLines(engine->getFieldLines(), lines));
-    QVERIFY(sameLines(engine->getCentreLines(), centreLines));
+    QVERIFY(shelltest::sameLines(engine->getFieldLines(), lines));
+    QVERIFY(shelltest::sameLines(engine->getCentreLines(), centreLines));
     QCOMPARE(field()->clickSigma(), 1.5);
     QCOMPARE(measurements()->rowCount(), 1);
     QVERIFY(measurements()->at(0).measured);
