@@ -279,6 +279,10 @@ void FieldControls::resetPoints()
 
 void FieldControls::undoLastPoint()
 {
+    if (beforeImport) {
+        restore(*beforeImport);
+        return;
+    }
     const int given = kCornerCount - remaining;
     if (centrePoints.size() > 1) {
         centrePoints.pop_back();
@@ -341,6 +345,76 @@ void FieldControls::settleCorner(int index, bool exact)
 }
 
 void FieldControls::setDrawFieldLines(bool draw) { engine->setDrawFieldLines(draw); }
+
+std::optional<QPoint> FieldControls::gameCentre() const
+{
+    if (remaining > 0 || centrePoints.empty())
+        return std::nullopt;
+    return centrePoints.back();
+}
+
+void FieldControls::applyCalibration(const CalibrationData& data)
+{
+    const std::pair<QLineEdit*, double> dimensions[]
+        = { { lengthEdit, data.length }, { widthEdit, data.width }, { radiusEdit, data.radius } };
+    for (const auto& [edit, value] : dimensions) {
+        const QString text = QString::number(value, 'g', 6);
+        if (parseDimension(text))
+            edit->setText(text);
+    }
+    applyDimensions();
+    int given = 0;
+    while (given < kCornerCount && data.corners[std::size_t(given)]) {
+        cornerPoints[given] = *data.corners[std::size_t(given)];
+        ++given;
+    }
+    std::fill(cornerPoints.begin() + given, cornerPoints.end(), QPoint(0, 0));
+    clickedPoints = cornerPoints;
+    remaining = kCornerCount - given;
+    centrePoints.clear();
+    if (remaining == 0) {
+        centrePoints.push_back(cornerPoints.back());
+        if (data.centre && *data.centre != cornerPoints.back())
+            centrePoints.push_back(*data.centre);
+    }
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::importCalibration(const CalibrationData& data)
+{
+    Snapshot before = snapshot();
+    applyCalibration(data);
+    beforeImport = std::move(before);
+}
+
+FieldControls::Snapshot FieldControls::snapshot() const
+{
+    return { cornerPoints, clickedPoints, centrePoints, remaining,
+        { lengthEdit->text(), widthEdit->text(), radiusEdit->text() } };
+}
+
+void FieldControls::restore(const Snapshot& before)
+{
+    lengthEdit->setText(before.dimensions.value(0));
+    widthEdit->setText(before.dimensions.value(1));
+    radiusEdit->setText(before.dimensions.value(2));
+    applyDimensions();
+    cornerPoints = before.corners;
+    clickedPoints = before.clicked;
+    centrePoints = before.centres;
+    remaining = before.remaining;
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::setClickSigma(double sigmaPx)
+{
+    if (std::isfinite(sigmaPx))
+        clickSigmaBox->setValue(sigmaPx);
+}
 
 void FieldControls::addFieldPoint(int cornerIndex, int x, int y)
 {
@@ -418,6 +492,8 @@ void FieldControls::replayPoints()
 
 void FieldControls::overlayChanged()
 {
+    // Any change after an import makes it a step of the past.
+    beforeImport.reset();
     refreshFit();
     emit signalOverlayChanged();
 }
