@@ -16,6 +16,9 @@ constexpr double kMinGrassShare = 0.2;
 constexpr int kGrassOpeningPx = 5;
 // Inside the boundary, the pitch is mostly grass (players and paint aside).
 constexpr double kMinGrassInsideShare = 0.6;
+// Boundary sides hold straight runs of paint at least this share of the
+// picture's shorter side; shorter ones (crowds, lettering) are not looked at.
+constexpr double kMinSegmentShare = 0.06;
 // Only the longest lines can be boundary sides; this many bound the search.
 constexpr std::size_t kMaxLines = 32;
 // Sides at least this share of the picture's shorter side; the pitch at
@@ -199,7 +202,8 @@ std::optional<CPitchFinder::Boundary> CPitchFinder::detect(const cv::Mat& bgr) c
     const cv::Mat grass = grassOpened(bgr);
     if (cv::countNonZero(grass) < kMinGrassShare * grass.total())
         return std::nullopt;
-    std::vector<Line> lines = CLineFinder().FindLines(bgr);
+    std::vector<Line> lines
+        = CLineFinder(kMinSegmentShare * shorterSide(bgr.size())).FindLines(bgr);
     const auto extent = [](const Line& l) { return l.support.back() - l.support.front(); };
     std::sort(lines.begin(), lines.end(),
         [&](const Line& a, const Line& b) { return extent(a) > extent(b); });
