@@ -258,7 +258,7 @@ std::vector<QLineF> FieldControls::snapMoves() const
 {
     std::vector<QLineF> moves;
     for (int i = 0; i < kCornerCount - remaining; ++i) {
-        if (clickedPoints[i] != cornerPoints[i])
+        if (found || clickedPoints[i] != cornerPoints[i])
             moves.emplace_back(clickedPoints[i], cornerPoints[i]);
     }
     return moves;
@@ -273,8 +273,37 @@ void FieldControls::resetPoints()
     cornerPoints.assign(kCornerCount, QPoint(0, 0));
     clickedPoints = cornerPoints;
     centrePoints.clear();
+    found = false;
+    replacedSets.clear();
     refreshLabels();
     overlayChanged();
+}
+
+void FieldControls::setFoundCorners(const std::array<QPoint, kCornerCount>& corners)
+{
+    replacedSets.push_back({ cornerPoints, clickedPoints, centrePoints, remaining, found });
+    cornerPoints.assign(corners.begin(), corners.end());
+    clickedPoints = cornerPoints;
+    centrePoints = { corners.back() };
+    remaining = 0;
+    found = true;
+    applyDimensions();
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::restoreReplacedPoints()
+{
+    const PointSet replaced = replacedSets.back();
+    replacedSets.pop_back();
+    cornerPoints = replaced.corners;
+    clickedPoints = replaced.clicked;
+    centrePoints = replaced.centres;
+    remaining = replaced.remaining;
+    found = replaced.found;
+    replayPoints();
+    refreshLabels();
 }
 
 void FieldControls::undoLastPoint()
@@ -284,6 +313,9 @@ void FieldControls::undoLastPoint()
         centrePoints.pop_back();
         engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
         refreshCentreLines();
+    } else if (found && !replacedSets.empty()) {
+        // Found corners came in one step and go in one.
+        restoreReplacedPoints();
     } else if (given > 0) {
         // The fourth corner's own centre goes with it.
         centrePoints.clear();

@@ -7,6 +7,7 @@
 #include <QLineF>
 #include <QPoint>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -60,8 +61,11 @@ public:
     int centreLinesThickness() const;
     // How far off a click may be, in pixels (one standard deviation).
     double clickSigma() const;
-    // For each corner a snap moved: from where it was clicked to where it went.
+    // For each corner a snap moved: from where it was clicked to where it
+    // went; for corners the engine found, a line of no length on each.
     std::vector<QLineF> snapMoves() const;
+    // Whether the corners in place were found by the engine, not clicked.
+    bool cornersFound() const { return found; }
     // "fit 0.8 px" and the like once calibrated; empty before.
     QString fitText() const { return fit; }
     bool fitIsPoor() const { return fitPoor; }
@@ -71,6 +75,10 @@ public:
     void moveCorner(int index, int x, int y);
     // Snaps a corner that was dragged into place, unless exact.
     void settleCorner(int index, bool exact);
+    // Makes these the four corners at once, in click order, the last one
+    // also the game centre. One undoLastPoint() brings back all the points
+    // given before.
+    void setFoundCorners(const std::array<QPoint, kCornerCount>& corners);
     void setDrawFieldLines(bool draw);
 
 signals:
@@ -118,6 +126,7 @@ private:
     bool acceptDimension(QLineEdit* edit, float& value);
     void dimensionEdited();
     void replayPoints();
+    void restoreReplacedPoints();
     void overlayChanged();
     void refreshFieldLines();
     void refreshCentreLines();
@@ -131,6 +140,18 @@ private:
     // The game centres in the order given; the fourth corner is the first.
     std::vector<QPoint> centrePoints;
     int remaining = kCornerCount;
+    // The corners came from the engine's search, not from clicks.
+    bool found = false;
+    // The points a set of found corners replaced, the latest last.
+    struct PointSet
+    {
+        std::vector<QPoint> corners;
+        std::vector<QPoint> clicked;
+        std::vector<QPoint> centres;
+        int remaining = kCornerCount;
+        bool found = false;
+    };
+    std::vector<PointSet> replacedSets;
     QLabel* topPointsLabel = nullptr;
     QLabel* bottomPointsLabel = nullptr;
     VistrelInterface* engine = nullptr;
