@@ -8,12 +8,14 @@ class FieldControls;
 class MeasureTool;
 class MeasurementModel;
 class MeasurementsPanel;
+class MovementWatch;
 class PitchMeasurer;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QToolButton;
 class QUndoStack;
 class VideoControls;
 class VideoScreenAdapter;
@@ -60,6 +62,10 @@ private slots:
     void undo();
     void showPitchPosition(const QPointF& video);
     void applyClickSigma(double sigmaPx);
+    void findPitch();
+    void showMovementWarning(double meanPx);
+    void hideMovementWarning();
+    void followPlayback();
 
 private:
     void createActions();
@@ -70,6 +76,8 @@ private:
     void createPlaybackActions();
     void connectStatus();
     void createMeasuring();
+    void createMovementWatch();
+    void followCalibration();
     bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;
@@ -94,6 +102,11 @@ private:
     // Measurements added and deleted; Ctrl+Z in Measure mode walks it back.
     QUndoStack* measureHistory = nullptr;
     QAction* measureAction = nullptr;
+    // Ctrl+K: the engine looks for the pitch's corners on the current frame.
+    QAction* findPitchAction = nullptr;
+    MovementWatch* movementWatch = nullptr;
+    QLabel* movementLabel = nullptr;
+    QToolButton* findAgainButton = nullptr;
     QAction* deleteMeasurementAction = nullptr;
     QMenu* measureMenu = nullptr;
     QLabel* readoutLabel = nullptr;
