@@ -21,6 +21,8 @@ constexpr int kMaxSidePx = 16384;
 constexpr double kMaxFps = 1000.0;
 constexpr int kMaxPlayers = 64;
 constexpr double kMaxTilt = 1.0;
+constexpr double kMaxPan = 0.5;
+constexpr double kMaxRollDeg = 30.0;
 
 // Share of each picture side kept free around the pitch so that some
 // surround is always visible.
@@ -74,22 +76,35 @@ int lineThicknessPx(const ClipSpec& clipSettings)
     return std::max(2, cvRound(std::min(clipSettings.width, clipSettings.height) * kLineWidthPerPx));
 }
 
-// Picture corners before rounding: a symmetric trapezoid, narrower at the
-// far edge as tilt grows, centred with a margin on every side.
+// Picture corners before rounding: a trapezoid, narrower at the far edge as
+// tilt grows, its far edge shifted sideways by pan, turned by the roll,
+// and centred with a margin on every side.
 std::array<cv::Point2d, 4> trapezoid(const ClipSpec& clipSettings)
 {
     const double topShare = 1.0 - kTopNarrowing * clipSettings.tilt;
-    const double depth
-        = double(clipSettings.fieldLength) / clipSettings.fieldWidth * (1.0 - kDepthFlattening * clipSettings.tilt);
+    const double depth = double(clipSettings.fieldLength) / clipSettings.fieldWidth
+        * (1.0 - kDepthFlattening * clipSettings.tilt);
+    const double halfTop = topShare / 2.0, shift = clipSettings.pan;
+    // In units of the near edge's length, round the pitch's middle.
+    std::array<cv::Point2d, 4> c { cv::Point2d(shift - halfTop, -depth / 2),
+        cv::Point2d(shift + halfTop, -depth / 2), cv::Point2d(-0.5, depth / 2),
+        cv::Point2d(0.5, depth / 2) };
+    const double roll = clipSettings.rollDeg * CV_PI / 180.0;
+    cv::Point2d low(HUGE_VAL, HUGE_VAL), high(-HUGE_VAL, -HUGE_VAL);
+    for (cv::Point2d& p : c) {
+        p = cv::Point2d(p.x * std::cos(roll) - p.y * std::sin(roll),
+            p.x * std::sin(roll) + p.y * std::cos(roll));
+        low = cv::Point2d(std::min(low.x, p.x), std::min(low.y, p.y));
+        high = cv::Point2d(std::max(high.x, p.x), std::max(high.y, p.y));
+    }
     const double boxW = clipSettings.width * (1.0 - 2 * kMarginFraction);
     const double boxH = clipSettings.height * (1.0 - 2 * kMarginFraction);
-    const double bottomW = std::min(boxW, boxH / depth);
-    const double h = bottomW * depth;
-    const double cx = clipSettings.width / 2.0;
-    const double top = (clipSettings.height - h) / 2.0;
-    const double halfTop = bottomW * topShare / 2.0;
-    return { cv::Point2d(cx - halfTop, top), cv::Point2d(cx + halfTop, top),
-        cv::Point2d(cx - bottomW / 2.0, top + h), cv::Point2d(cx + bottomW / 2.0, top + h) };
+    const double scale = std::min(boxW / (high.x - low.x), boxH / (high.y - low.y));
+    const cv::Point2d middle = (low + high) * 0.5;
+    const cv::Point2d centre(clipSettings.width / 2.0, clipSettings.height / 2.0);
+    for (cv::Point2d& p : c)
+        p = centre + (p - middle) * scale;
+    return c;
 }
 
 void fillRealQuad(cv::Mat& frame, const ClipTruth& truth, double x0, double y0, double x1,
@@ -256,11 +271,32 @@ void drawPlayer(cv::Mat& frame, const ClipTruth& truth, const Player& p, int ind
         p.colour, cv::FILLED, cv::LINE_8, kShiftBits);
 }
 
+// Still players centred on the outline, one side after the other.
+void drawLinePlayers(cv::Mat& frame, const ClipTruth& truth)
+{
+    const ClipSpec& s = truth.clipSettings;
+    cv::RNG rng(s.seed + 1);
+    const double w = s.fieldWidth, l = s.fieldLength;
+    const cv::Point2d outline[4] { { 0, 0 }, { w, 0 }, { w, l }, { 0, l } };
+    const double bodyHeight = 0.04 * std::min(l, w);
+    for (int k = 0; k < s.linePlayers; ++k) {
+        const cv::Point2d from = outline[k % 4], to = outline[(k + 1) % 4];
+        const cv::Point2d real = from + (to - from) * rng.uniform(0.1, 0.9);
+        const cv::Point2d centre = truth.toPicture(real.x, real.y);
+        const double heightPx = cv::norm(truth.toPicture(real.x + bodyHeight, real.y) - centre);
+        const cv::Size axes(cvRound(std::max(2.0, heightPx / 4) * kShiftScale),
+            cvRound(std::max(3.0, heightPx / 2) * kShiftScale));
+        cv::ellipse(frame, fixedPoint(centre), axes, 0, 0, 360,
+            kPlayerColours[k % kPlayerColours.size()], cv::FILLED, cv::LINE_8, kShiftBits);
+    }
+}
+
 void drawPlayers(
     cv::Mat& frame, const ClipTruth& truth, const std::vector<Player>& players, int index)
 {
     for (const Player& p : players)
         drawPlayer(frame, truth, p, index);
+    drawLinePlayers(frame, truth);
 }
 
 // Block `bit` of the frame code; the block's inner half is what is read, so
@@ -433,6 +469,12 @@ std::string specError(const ClipSpec& s)
         return "line width must be zero or positive";
     if (!finite(s.tilt) || s.tilt < 0 || s.tilt > kMaxTilt)
         return "tilt " + number(s.tilt) + " is outside 0 to 1";
+    if (!finite(s.pan) || std::abs(s.pan) > kMaxPan)
+        return "pan " + number(s.pan) + " is outside -0.5 to 0.5";
+    if (!finite(s.rollDeg) || std::abs(s.rollDeg) > kMaxRollDeg)
+        return "roll " + number(s.rollDeg) + " is outside -30 to 30 degrees";
+    if (s.linePlayers < 0 || s.linePlayers > kMaxPlayers)
+        return "line player count " + std::to_string(s.linePlayers) + " is outside 0 to 64";
     if (s.keyframeInterval < 0)
         return "keyframe interval " + std::to_string(s.keyframeInterval) + " is below 0";
     if (s.shiftAtFrame < 0 || std::abs(s.shiftXPx) >= s.width || std::abs(s.shiftYPx) >= s.height)

@@ -21,6 +21,15 @@ struct ClipSpec
     float radius = 9.15f; // centre circle radius, real units; 0 draws no circle
     int players = 4; // moving coloured ellipses, 0 to 64
     double tilt = 0.5; // perspective strength: 0 = seen from straight above, 1 = strongly oblique
+    // A camera off the pitch's middle: the far edge shifted sideways by this
+    // share of the near edge's length, -0.5 to 0.5 (positive to the right).
+    double pan = 0.0;
+    // The camera turned about its axis: the pitch rotated in the picture by
+    // this many degrees, -30 to 30 (positive clockwise).
+    double rollDeg = 0.0;
+    // Players standing still on the outline, covering the paint under them;
+    // 0 to 64.
+    int linePlayers = 0;
     unsigned seed = 1;
     // Frames from one keyframe to the next in an H.264 clip (long GOPs make
     // seeking decode forward from far back); 0 leaves it to the encoder.

@@ -17,8 +17,8 @@ const char kUsage[]
     = "usage: make_clip --out PATH [--width W] [--height H] [--fps F] [--frames N]\n"
       "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
       "                 [--tilt T] [--seed S] [--keyframe-interval K] [--frame-code 0|1]\n"
-      "                 [--line-width M] [--penalty-areas 0|1]\n"
-      "                 [--shift-at FRAME --shift-x PX --shift-y PY]\n"
+      "                 [--line-width M] [--penalty-areas 0|1] [--pan P] [--roll DEG]\n"
+      "                 [--line-players N] [--shift-at FRAME --shift-x PX --shift-y PY]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -80,6 +80,12 @@ bool applyOption(
         return parseNumber(value, &clipSettings->shiftXPx);
     if (name == "--shift-y")
         return parseNumber(value, &clipSettings->shiftYPx);
+    if (name == "--pan")
+        return parseNumber(value, &clipSettings->pan);
+    if (name == "--roll")
+        return parseNumber(value, &clipSettings->rollDeg);
+    if (name == "--line-players")
+        return parseNumber(value, &clipSettings->linePlayers);
     return false;
 }
 

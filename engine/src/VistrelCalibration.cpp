@@ -3,6 +3,7 @@
 #include "CCalibrationFit.h"
 #include "CLineFinder.h"
 #include "CMarkingEstimator.h"
+#include "CPitchFinder.h"
 
 #include <cmath>
 #include <optional>
@@ -80,5 +81,15 @@ int Vistrel::findCorners(double* corners)
 {
     if (!corners)
         return -1;
-    return -1;
+    MutexHold hold(*this);
+    if (frame.empty())
+        return -1;
+    const std::optional<CPitchFinder::Corners> found = CPitchFinder().Find(frame);
+    if (!found)
+        return -1;
+    for (std::size_t i = 0; i < found->size(); ++i) {
+        corners[2 * i] = (*found)[i].x;
+        corners[2 * i + 1] = (*found)[i].y;
+    }
+    return 0;
 }

@@ -149,10 +149,12 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
         int width, height;
         double tilt;
         float length, fieldWidth;
+        double pan = 0.0, rollDeg = 0.0;
     };
     for (const Case c : { Case { 64, 48, 0.5, 68, 105 }, Case { 320, 240, 0.0, 68, 105 },
              Case { 642, 362, 0.9, 68, 105 }, Case { 1920, 1080, 0.5, 100, 60 },
-             Case { 300, 600, 0.3, 36, 27 } }) {
+             Case { 300, 600, 0.3, 36, 27 }, Case { 640, 360, 0.6, 68, 105, 0.5, 12.0 },
+             Case { 641, 361, 0.2, 68, 105, -0.3, -15.0 } }) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
         ClipSpec clipSettings;
         clipSettings.width = c.width;
@@ -160,6 +162,8 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
         clipSettings.tilt = c.tilt;
         clipSettings.fieldLength = c.length;
         clipSettings.fieldWidth = c.fieldWidth;
+        clipSettings.pan = c.pan;
+        clipSettings.rollDeg = c.rollDeg;
         clipSettings.players = 0;
         const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
         const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
