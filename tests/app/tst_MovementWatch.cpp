@@ -120,13 +120,16 @@ void tst_MovementWatch::warnsAfterTheCameraMovedAndNotBefore()
     auto* findAgain = window.findChild<QToolButton*>(QStringLiteral("findPitchAgainButton"));
     QVERIFY(findAgain->isVisible());
 
-    // The button offers Find pitch; new corners start the watch afresh.
-    QSignalSpy searched(
-        window.findChild<QAction*>(QStringLiteral("findPitchAction")), &QAction::triggered);
+    // The button finds the pitch where the camera now shows it, and the
+    // watch starts afresh on the new corners.
     QTest::mouseClick(findAgain, Qt::LeftButton);
-    QCOMPARE(searched.count(), 1);
-    fieldControls->resetPoints();
+    if (!fieldControls->cornersFound())
+        QSKIP("this engine finds no corners");
+    const cv::Point moved0
+        = testclips::truthFor(clipSettings).corners[0] + cv::Point(shiftX, shiftY);
+    QVERIFY((fieldControls->corners()[0] - QPoint(moved0.x, moved0.y)).manhattanLength() <= 4);
     QVERIFY(warning->isHidden());
+    QVERIFY(findAgain->isHidden());
 }
 
 QTEST_MAIN(tst_MovementWatch)
