@@ -634,12 +634,22 @@ void MainWindow::showMovementWarning(double meanPx)
                  "calibrated ones. Find pitch (Ctrl+K) again?"));
     movementLabel->show();
     findAgainButton->show();
+    refreshFitReadout();
 }
 
 void MainWindow::hideMovementWarning()
 {
     movementLabel->hide();
     findAgainButton->hide();
+    refreshFitReadout();
+}
+
+// The fit readout is otherwise renewed only while nothing plays; beside the
+// warning it must not go on showing the fit from before the movement.
+void MainWindow::refreshFitReadout()
+{
+    fieldControls->refreshFit();
+    updateStatusBar();
 }
 
 // The search runs on the current frame under the engine's lock and takes

@@ -78,6 +78,7 @@ private:
     void createMeasuring();
     void createMovementWatch();
     void followCalibration();
+    void refreshFitReadout();
     bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;

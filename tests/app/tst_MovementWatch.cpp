@@ -106,6 +106,7 @@ void tst_MovementWatch::warnsAfterTheCameraMovedAndNotBefore()
     QSignalSpy moved(watch, &MovementWatch::cameraMoved);
     auto* warning = window.findChild<QLabel*>(QStringLiteral("movementWarning"));
     QVERIFY(warning->isHidden());
+    const QString fitBefore = fieldControls->fitText();
     window.findChild<QAction*>(QStringLiteral("playAction"))->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!moved.isEmpty(), kTimeoutMs);
 
@@ -117,6 +118,7 @@ void tst_MovementWatch::warnsAfterTheCameraMovedAndNotBefore()
     QVERIFY2(warning->text().contains(says)
             && warning->text().endsWith(QStringLiteral("Find pitch (Ctrl+K) again?")),
         qPrintable(warning->text()));
+    QVERIFY2(fieldControls->fitText() != fitBefore, qPrintable(fitBefore)); // not left stale
     auto* findAgain = window.findChild<QToolButton*>(QStringLiteral("findPitchAgainButton"));
     QVERIFY(findAgain->isVisible());
 
