@@ -140,7 +140,15 @@ bool grassOnBothSides(const cv::Mat& grass, cv::Point2d centre, cv::Point2d norm
 
 } // namespace
 
-CLineFinder::CLineFinder() = default;
+CLineFinder::CLineFinder()
+    : CLineFinder(kMinSegmentPx)
+{
+}
+
+CLineFinder::CLineFinder(double minSegmentPx)
+    : minSegmentPx(std::max(minSegmentPx, kMinSegmentPx))
+{
+}
 
 CLineFinder::~CLineFinder() = default;
 
@@ -303,7 +311,7 @@ std::vector<cv::Vec4i> CLineFinder::segments(const cv::Mat& mask) const
 {
     std::vector<cv::Vec4i> found;
     cv::HoughLinesP(
-        mask, found, kHoughRhoPx, kHoughThetaRad, kHoughVotes, kMinSegmentPx, kMaxSegmentGapPx);
+        mask, found, kHoughRhoPx, kHoughThetaRad, kHoughVotes, minSegmentPx, kMaxSegmentGapPx);
     return found;
 }
 

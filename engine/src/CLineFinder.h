@@ -25,6 +25,9 @@ public:
     };
 
     CLineFinder();
+    // Finds only lines with a straight run of paint at least this long: a
+    // caller after long lines is spared the short ones of a busy picture.
+    explicit CLineFinder(double minSegmentPx);
     virtual ~CLineFinder();
 
     // 255 where the picture shows grass: green, saturated enough, not dark.
@@ -57,4 +60,6 @@ private:
     std::vector<cv::Vec4i> segments(const cv::Mat& mask) const;
     std::vector<Line> groupSegments(const std::vector<cv::Vec4i>& found) const;
     std::optional<Line> refine(const cv::Mat& ridge, const cv::Mat& grass, const Line& rough) const;
+
+    double minSegmentPx;
 };

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -16,6 +17,9 @@ constexpr double kMinGrassShare = 0.2;
 constexpr int kGrassOpeningPx = 5;
 // Inside the boundary, the pitch is mostly grass (players and paint aside).
 constexpr double kMinGrassInsideShare = 0.6;
+// Boundary sides hold straight runs of paint at least this share of the
+// picture's shorter side; shorter ones (crowds, lettering) are not looked at.
+constexpr double kMinSegmentShare = 0.06;
 // Only the longest lines can be boundary sides; this many bound the search.
 constexpr std::size_t kMaxLines = 32;
 // Sides at least this share of the picture's shorter side; the pitch at
@@ -137,17 +141,31 @@ double paintedShare(const cv::Mat& ridge, const cv::Matx33d& h, cv::Point2d a, c
     return found / static_cast<double>(kHalfwaySamples);
 }
 
-// The line through the ridge centres of line between positions from and to;
-// the line itself when too few are found there.
-// line and the ridge image are in frame coordinates shifted by origin.
-Line refitBetween(
-    const cv::Mat& ridge, cv::Point2d origin, const Line& line, double from, double to)
+// The ridge image of the part of the frame round the points, and where that
+// part begins.
+std::pair<cv::Mat, cv::Point2d> ridgeAround(
+    const cv::Mat& bgr, const std::vector<cv::Point2f>& points, int marginPx)
+{
+    cv::Rect box = cv::boundingRect(points);
+    box = cv::Rect(box.x - marginPx, box.y - marginPx, box.width + 2 * marginPx,
+              box.height + 2 * marginPx)
+        & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (box.empty())
+        return {};
+    return { CLineFinder::RidgeImage(bgr(box)), cv::Point2d(box.x, box.y) };
+}
+
+// The line through the ridge centres within searchPx of line between
+// positions from and to; the line itself when too few are found there. The
+// ridge image begins at origin of the frame.
+Line refitBetween(const cv::Mat& ridge, cv::Point2d origin, const Line& line, double from,
+    double to, double searchPx)
 {
     std::vector<cv::Point2f> centres;
     const cv::Point2d normal = normalOf(line);
     for (double t = from; t <= to; t += 1.0) {
         const cv::Point2d at = line.point - origin + line.direction * t;
-        if (const auto offset = CLineFinder::RidgeOffset(ridge, at, normal, kRidgeSearchPx))
+        if (const auto offset = CLineFinder::RidgeOffset(ridge, at, normal, searchPx))
             centres.emplace_back(at + normal * *offset + origin);
     }
     if (centres.size() < kMinRefitPoints)
@@ -191,7 +209,10 @@ std::optional<CPitchFinder::Corners> CPitchFinder::Find(const cv::Mat& bgr) cons
     }
     for (cv::Point2d& corner : boundary->corners)
         corner = toFrame(corner);
-    return inClickOrder(refined(bgr, *boundary));
+    // The lines found on the small picture are as far off in the frame as
+    // a small pixel is large.
+    const double searchPx = kRidgeSearchPx * std::max(factor.x, factor.y);
+    return inClickOrder(refined(bgr, *boundary, searchPx));
 }
 
 std::optional<CPitchFinder::Boundary> CPitchFinder::detect(const cv::Mat& bgr) const
@@ -199,7 +220,8 @@ std::optional<CPitchFinder::Boundary> CPitchFinder::detect(const cv::Mat& bgr) c
     const cv::Mat grass = grassOpened(bgr);
     if (cv::countNonZero(grass) < kMinGrassShare * grass.total())
         return std::nullopt;
-    std::vector<Line> lines = CLineFinder().FindLines(bgr);
+    std::vector<Line> lines
+        = CLineFinder(kMinSegmentShare * shorterSide(bgr.size())).FindLines(bgr);
     const auto extent = [](const Line& l) { return l.support.back() - l.support.front(); };
     std::sort(lines.begin(), lines.end(),
         [&](const Line& a, const Line& b) { return extent(a) > extent(b); });
@@ -287,10 +309,12 @@ bool CPitchFinder::halfwayLinePainted(const cv::Mat& ridge, const Candidate& qua
         || paintedShare(ridge, h, { 0.5, lo }, { 0.5, hi }) >= kMinHalfwayShare;
 }
 
-std::array<cv::Point2d, 4> CPitchFinder::refined(const cv::Mat& bgr, const Boundary& boundary) const
+std::array<cv::Point2d, 4> CPitchFinder::refined(
+    const cv::Mat& bgr, const Boundary& boundary, double searchPx) const
 {
     const double gap = std::max(kBeyondGapPx, kBeyondGapShare * shorterSide(bgr.size()));
-    // Side k near its end at corner `end`, away from the crossing paint.
+    // The stretch of side k near its end at corner `end`, past the paint of
+    // the crossing line.
     const auto nearEnd = [&](int k, int end) {
         const Line& line = boundary.sides[k];
         const double at = along(line, boundary.corners[end]);
@@ -300,28 +324,22 @@ std::array<cv::Point2d, 4> CPitchFinder::refined(const cv::Mat& bgr, const Bound
         const double b = at + sign * kNearCornerShare * std::abs(other - at);
         return std::pair(std::min(a, b), std::max(a, b));
     };
+    const int margin = static_cast<int>(std::ceil(searchPx)) + kRidgeContextPx;
     std::array<cv::Point2d, 4> corners = boundary.corners;
     for (int k = 0; k < 4; ++k) {
-        const int next = (k + 1) % 4;
-        const auto [fromA, toA] = nearEnd(k, k);
-        const auto [fromB, toB] = nearEnd(next, k);
         const Line& a = boundary.sides[k];
-        const Line& b = boundary.sides[next];
-        // The ridge image of the part of the frame that holds both stretches.
-        const std::vector<cv::Point2f> ends { a.point + a.direction * fromA,
-            a.point + a.direction * toA, b.point + b.direction * fromB,
-            b.point + b.direction * toB };
-        const int margin = static_cast<int>(std::ceil(kRidgeSearchPx)) + kRidgeContextPx;
-        cv::Rect box = cv::boundingRect(ends);
-        box = cv::Rect(
-                  box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
-            & cv::Rect(0, 0, bgr.cols, bgr.rows);
-        if (box.empty())
+        const Line& b = boundary.sides[(k + 1) % 4];
+        const auto [fromA, toA] = nearEnd(k, k);
+        const auto [fromB, toB] = nearEnd((k + 1) % 4, k);
+        const auto [ridge, origin] = ridgeAround(bgr,
+            { a.point + a.direction * fromA, a.point + a.direction * toA,
+                b.point + b.direction * fromB, b.point + b.direction * toB },
+            margin);
+        if (ridge.empty())
             continue;
-        const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
-        const cv::Point2d origin(box.x, box.y);
-        const auto crossing = CLineFinder::Crossing(
-            refitBetween(ridge, origin, a, fromA, toA), refitBetween(ridge, origin, b, fromB, toB));
+        const auto crossing
+            = CLineFinder::Crossing(refitBetween(ridge, origin, a, fromA, toA, searchPx),
+                refitBetween(ridge, origin, b, fromB, toB, searchPx));
         if (crossing && cv::norm(*crossing - boundary.corners[k]) < gap)
             corners[k] = *crossing;
     }

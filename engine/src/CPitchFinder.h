@@ -53,6 +53,7 @@ private:
     std::optional<Candidate> closed(
         const std::vector<Line>& lines, const std::array<int, 4>& sides, cv::Size picture) const;
     bool halfwayLinePainted(const cv::Mat& ridge, const Candidate& quad) const;
-    std::array<cv::Point2d, 4> refined(const cv::Mat& bgr, const Boundary& boundary) const;
+    std::array<cv::Point2d, 4> refined(
+        const cv::Mat& bgr, const Boundary& boundary, double searchPx) const;
     static Corners inClickOrder(const std::array<cv::Point2d, 4>& round);
 };

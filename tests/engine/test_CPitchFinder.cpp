@@ -78,6 +78,7 @@ TEST(CPitchFinder, RefusesAnythingButAWholePitch)
         cv::Mat frame;
     } cases[] = {
         { "the far half", pitch.rowRange(0, middle + 120) },
+        { "the far half up to the halfway line", pitch.rowRange(0, middle + 8) },
         { "the near half", pitch.rowRange(middle - 120, pitch.rows) },
         { "a corner cut off", pitch.colRange(0, truth.corners[3].x - 40) },
         { "the far edge cut off", pitch.rowRange(truth.corners[0].y + 4, pitch.rows) },
