@@ -28,6 +28,7 @@ static_assert(
     std::is_same_v<decltype(&VistrelCalibrationFit), int (*)(VistrelInterface*, double*)>);
 static_assert(
     std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelFindCorners), int (*)(VistrelInterface*, double*)>);
 
 } // namespace
 
@@ -74,6 +75,7 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , estimateDimensionsFn(resolve<Estimate>(module, "VistrelEstimateDimensions"))
     , calibrationFitFn(resolve<Fit>(module, "VistrelCalibrationFit"))
     , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
+    , findCornersFn(resolve<FindCorners>(module, "VistrelFindCorners"))
 { }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
@@ -111,4 +113,9 @@ int EngineFunctions::calibrationFit(double* meanPx) const
 unsigned long long EngineFunctions::frameSerial() const
 {
     return frameSerialFn ? frameSerialFn(engine) : 0;
+}
+
+int EngineFunctions::findCorners(double corners[8]) const
+{
+    return findCornersFn ? findCornersFn(engine, corners) : -1;
 }

@@ -23,6 +23,7 @@ public:
 
     bool canShowFrames() const { return seekFrameFn && frameIndexFn && frameTotalFn; }
     bool canCheckCalibration() const { return calibrationFitFn != nullptr; }
+    bool canFindCorners() const { return findCornersFn != nullptr; }
 
     int seekFrame(long long index) const;
     long long frameIndex() const;
@@ -31,6 +32,9 @@ public:
     int snapToLines(double px, double py, double radiusPx, double* sx, double* sy) const;
     int estimateDimensions(double* length, double* width) const;
     int calibrationFit(double* meanPx) const;
+    // The pitch's four corners on the current frame in click order, as
+    // (x, y) pairs; -1 when not all of them are visible.
+    int findCorners(double corners[8]) const;
     // The engine's count of export pictures drawn; 0 when unknown (no such
     // function), which a screen takes as "fetch every time".
     unsigned long long frameSerial() const;
@@ -43,6 +47,7 @@ private:
     using Estimate = int (*)(VistrelInterface*, double*, double*);
     using Fit = int (*)(VistrelInterface*, double*);
     using Serial = unsigned long long (*)(VistrelInterface*);
+    using FindCorners = int (*)(VistrelInterface*, double*);
 
     struct Entry
     {
@@ -66,4 +71,5 @@ private:
     Estimate estimateDimensionsFn = nullptr;
     Fit calibrationFitFn = nullptr;
     Serial frameSerialFn = nullptr;
+    FindCorners findCornersFn = nullptr;
 };

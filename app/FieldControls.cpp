@@ -258,7 +258,7 @@ std::vector<QLineF> FieldControls::snapMoves() const
 {
     std::vector<QLineF> moves;
     for (int i = 0; i < kCornerCount - remaining; ++i) {
-        if (clickedPoints[i] != cornerPoints[i])
+        if (found || clickedPoints[i] != cornerPoints[i])
             moves.emplace_back(clickedPoints[i], cornerPoints[i]);
     }
     return moves;
@@ -273,21 +273,42 @@ void FieldControls::resetPoints()
     cornerPoints.assign(kCornerCount, QPoint(0, 0));
     clickedPoints = cornerPoints;
     centrePoints.clear();
+    found = false;
+    stepCentres.reset();
+    replacedSets.clear();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::setFoundCorners(const std::array<QPoint, kCornerCount>& corners)
+{
+    replacedSets.push_back(snapshot(false));
+    cornerPoints.assign(corners.begin(), corners.end());
+    clickedPoints = cornerPoints;
+    centrePoints = { corners.back() };
+    remaining = 0;
+    found = true;
+    stepCentres = centrePoints.size();
+    applyDimensions();
+    replayPoints();
     refreshLabels();
     overlayChanged();
 }
 
 void FieldControls::undoLastPoint()
 {
-    if (beforeImport) {
-        restore(*beforeImport);
-        return;
-    }
     const int given = kCornerCount - remaining;
-    if (centrePoints.size() > 1) {
+    // Centres clicked after a step go first, one by one; then the step.
+    const std::size_t keptCentres = std::max<std::size_t>(stepCentres.value_or(1), 1);
+    if (centrePoints.size() > keptCentres) {
         centrePoints.pop_back();
         engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
         refreshCentreLines();
+    } else if (stepCentres && !replacedSets.empty()) {
+        const Snapshot replaced = replacedSets.back();
+        replacedSets.pop_back();
+        restore(replaced);
+        return;
     } else if (given > 0) {
         // The fourth corner's own centre goes with it.
         centrePoints.clear();
@@ -355,6 +376,9 @@ std::optional<QPoint> FieldControls::gameCentre() const
 
 void FieldControls::applyCalibration(const CalibrationData& data)
 {
+    found = false;
+    stepCentres.reset();
+    replacedSets.clear();
     const std::pair<QLineEdit*, double> dimensions[]
         = { { lengthEdit, data.length }, { widthEdit, data.width }, { radiusEdit, data.radius } };
     for (const auto& [edit, value] : dimensions) {
@@ -384,27 +408,36 @@ void FieldControls::applyCalibration(const CalibrationData& data)
 
 void FieldControls::importCalibration(const CalibrationData& data)
 {
-    Snapshot before = snapshot();
+    Snapshot before = snapshot(true);
+    std::vector<Snapshot> earlier = std::move(replacedSets);
     applyCalibration(data);
-    beforeImport = std::move(before);
+    replacedSets = std::move(earlier);
+    replacedSets.push_back(std::move(before));
+    stepCentres = centrePoints.size();
 }
 
-FieldControls::Snapshot FieldControls::snapshot() const
+FieldControls::Snapshot FieldControls::snapshot(bool withDimensions) const
 {
-    return { cornerPoints, clickedPoints, centrePoints, remaining,
-        { lengthEdit->text(), widthEdit->text(), radiusEdit->text() } };
+    Snapshot now { cornerPoints, clickedPoints, centrePoints, remaining, {}, found, stepCentres };
+    if (withDimensions)
+        now.dimensions = { lengthEdit->text(), widthEdit->text(), radiusEdit->text() };
+    return now;
 }
 
 void FieldControls::restore(const Snapshot& before)
 {
-    lengthEdit->setText(before.dimensions.value(0));
-    widthEdit->setText(before.dimensions.value(1));
-    radiusEdit->setText(before.dimensions.value(2));
-    applyDimensions();
+    if (!before.dimensions.isEmpty()) {
+        lengthEdit->setText(before.dimensions.value(0));
+        widthEdit->setText(before.dimensions.value(1));
+        radiusEdit->setText(before.dimensions.value(2));
+        applyDimensions();
+    }
     cornerPoints = before.corners;
     clickedPoints = before.clicked;
     centrePoints = before.centres;
     remaining = before.remaining;
+    found = before.found;
+    stepCentres = before.stepCentres;
     replayPoints();
     refreshLabels();
     overlayChanged();
@@ -492,8 +525,6 @@ void FieldControls::replayPoints()
 
 void FieldControls::overlayChanged()
 {
-    // Any change after an import makes it a step of the past.
-    beforeImport.reset();
     refreshFit();
     emit signalOverlayChanged();
 }

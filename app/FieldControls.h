@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -66,8 +67,11 @@ public:
     int centreLinesThickness() const;
     // How far off a click may be, in pixels (one standard deviation).
     double clickSigma() const;
-    // For each corner a snap moved: from where it was clicked to where it went.
+    // For each corner a snap moved: from where it was clicked to where it
+    // went; for corners the engine found, a line of no length on each.
     std::vector<QLineF> snapMoves() const;
+    // Whether the corners in place were found by the engine, not clicked.
+    bool cornersFound() const { return found; }
     // "fit 0.8 px" and the like once calibrated; empty before.
     QString fitText() const { return fit; }
     bool fitIsPoor() const { return fitPoor; }
@@ -77,6 +81,10 @@ public:
     void moveCorner(int index, int x, int y);
     // Snaps a corner that was dragged into place, unless exact.
     void settleCorner(int index, bool exact);
+    // Makes these the four corners at once, in click order, the last one
+    // also the game centre. One undoLastPoint() brings back all the points
+    // given before.
+    void setFoundCorners(const std::array<QPoint, kCornerCount>& corners);
     void setDrawFieldLines(bool draw);
     // Takes the dimensions, corners and centre of a stored calibration as if
     // typed and clicked (never snapped); a dimension that is not valid keeps
@@ -121,14 +129,16 @@ private slots:
     void setCenterLinesThickness(int thickness);
 
 private:
-    // The points and dimension texts, as an import replaces them.
+    // The points, and the dimension texts where a step replaced them too.
     struct Snapshot
     {
         std::vector<QPoint> corners;
         std::vector<QPoint> clicked;
         std::vector<QPoint> centres;
         int remaining = kCornerCount;
-        QStringList dimensions;
+        QStringList dimensions; // empty: left as they are on restoring
+        bool found = false;
+        std::optional<std::size_t> stepCentres;
     };
 
     QLineEdit* createDimensionEdit(float value);
@@ -147,7 +157,7 @@ private:
     void refreshFieldLines();
     void refreshCentreLines();
     void refreshLabels();
-    Snapshot snapshot() const;
+    Snapshot snapshot(bool withDimensions) const;
     void restore(const Snapshot& before);
 
     std::vector<FieldLine> fieldLineCopy;
@@ -158,8 +168,14 @@ private:
     // The game centres in the order given; the fourth corner is the first.
     std::vector<QPoint> centrePoints;
     int remaining = kCornerCount;
-    // Set by an import until the next change.
-    std::optional<Snapshot> beforeImport;
+    // The corners came from the engine's search, not from clicks.
+    bool found = false;
+    // The calibrations a found pitch or an import replaced, the latest last;
+    // each comes back in one undo.
+    std::vector<Snapshot> replacedSets;
+    // Set while the corners in place came in one such step: the number of
+    // centres that came with them, undone only with the step.
+    std::optional<std::size_t> stepCentres;
     QLabel* topPointsLabel = nullptr;
     QLabel* bottomPointsLabel = nullptr;
     VistrelInterface* engine = nullptr;

@@ -8,6 +8,7 @@
 #include "MeasurementCommand.h"
 #include "MeasurementModel.h"
 #include "MeasurementsPanel.h"
+#include "MovementWatch.h"
 #include "PitchMeasurer.h"
 #include "VideoControls.h"
 #include "VideoScreenAdapter.h"
@@ -29,8 +30,12 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUndoStack>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -43,10 +48,15 @@ constexpr const char* kVideoControlsIcon = ":/images/VideoControls.png";
 constexpr const char* kExitIcon = ":/images/Exit.png";
 constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
 constexpr const char* kRecentFilesKey = "recentFiles";
+// How long a passing note stays in the status bar.
+constexpr int kNoticeMs = 8000;
+// Found corners further out than this are not believed (and would overflow
+// the conversion to pixels).
+constexpr double kCornerLimitPx = 1e6;
 // The share of the display's free area the window takes when it opens.
 constexpr double kStartShareOfDisplay = 0.75;
 // How long a notice about the calibration file stays in the status bar.
-constexpr int kNoticeMs = 15000;
+constexpr int kFileNoticeMs = 15000;
 
 QSettings settings() { return QSettings(QStringLiteral("Tarvola"), QStringLiteral("Tarvola")); }
 
@@ -92,8 +102,9 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     connect(videoControls, &VideoControls::videoOpened, this, &MainWindow::videoOpened);
     connect(videoControls, &VideoControls::openFailed, this, &MainWindow::showOpenError);
     connect(keeper.get(), &CalibrationKeeper::notice, statusBar(),
-        [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
+        [this](const QString& text) { statusBar()->showMessage(text, kFileNoticeMs); });
     connectStatus();
+    createMovementWatch();
     rebuildRecentMenu();
 }
 
@@ -147,6 +158,7 @@ void MainWindow::videoOpened(const QString& path)
     files.prepend(absolute);
     settings().setValue(QString::fromLatin1(kRecentFilesKey), files.mid(0, kRecentFileCount));
     rebuildRecentMenu();
+    movementWatch->restart();
     updateStatusBar();
 }
 
@@ -270,6 +282,12 @@ void MainWindow::createPlaybackActions()
     deleteMeasurementAction->setShortcut(QKeySequence::Delete);
     connect(
         deleteMeasurementAction, &QAction::triggered, this, &MainWindow::deleteSelectedMeasurement);
+
+    findPitchAction = makeAction(tr("Find &Pitch"), tr("Ctrl+K"),
+        tr("Find the pitch's four corners on this frame and calibrate with them"), nullptr,
+        "findPitchAction");
+    findPitchAction->setEnabled(EngineFunctions::of(engine).canFindCorners());
+    connect(findPitchAction, &QAction::triggered, this, &MainWindow::findPitch);
 }
 
 void MainWindow::createMenus()
@@ -288,7 +306,7 @@ void MainWindow::createMenus()
         { playAction, stepBackAction, stepForwardAction, firstFrameAction, undoPointAction });
 
     measureMenu = menuBar()->addMenu(tr("&Measure"));
-    measureMenu->addActions({ measureAction, deleteMeasurementAction });
+    measureMenu->addActions({ findPitchAction, measureAction, deleteMeasurementAction });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -310,6 +328,7 @@ void MainWindow::createToolBars()
     controlsToolBar->setObjectName(QStringLiteral("controlsToolBar"));
     controlsToolBar->addAction(fieldControlsAction);
     controlsToolBar->addAction(videoControlsAction);
+    controlsToolBar->addAction(findPitchAction);
     controlsToolBar->addAction(measureAction);
 }
 
@@ -320,6 +339,17 @@ void MainWindow::createStatusBar()
     readoutLabel = new QLabel;
     readoutLabel->setObjectName(QStringLiteral("pitchReadout"));
     statusBar()->addPermanentWidget(readoutLabel);
+    // Permanent, so that passing notes do not hide the warning.
+    movementLabel = new QLabel;
+    movementLabel->setObjectName(QStringLiteral("movementWarning"));
+    movementLabel->setStyleSheet(QStringLiteral("color: #c00000"));
+    movementLabel->hide();
+    statusBar()->addPermanentWidget(movementLabel);
+    findAgainButton = new QToolButton;
+    findAgainButton->setObjectName(QStringLiteral("findPitchAgainButton"));
+    findAgainButton->setDefaultAction(findPitchAction);
+    findAgainButton->hide();
+    statusBar()->addPermanentWidget(findAgainButton);
 }
 
 // The field controls float on the right and start hidden; the video controls
@@ -652,4 +682,90 @@ void MainWindow::showFileError(const QString& title, const QString& text, const 
     box->setInformativeText(reason);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+// The watch runs while a calibrated video plays and judges the calibration
+// in place.
+void MainWindow::createMovementWatch()
+{
+    movementWatch = new MovementWatch(engine, this);
+    movementWatch->setObjectName(QStringLiteral("movementWatch"));
+    connect(movementWatch, &MovementWatch::cameraMoved, this, &MainWindow::showMovementWarning);
+    connect(movementWatch, &MovementWatch::cameraSettled, this, &MainWindow::hideMovementWarning);
+    connect(videoControls, &VideoControls::stateChanged, this, &MainWindow::followPlayback);
+    connect(
+        fieldControls, &FieldControls::signalOverlayChanged, this, &MainWindow::followCalibration);
+    followCalibration();
+}
+
+void MainWindow::followCalibration()
+{
+    movementWatch->setCalibration(
+        fieldControls->corners(), fieldControls->fieldLength(), fieldControls->fieldWidth());
+    followPlayback();
+}
+
+void MainWindow::followPlayback()
+{
+    if (videoControls->isPlaying() && fieldControls->cornersComplete())
+        movementWatch->start();
+    else
+        movementWatch->stop();
+}
+
+void MainWindow::showMovementWarning(double meanPx)
+{
+    movementLabel->setText(meanPx >= 0.0
+            ? tr("The camera seems to have moved: the lines are %1 px off. Find pitch (Ctrl+K) "
+                 "again?")
+                  .arg(meanPx, 0, 'f', 1)
+            : tr("The camera seems to have moved: the painted lines are no longer near the "
+                 "calibrated ones. Find pitch (Ctrl+K) again?"));
+    movementLabel->show();
+    findAgainButton->show();
+    refreshFitReadout();
+}
+
+void MainWindow::hideMovementWarning()
+{
+    movementLabel->hide();
+    findAgainButton->hide();
+    refreshFitReadout();
+}
+
+// The fit readout is otherwise renewed only while nothing plays; beside the
+// warning it must not go on showing the fit from before the movement.
+void MainWindow::refreshFitReadout()
+{
+    fieldControls->refreshFit();
+    updateStatusBar();
+}
+
+// The search runs on the current frame under the engine's lock and takes
+// tens of milliseconds: short enough to wait for here, behind a busy cursor.
+void MainWindow::findPitch()
+{
+    if (videoControls->currentFile().isEmpty()) {
+        statusBar()->showMessage(
+            tr("Open a video first: the pitch is found on its picture"), kNoticeMs);
+        return;
+    }
+    double found[8] = {};
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const int result = EngineFunctions::of(engine).findCorners(found);
+    QGuiApplication::restoreOverrideCursor();
+    const bool believable = std::all_of(std::begin(found), std::end(found),
+        [](double v) { return std::isfinite(v) && std::abs(v) < kCornerLimitPx; });
+    if (result != 0 || !believable) {
+        statusBar()->showMessage(tr("No pitch found on this frame: all four corners must be in "
+                                    "the picture. The calibration is unchanged."),
+            kNoticeMs);
+        return;
+    }
+    std::array<QPoint, FieldControls::kCornerCount> corners;
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        corners[i] = QPoint(int(std::lround(found[2 * i])), int(std::lround(found[2 * i + 1])));
+    fieldControls->setFoundCorners(corners);
+    movementWatch->restart();
+    statusBar()->showMessage(tr("Pitch found and calibrated; Ctrl+Z takes it back"), kNoticeMs);
 }

@@ -9,12 +9,14 @@ class FieldControls;
 class MeasureTool;
 class MeasurementModel;
 class MeasurementsPanel;
+class MovementWatch;
 class PitchMeasurer;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QToolButton;
 class QUndoStack;
 class VideoControls;
 class VideoScreenAdapter;
@@ -68,6 +70,10 @@ private slots:
     void applyClickSigma(double sigmaPx);
     void chooseCalibrationToImport();
     void chooseMeasurementsExport();
+    void findPitch();
+    void showMovementWarning(double meanPx);
+    void hideMovementWarning();
+    void followPlayback();
 
 private:
     void createActions();
@@ -78,6 +84,9 @@ private:
     void createPlaybackActions();
     void connectStatus();
     void createMeasuring();
+    void createMovementWatch();
+    void followCalibration();
+    void refreshFitReadout();
     bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;
@@ -106,6 +115,11 @@ private:
     // Measurements added and deleted; Ctrl+Z in Measure mode walks it back.
     QUndoStack* measureHistory = nullptr;
     QAction* measureAction = nullptr;
+    // Ctrl+K: the engine looks for the pitch's corners on the current frame.
+    QAction* findPitchAction = nullptr;
+    MovementWatch* movementWatch = nullptr;
+    QLabel* movementLabel = nullptr;
+    QToolButton* findAgainButton = nullptr;
     QAction* deleteMeasurementAction = nullptr;
     QMenu* measureMenu = nullptr;
     QLabel* readoutLabel = nullptr;

@@ -390,6 +390,19 @@ std::vector<std::string> ffmpegArgs(
     return args;
 }
 
+// The picture moved as a whole, by whole pixels, so that the shifted frames
+// stay exact.
+void shiftPicture(cv::Mat& frame, const ClipSpec& s, int index)
+{
+    if (index < s.shiftAtFrame || (s.shiftXPx == 0 && s.shiftYPx == 0))
+        return;
+    const cv::Matx23d move(1, 0, s.shiftXPx, 0, 1, s.shiftYPx);
+    cv::Mat moved;
+    cv::warpAffine(
+        frame, moved, move, frame.size(), cv::INTER_NEAREST, cv::BORDER_CONSTANT, kSurround);
+    frame = moved;
+}
+
 bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
 {
     const cv::Mat pitch = renderPitch(truth);
@@ -399,6 +412,7 @@ bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
     for (int i = 0; i < truth.clipSettings.frames; ++i) {
         pitch.copyTo(frame);
         drawPlayers(frame, truth, players, i);
+        shiftPicture(frame, truth.clipSettings, i);
         drawFrameCode(frame, truth.clipSettings, i);
         if (!pipe.write(frame.data, bytes))
             return false;
@@ -463,6 +477,8 @@ std::string specError(const ClipSpec& s)
         return "line player count " + std::to_string(s.linePlayers) + " is outside 0 to 64";
     if (s.keyframeInterval < 0)
         return "keyframe interval " + std::to_string(s.keyframeInterval) + " is below 0";
+    if (s.shiftAtFrame < 0 || std::abs(s.shiftXPx) >= s.width || std::abs(s.shiftYPx) >= s.height)
+        return "the shift must start at a frame >= 0 and stay within the picture";
     if (s.frameCode && s.frames > (1 << kCodeBits))
         return "a frame code holds at most " + std::to_string(1 << kCodeBits) + " frames";
     return {};
@@ -497,6 +513,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     const ClipTruth truth = truthFor(clipSettings);
     cv::Mat frame = renderPitch(truth);
     drawPlayers(frame, truth, playersFor(clipSettings), index);
+    shiftPicture(frame, clipSettings, index);
     drawFrameCode(frame, clipSettings, index);
     return frame;
 }

@@ -44,6 +44,12 @@ struct ClipSpec
     // perspective and centred on the true line; 0 draws every line a fixed
     // number of pixels wide.
     float lineWidth = 0.f;
+    // From frame shiftAtFrame on, the whole picture (pitch and players; not
+    // the frame code) is drawn shiftXPx to the right and shiftYPx down, as
+    // when the camera is knocked; the strip it leaves shows the surround.
+    int shiftAtFrame = 0;
+    int shiftXPx = 0;
+    int shiftYPx = 0;
 };
 
 struct ClipTruth

@@ -18,7 +18,7 @@ const char kUsage[]
       "                 [--length L] [--field-width W] [--radius R] [--players P]\n"
       "                 [--tilt T] [--seed S] [--keyframe-interval K] [--frame-code 0|1]\n"
       "                 [--line-width M] [--penalty-areas 0|1] [--pan P] [--roll DEG]\n"
-      "                 [--line-players N]\n"
+      "                 [--line-players N] [--shift-at FRAME --shift-x PX --shift-y PY]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -74,6 +74,12 @@ bool applyOption(
         return parseNumber(value, &clipSettings->lineWidth);
     if (name == "--penalty-areas")
         return parseSwitch(value, &clipSettings->penaltyAreas);
+    if (name == "--shift-at")
+        return parseNumber(value, &clipSettings->shiftAtFrame);
+    if (name == "--shift-x")
+        return parseNumber(value, &clipSettings->shiftXPx);
+    if (name == "--shift-y")
+        return parseNumber(value, &clipSettings->shiftYPx);
     if (name == "--pan")
         return parseNumber(value, &clipSettings->pan);
     if (name == "--roll")

@@ -94,6 +94,7 @@ private slots:
     void typedDimensionsApplyAtOnce_data();
     void typedDimensionsApplyAtOnce();
     void undoTakesBackCentreThenCorner();
+    void foundCornersReplaceAllPointsAndGoInOneUndo();
     void moveCornerGivesCornersAgain_data();
     void moveCornerGivesCornersAgain();
     void cornerClicksSnapToPaintedLines_data();
@@ -338,6 +339,33 @@ void TestFieldControls::undoTakesBackCentreThenCorner()
 
     controls.selectPoint(600, 400); // the bottom right corner again
     QCOMPARE(controls.corners()[3], QPoint(600, 400));
+}
+
+// Centres clicked after a search go first, one by one; then the found
+// corners all at once, giving back the clicked ones they replaced.
+void TestFieldControls::foundCornersReplaceAllPointsAndGoInOneUndo()
+{
+    RecordingEngine engine;
+    FieldControls controls(&engine);
+    controls.selectPoint(kClicks[0].x(), kClicks[0].y());
+    controls.selectPoint(kClicks[1].x(), kClicks[1].y());
+    const std::array<QPoint, FieldControls::kCornerCount> found { QPoint(100, 50), QPoint(540, 60),
+        QPoint(22, 401), QPoint(618, 411) };
+    controls.setFoundCorners(found);
+    QVERIFY(controls.cornersFound());
+    QCOMPARE(controls.corners(), std::vector<QPoint>(found.begin(), found.end()));
+    QCOMPARE(controls.snapMoves().size(), found.size()); // a marker on each
+    controls.selectPoint(kClicks[4].x(), kClicks[4].y());
+
+    controls.undoLastPoint(); // the centre
+    QCOMPARE(controls.remainingCorners(), 0);
+    engine.calls.clear();
+    controls.undoLastPoint(); // the search
+    QCOMPARE(controls.remainingCorners(), 2);
+    QCOMPARE(engine.callsTo("addFieldPoint"),
+        QStringList({ "addFieldPoint(0,102,57)", "addFieldPoint(0,538,61)" }));
+    QVERIFY(!controls.cornersFound());
+    QVERIFY(controls.snapMoves().empty());
 }
 
 void TestFieldControls::moveCornerGivesCornersAgain_data()

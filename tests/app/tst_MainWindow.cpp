@@ -1,5 +1,6 @@
 // The main window's docks, actions and shortcuts, with the real engine.
 
+#include "FieldControls.h"
 #include "MainWindow.h"
 #include "OpenGLProbe.h"
 #include "ShellTestSupport.h"
@@ -14,8 +15,11 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 class tst_MainWindow : public QObject
@@ -38,8 +42,12 @@ private slots:
     void keysStepFramesAndTheStatusFollows();
     void droppedFileOpens();
     void recentFilesKeepTheLastEight();
+    void findPitchWithNothingFoundChangesNothing();
+    void foundPitchCalibratesAndOneUndoTakesItBack();
 
 private:
+    QString writePitchClip(const testclips::ClipSpec& clipSettings, const QString& name);
+    FieldControls* givenTwoCorners();
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
     QDockWidget* dock(const char* name) { return window->findChild<QDockWidget*>(name); }
     void press(Qt::Key key) { QTest::keyClick(window.get(), key, Qt::ControlModifier); }
@@ -254,6 +262,81 @@ void tst_MainWindow::recentFilesKeepTheLastEight()
     window->openVideo(clip); // listed once
     QCOMPARE(
         window->recentFiles(), QStringList(QFileInfo(clip).absoluteFilePath()) + older.mid(0, 7));
+}
+
+namespace {
+
+// A 105 x 68 m pitch with all of its boundary in the picture.
+testclips::ClipSpec wholePitch()
+{
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = 640;
+    clipSettings.height = 360;
+    clipSettings.frames = 3;
+    clipSettings.players = 0;
+    clipSettings.tilt = 0.4;
+    return clipSettings;
+}
+
+const QPoint kTopLeft(10, 20);
+const QPoint kTopRight(630, 25);
+
+} // namespace
+
+QString tst_MainWindow::writePitchClip(const testclips::ClipSpec& clipSettings, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    return testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false)
+        ? path
+        : QString();
+}
+
+// Half a calibration, clicked by hand, that a search must keep or restore.
+FieldControls* tst_MainWindow::givenTwoCorners()
+{
+    auto* field = window->findChild<FieldControls*>();
+    field->selectPoint(kTopLeft.x(), kTopLeft.y(), true);
+    field->selectPoint(kTopRight.x(), kTopRight.y(), true);
+    return field;
+}
+
+void tst_MainWindow::findPitchWithNothingFoundChangesNothing()
+{
+    testclips::ClipSpec cutOff = wholePitch();
+    cutOff.shiftXPx = cutOff.width / 2; // the right-hand corners leave the picture
+    const QString path = writePitchClip(cutOff, QStringLiteral("cutoff.mkv"));
+    QVERIFY(!path.isEmpty());
+    window->openVideo(path);
+    FieldControls* field = givenTwoCorners();
+    press(Qt::Key_K);
+    QCOMPARE(field->remainingCorners(), 2);
+    QCOMPARE(field->corners()[1], kTopRight);
+    QVERIFY2(window->statusBar()->currentMessage().startsWith(QStringLiteral("No pitch found")),
+        qPrintable(window->statusBar()->currentMessage()));
+}
+
+void tst_MainWindow::foundPitchCalibratesAndOneUndoTakesItBack()
+{
+    const QString path = writePitchClip(wholePitch(), QStringLiteral("pitch.mkv"));
+    QVERIFY(!path.isEmpty());
+    window->openVideo(path);
+    FieldControls* field = givenTwoCorners();
+    press(Qt::Key_K);
+    if (!field->cornersComplete())
+        QSKIP("this engine finds no corners");
+    const auto truth = testclips::truthFor(wholePitch()).corners;
+    for (int i = 0; i < FieldControls::kCornerCount; ++i) {
+        const QPoint offBy = field->corners()[i] - QPoint(truth[i].x, truth[i].y);
+        QVERIFY2(std::max(std::abs(offBy.x()), std::abs(offBy.y())) <= 3,
+            qPrintable(
+                QStringLiteral("corner %1 off by %2, %3").arg(i).arg(offBy.x()).arg(offBy.y())));
+    }
+    QCOMPARE(field->snapMoves().size(), std::size_t(FieldControls::kCornerCount));
+
+    press(Qt::Key_Z);
+    QCOMPARE(field->remainingCorners(), 2);
+    QCOMPARE(field->corners()[1], kTopRight);
+    QVERIFY(field->snapMoves().empty());
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -222,6 +222,25 @@ TEST(ClipGenerator, PlayersMoveDeterministically)
         0);
 }
 
+// A knocked camera: the same picture, moved as a whole from its frame on.
+TEST(ClipGenerator, ShiftMovesTheWholePictureFromItsFrameOn)
+{
+    ClipSpec still;
+    still.players = 3;
+    ClipSpec knocked = still;
+    knocked.shiftAtFrame = 3;
+    knocked.shiftXPx = 4;
+    knocked.shiftYPx = -2;
+    EXPECT_EQ(cv::norm(testclips::renderFrame(knocked, 2), testclips::renderFrame(still, 2),
+                  cv::NORM_INF),
+        0);
+    const cv::Mat moved = testclips::renderFrame(knocked, 3);
+    const cv::Rect kept(0, 2, still.width - 4, still.height - 2);
+    EXPECT_EQ(cv::norm(moved(kept + cv::Point(4, -2)), testclips::renderFrame(still, 3)(kept),
+                  cv::NORM_INF),
+        0);
+}
+
 TEST(ClipGenerator, JsonHoldsTheTruth)
 {
     ClipSpec clipSettings;
