@@ -342,6 +342,48 @@ void FieldControls::settleCorner(int index, bool exact)
 
 void FieldControls::setDrawFieldLines(bool draw) { engine->setDrawFieldLines(draw); }
 
+std::optional<QPoint> FieldControls::gameCentre() const
+{
+    if (remaining > 0 || centrePoints.empty())
+        return std::nullopt;
+    return centrePoints.back();
+}
+
+void FieldControls::applyCalibration(const CalibrationData& data)
+{
+    const std::pair<QLineEdit*, double> dimensions[]
+        = { { lengthEdit, data.length }, { widthEdit, data.width }, { radiusEdit, data.radius } };
+    for (const auto& [edit, value] : dimensions) {
+        const QString text = QString::number(value, 'g', 6);
+        if (parseDimension(text))
+            edit->setText(text);
+    }
+    applyDimensions();
+    int given = 0;
+    while (given < kCornerCount && data.corners[std::size_t(given)]) {
+        cornerPoints[given] = *data.corners[std::size_t(given)];
+        ++given;
+    }
+    std::fill(cornerPoints.begin() + given, cornerPoints.end(), QPoint(0, 0));
+    clickedPoints = cornerPoints;
+    remaining = kCornerCount - given;
+    centrePoints.clear();
+    if (remaining == 0) {
+        centrePoints.push_back(cornerPoints.back());
+        if (data.centre && *data.centre != cornerPoints.back())
+            centrePoints.push_back(*data.centre);
+    }
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::setClickSigma(double sigmaPx)
+{
+    if (std::isfinite(sigmaPx))
+        clickSigmaBox->setValue(sigmaPx);
+}
+
 void FieldControls::addFieldPoint(int cornerIndex, int x, int y)
 {
     engine->addFieldPoint(cornerIndex < 2 ? kTopEdge : kBottomEdge, x, y);

@@ -2,6 +2,7 @@
 
 #include "VistrelInterface.h"
 
+#include "CalibrationFile.h"
 #include "PanelDialog.h"
 
 #include <QLineF>
@@ -55,6 +56,10 @@ public:
     const std::vector<FieldLine>& centreLines() const { return centreLineCopy; }
     float fieldLength() const { return length; }
     float fieldWidth() const { return width; }
+    float centreRadius() const { return radius; }
+    // The game centre the engine has: the last one given, or the fourth
+    // corner; none before four corners.
+    std::optional<QPoint> gameCentre() const;
     QString dimensionError() const;
     int fieldLinesThickness() const;
     int centreLinesThickness() const;
@@ -72,6 +77,12 @@ public:
     // Snaps a corner that was dragged into place, unless exact.
     void settleCorner(int index, bool exact);
     void setDrawFieldLines(bool draw);
+    // Takes the dimensions, corners and centre of a stored calibration as if
+    // typed and clicked (never snapped); a dimension that is not valid keeps
+    // the current one. Undo takes the points back one by one.
+    void applyCalibration(const CalibrationData& data);
+    // Finite values only; the box keeps them within its range.
+    void setClickSigma(double sigmaPx);
 
 signals:
     void signalResetPoints();
