@@ -2,14 +2,15 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <exception>
+#include <fcntl.h>
 #include <optional>
+#include <random>
 #include <string>
 #include <system_error>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -17,6 +18,8 @@ namespace {
 constexpr int kProbeSidePx = 64;
 constexpr int kProbeFrames = 2;
 constexpr double kProbeFps = 25.0;
+constexpr int kReserveAttempts = 16;
+constexpr mode_t kNewFileMode = 0666;
 
 int fourccOf(CVideoWriter::Codec codec)
 {
@@ -31,20 +34,27 @@ const char* extensionOf(CVideoWriter::Codec codec)
 
 // Creates an empty file with a unique hidden name beside the target that
 // ends in the target's extension; empty when the folder cannot be written.
+// Created like any new file (mode 0666 less the umask), since it becomes
+// the target as it is.
 std::optional<std::filesystem::path> reservePartial(const std::filesystem::path& target)
 {
     const std::filesystem::path folder
         = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    const std::string extension = target.extension().string();
-    std::string name = (folder / ("." + target.stem().string() + ".partial-XXXXXX")).string();
-    name += extension;
-    std::vector<char> pattern(name.begin(), name.end());
-    pattern.push_back('\0');
-    const int fd = mkstemps(pattern.data(), int(extension.size()));
-    if (fd < 0)
-        return std::nullopt;
-    close(fd);
-    return std::filesystem::path(pattern.data());
+    std::random_device seed;
+    std::mt19937 draw(seed());
+    for (int attempt = 0; attempt < kReserveAttempts; ++attempt) {
+        const std::filesystem::path partial = folder
+            / ("." + target.stem().string() + ".partial-" + std::to_string(draw())
+                + target.extension().string());
+        const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0) {
+            ::close(fd);
+            return partial;
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 } // namespace
