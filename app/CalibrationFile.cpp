@@ -164,13 +164,16 @@ CalibrationFile::Loaded CalibrationFile::load(const QSize& videoSize)
 {
     Loaded result;
     for (const QString& path : { besideVideo(), inDataFolder() }) {
-        QFile file(path);
-        if (!file.exists())
+        // A folder standing where the file would be is no calibration.
+        if (!QFileInfo(path).isFile())
             continue;
+        QFile file(path);
         result.path = path;
         if (!file.open(QIODevice::ReadOnly)) {
+            // Unreadable: kept, moved aside like an unusable one before a write.
             result.error = file.errorString();
-            return result; // unreadable: left alone, and not overwritten blindly either
+            badFile = path;
+            return result;
         }
         QString why;
         auto data = fromJson(file.readAll(), &why);

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "CalibrationKeeper.h"
 #include "EngineFunctions.h"
 #include "FieldControls.h"
 #include "MainException.h"
@@ -17,11 +18,13 @@
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -42,6 +45,8 @@ constexpr const char* kProgramIcon = ":/images/TarvolaIcon.png";
 constexpr const char* kRecentFilesKey = "recentFiles";
 // The share of the display's free area the window takes when it opens.
 constexpr double kStartShareOfDisplay = 0.75;
+// How long a notice about the calibration file stays in the status bar.
+constexpr int kNoticeMs = 15000;
 
 QSettings settings() { return QSettings(QStringLiteral("Tarvola"), QStringLiteral("Tarvola")); }
 
@@ -65,6 +70,7 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     screenAdapter = std::make_unique<VideoScreenAdapter>(useOpenGL, videoControls, fieldControls);
     videoScreen = screenAdapter->screen();
     createMeasuring();
+    keeper = std::make_unique<CalibrationKeeper>(engine, fieldControls, measurements);
 
     createActions();
     createMenus();
@@ -85,6 +91,8 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
         videoControls, &VideoControls::giveNewVideoResolution, this, &MainWindow::openVideoFile);
     connect(videoControls, &VideoControls::videoOpened, this, &MainWindow::videoOpened);
     connect(videoControls, &VideoControls::openFailed, this, &MainWindow::showOpenError);
+    connect(keeper.get(), &CalibrationKeeper::notice, statusBar(),
+        [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
     connectStatus();
     rebuildRecentMenu();
 }
@@ -104,7 +112,11 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::openVideo(const QString& path) { videoControls->loadFile(path); }
 
-void MainWindow::closeEvent(QCloseEvent* event) { QMainWindow::closeEvent(event); }
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    keeper->flush();
+    QMainWindow::closeEvent(event);
+}
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
@@ -125,6 +137,10 @@ void MainWindow::dropEvent(QDropEvent* event)
 void MainWindow::videoOpened(const QString& path)
 {
     setWindowTitle(tr("%1 - Tarvola").arg(fileNameOf(path)));
+    // The measurements belong to the video before; their history goes with them.
+    measureHistory->clear();
+    keeper->videoOpened(path);
+    importCalibrationAction->setEnabled(true);
     const QString absolute = QFileInfo(path).absoluteFilePath();
     QStringList files = recentFiles();
     files.removeAll(absolute);
@@ -202,6 +218,8 @@ void MainWindow::createActions()
         tr("E&xit"), tr("Ctrl+Q"), tr("Exit the application"), kExitIcon, "exitAction");
     connect(exitAction, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
+    createFileActions();
+
     aboutAction = makeAction(
         tr("&About Tarvola"), QString(), tr("About Tarvola"), kProgramIcon, "aboutAction");
     connect(aboutAction, &QAction::triggered, this, &MainWindow::about);
@@ -260,6 +278,8 @@ void MainWindow::createMenus()
     fileMenu->addAction(openAction);
     recentMenu = fileMenu->addMenu(tr("Open &Recent"));
     recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    fileMenu->addSeparator();
+    fileMenu->addActions({ importCalibrationAction, exportMeasurementsAction });
     fileMenu->addSeparator();
     fileMenu->addAction(exitAction);
 
@@ -563,4 +583,73 @@ void MainWindow::applyClickSigma(double sigmaPx)
     measurer->setClickSigma(sigmaPx);
     measurementsPanel->showClickSigma(measurer->clickSigma());
     measurements->recalculate();
+}
+
+// File menu entries for the calibration file and the measurements.
+void MainWindow::createFileActions()
+{
+    importCalibrationAction = makeAction(tr("&Import Calibration..."), QString(),
+        tr("Take the corners and dimensions from another video of the same camera"), nullptr,
+        "importCalibrationAction");
+    importCalibrationAction->setEnabled(false);
+    connect(
+        importCalibrationAction, &QAction::triggered, this, &MainWindow::chooseCalibrationToImport);
+
+    exportMeasurementsAction = makeAction(tr("&Export Measurements..."), QString(),
+        tr("Save the measurements as a CSV file"), nullptr, "exportMeasurementsAction");
+    connect(
+        exportMeasurementsAction, &QAction::triggered, this, &MainWindow::chooseMeasurementsExport);
+}
+
+void MainWindow::chooseCalibrationToImport()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Import calibration"),
+        QFileInfo(keeper->videoPath()).absolutePath(),
+        tr("Tarvola calibrations (*.tarvola.json);;All files (*)"));
+    if (!path.isEmpty())
+        importCalibration(path);
+}
+
+bool MainWindow::importCalibration(const QString& path)
+{
+    QString reason;
+    if (keeper->importFrom(path, &reason))
+        return true;
+    showFileError(tr("Cannot import calibration"),
+        tr("The calibration in %1 cannot be used.").arg(fileNameOf(path)), reason);
+    return false;
+}
+
+void MainWindow::chooseMeasurementsExport()
+{
+    const QString video = keeper->videoPath();
+    const QString suggested
+        = video.isEmpty() ? QString() : video + QStringLiteral(".measurements.csv");
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export measurements"), suggested, tr("CSV files (*.csv);;All files (*)"));
+    if (!path.isEmpty())
+        exportMeasurements(path);
+}
+
+// Written whole or not at all: an old file of that name stays until the
+// new one is complete.
+bool MainWindow::exportMeasurements(const QString& path)
+{
+    const QByteArray csv = measurements->toCsv().toUtf8();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size() && file.commit())
+        return true;
+    showFileError(tr("Cannot export measurements"),
+        tr("The measurements cannot be written to %1.").arg(fileNameOf(path)), file.errorString());
+    return false;
+}
+
+// A window-modal box that does not block, as for a video that cannot open.
+void MainWindow::showFileError(const QString& title, const QString& text, const QString& reason)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("fileErrorBox"));
+    box->setInformativeText(reason);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

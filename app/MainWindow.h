@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class CalibrationKeeper;
 class FieldControls;
 class MeasureTool;
 class MeasurementModel;
@@ -36,6 +37,11 @@ public:
     // The files opened last, newest first, as File > Open Recent lists them.
     QStringList recentFiles() const;
     QString statusText() const;
+    // Takes the corners, centre and dimensions from a calibration file; a
+    // refusal is told in a box. False when refused.
+    bool importCalibration(const QString& path);
+    // Writes the measurements as CSV; a failure is told in a box.
+    bool exportMeasurements(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,6 +66,8 @@ private slots:
     void undo();
     void showPitchPosition(const QPointF& video);
     void applyClickSigma(double sigmaPx);
+    void chooseCalibrationToImport();
+    void chooseMeasurementsExport();
 
 private:
     void createActions();
@@ -74,6 +82,8 @@ private:
     QSize usefulSize() const;
     QString calibrationText() const;
     QString playbackText() const;
+    void createFileActions();
+    void showFileError(const QString& title, const QString& text, const QString& reason);
     void growToVideo();
     QAction* makeAction(const QString& text, const QString& shortcut, const QString& tip,
         const char* icon, const char* name);
@@ -88,6 +98,8 @@ private:
     QWidget* videoScreen = nullptr;
     FieldControls* fieldControls = nullptr;
     std::unique_ptr<PitchMeasurer> measurer;
+    // Saves the calibration of the open video; gone before the panels it reads.
+    std::unique_ptr<CalibrationKeeper> keeper;
     MeasurementModel* measurements = nullptr;
     MeasureTool* measureTool = nullptr;
     MeasurementsPanel* measurementsPanel = nullptr;
@@ -99,6 +111,8 @@ private:
     QLabel* readoutLabel = nullptr;
     QDockWidget* measurementsDock = nullptr;
     QAction* openAction = nullptr;
+    QAction* importCalibrationAction = nullptr;
+    QAction* exportMeasurementsAction = nullptr;
     QAction* playAction = nullptr;
     QAction* stepForwardAction = nullptr;
     QAction* stepBackAction = nullptr;

@@ -68,6 +68,8 @@ void TestCalibrationFile::savedWorkComesBack()
     QVERIFY(loaded.error.isEmpty());
     QVERIFY(loaded.data.has_value());
     QVERIFY(*loaded.data == sample());
+    // Written again, the file reads line for line as before.
+    QCOMPARE(CalibrationFile::toJson(*loaded.data), readAll(file.besideVideo()));
     // Incomplete points stay absent rather than becoming (0, 0).
     CalibrationData partial = sample();
     partial.corners[3].reset();
@@ -112,6 +114,7 @@ void TestCalibrationFile::unwritableFolderUsesTheDataFolder()
     QVERIFY(file.save(sample(), nullptr, &usedDataFolder));
     QVERIFY(usedDataFolder);
     QCOMPARE(CalibrationFile::fromJson(readAll(file.inDataFolder()), nullptr), std::optional(sample()));
+    QCOMPARE(file.load(QSize(1260, 708)).data, std::optional(sample()));
     QFile::remove(file.inDataFolder());
 }
 
