@@ -43,6 +43,19 @@ QImage AnnotatedFrame::at(long long index) const
     return picture;
 }
 
+QImage AnnotatedFrame::current() const
+{
+    if (!engine)
+        return QImage();
+    // A picture drawn while the lines were off gets them now.
+    if (screenDrawsLines)
+        EngineFunctions::of(engine).redrawFrame();
+    QImage picture = fetch();
+    if (!picture.isNull() && !measurements.empty())
+        paintMeasurements(picture, measurements);
+    return picture;
+}
+
 // exportFrame makes a fresh copy on every call that nobody else reads, so
 // the image paints straight into it instead of detaching a second copy.
 QImage AnnotatedFrame::fetch() const

@@ -18,8 +18,8 @@ class VistrelInterface;
 class AnnotatedFrame
 {
 public:
-    AnnotatedFrame(VistrelInterface* engine, std::vector<Measurement> measurements,
-        bool screenDrawsLines);
+    AnnotatedFrame(
+        VistrelInterface* engine, std::vector<Measurement> measurements, bool screenDrawsLines);
     ~AnnotatedFrame();
     AnnotatedFrame(const AnnotatedFrame&) = delete;
     AnnotatedFrame& operator=(const AnnotatedFrame&) = delete;
@@ -27,6 +27,8 @@ public:
     // Decodes frame `index` and composes it; a null image when the engine
     // cannot show it, or when the video ends before it.
     QImage at(long long index) const;
+    // The frame the engine shows now, composed; a null image without one.
+    QImage current() const;
 
     // Paints the measurements over a picture at video resolution.
     static void paintMeasurements(QImage& picture, const std::vector<Measurement>& measurements);

@@ -35,8 +35,7 @@ bool complete(const CalibrationData& data)
 BatchExport::BatchExport(VistrelInterface* engine, std::FILE* messages)
     : engine(engine)
     , messages(messages)
-{
-}
+{ }
 
 BatchExport::~BatchExport() = default;
 
@@ -59,8 +58,7 @@ int BatchExport::fail(const QString& message) const
 // Opens the video in the engine and gives it the calibration saved for it.
 bool BatchExport::openCalibrated(const QString& video)
 {
-    if (!QFileInfo(video).isFile()
-        || engine->LoadVideo(QFile::encodeName(video).toStdString()) != 0
+    if (!QFileInfo(video).isFile() || engine->LoadVideo(QFile::encodeName(video).toStdString()) != 0
         || engine->getFrameWidth() <= 0 || engine->getFrameHeight() <= 0) {
         fail(tr("%1 cannot be opened as a video").arg(video));
         return false;
@@ -90,8 +88,8 @@ int BatchExport::exportVideo(const QString& out)
 {
     const VideoExporter exporter(engine, measurements->measurements());
     const std::atomic<bool> never { false };
-    const VideoExporter::Result result = exporter.run(out, 0, -1, never,
-        [this](long long done, long long total) { showProgress(done, total); });
+    const VideoExporter::Result result = exporter.run(
+        out, 0, -1, never, [this](long long done, long long total) { showProgress(done, total); });
     if (!result.written)
         return fail(tr("%1: %2").arg(out, result.error));
     if (result.path != out)
@@ -111,7 +109,8 @@ int BatchExport::exportCsv(const QString& out)
 
 void BatchExport::showProgress(long long done, long long total)
 {
-    const int percent = total > 0 ? int(std::min<long long>(done * kFullPercent / total, kFullPercent)) : 0;
+    const int percent
+        = total > 0 ? int(std::min<long long>(done * kFullPercent / total, kFullPercent)) : 0;
     if (percent == shownPercent)
         return;
     shownPercent = percent;

@@ -55,7 +55,8 @@ CommandLine::CommandLine(const QStringList& arguments)
 bool CommandLine::asksForCommand(const QStringList& arguments)
 {
     static const QStringList commands { QStringLiteral("-h"), QStringLiteral("--help"),
-        QStringLiteral("--help-all"), QStringLiteral("--export-video"), QStringLiteral("--export-csv") };
+        QStringLiteral("--help-all"), QStringLiteral("--export-video"),
+        QStringLiteral("--export-csv") };
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QLatin1String("--"))
             return false;

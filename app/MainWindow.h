@@ -5,6 +5,7 @@
 #include <memory>
 
 class CalibrationKeeper;
+class ExportController;
 class FieldControls;
 class MeasureTool;
 class MeasurementModel;
@@ -78,6 +79,7 @@ private:
     void createPlaybackActions();
     void connectStatus();
     void createMeasuring();
+    void createExportActions();
     bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;
@@ -113,6 +115,8 @@ private:
     QAction* openAction = nullptr;
     QAction* importCalibrationAction = nullptr;
     QAction* exportMeasurementsAction = nullptr;
+    // File > Export video and File > Save picture.
+    ExportController* exporter = nullptr;
     QAction* playAction = nullptr;
     QAction* stepForwardAction = nullptr;
     QAction* stepBackAction = nullptr;

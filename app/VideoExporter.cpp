@@ -24,8 +24,7 @@ VideoExporter::VideoExporter(
     : engine(engine)
     , measurements(std::move(measurements))
     , screenDrawsLines(screenDrawsLines)
-{
-}
+{ }
 
 long long VideoExporter::frameTotal() const
 {

@@ -32,8 +32,7 @@ VideoWriter::VideoWriter(VistrelInterface* engine)
     , openFn(lookUp<OpenFn>(engine, "VistrelOpenVideoWriter"))
     , writeFn(lookUp<WriteFn>(engine, "VistrelWriteVideoFrame"))
     , closeFn(lookUp<CloseFn>(engine, "VistrelCloseVideoWriter"))
-{
-}
+{ }
 
 VideoWriter::~VideoWriter() { discard(); }
 
@@ -72,8 +71,8 @@ bool VideoWriter::open(const QString& path, const QSize& pictureSize, double fps
     discard();
     if (!openFn)
         return false;
-    handle = openFn(QFile::encodeName(path).constData(), pictureSize.width(),
-        pictureSize.height(), fps, int(codec));
+    handle = openFn(QFile::encodeName(path).constData(), pictureSize.width(), pictureSize.height(),
+        fps, int(codec));
     size = pictureSize;
     return handle != nullptr;
 }

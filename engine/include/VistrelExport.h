@@ -21,7 +21,7 @@
 #define VISTREL_EXPORT_API_VERSION 1
 
 /* Codecs. */
-#define VISTREL_CODEC_H264 1  /* H.264 in .mp4 */
+#define VISTREL_CODEC_H264 1 /* H.264 in .mp4 */
 #define VISTREL_CODEC_MJPEG 2 /* Motion JPEG in .avi */
 
 #ifdef __cplusplus

@@ -46,7 +46,8 @@ std::optional<std::filesystem::path> reservePartial(const std::filesystem::path&
         const std::filesystem::path partial = folder
             / ("." + target.stem().string() + ".partial-" + std::to_string(draw())
                 + target.extension().string());
-        const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        const int fd
+            = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
         if (fd >= 0) {
             ::close(fd);
             return partial;
@@ -59,12 +60,12 @@ std::optional<std::filesystem::path> reservePartial(const std::filesystem::path&
 
 } // namespace
 
-CVideoWriter::CVideoWriter(std::filesystem::path target, std::filesystem::path partial, cv::Size size)
+CVideoWriter::CVideoWriter(
+    std::filesystem::path target, std::filesystem::path partial, cv::Size size)
     : target(std::move(target))
     , partial(std::move(partial))
     , size(size)
-{
-}
+{ }
 
 CVideoWriter::~CVideoWriter() { discard(); }
 
@@ -72,7 +73,8 @@ bool CVideoWriter::encodes(Codec codec)
 {
     std::error_code ignored;
     const std::filesystem::path folder = std::filesystem::temp_directory_path(ignored);
-    const auto probe = std::string("vistrel-probe-") + std::to_string(getpid()) + extensionOf(codec);
+    const auto probe
+        = std::string("vistrel-probe-") + std::to_string(getpid()) + extensionOf(codec);
     const cv::Size side(kProbeSidePx, kProbeSidePx);
     std::unique_ptr<CVideoWriter> writer = open(folder / probe, side, kProbeFps, codec);
     if (!writer)
@@ -157,8 +159,7 @@ void CVideoWriter::discard()
     closed = true;
     try {
         writer.release();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) { }
     std::error_code ignored;
     std::filesystem::remove(partial, ignored);
 }

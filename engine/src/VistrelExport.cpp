@@ -57,8 +57,7 @@ VISTREL_EXPORT int VistrelCloseVideoWriter(VistrelVideoWriter* writer, int keep)
     try {
         if (keep)
             result = writer->writer->finish() ? 0 : -1;
-    } catch (...) {
-    }
+    } catch (...) { }
     delete writer; // discards whatever was not finished
     return result;
 }
