@@ -127,8 +127,11 @@ VideoExporter::Result ExportController::exportTo(
     }));
     QEventLoop waiting;
     QTimer refresh;
-    connect(&refresh, &QTimer::timeout, &progress,
-        [&] { progress.setValue(std::min(percent.load(), kProgressSteps - 1)); });
+    connect(&refresh, &QTimer::timeout, &progress, [&] {
+        if (progress.wasCanceled())
+            cancel = true;
+        progress.setValue(std::min(percent.load(), kProgressSteps - 1));
+    });
     connect(&progress, &QProgressDialog::canceled, &progress, [&cancel] { cancel = true; });
     connect(worker.get(), &QThread::finished, &waiting, &QEventLoop::quit);
     refresh.start(kProgressRefreshMs);
