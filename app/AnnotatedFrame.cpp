@@ -19,6 +19,7 @@ void releaseBuffer(void* share) { delete static_cast<std::shared_ptr<unsigned ch
 AnnotatedFrame::AnnotatedFrame(
     VistrelInterface* engine, std::vector<Measurement> measurements, bool screenDrawsLines)
     : engine(engine)
+    , frames(EngineFunctions::of(engine))
     , measurements(std::move(measurements))
     , screenDrawsLines(screenDrawsLines)
 {
@@ -34,7 +35,6 @@ AnnotatedFrame::~AnnotatedFrame()
 
 QImage AnnotatedFrame::at(long long index) const
 {
-    const EngineFunctions frames = EngineFunctions::of(engine);
     if (!engine || frames.seekFrame(index) != 0 || frames.frameIndex() != index)
         return QImage();
     QImage picture = fetch();
@@ -49,7 +49,7 @@ QImage AnnotatedFrame::current() const
         return QImage();
     // A picture drawn while the lines were off gets them now.
     if (screenDrawsLines)
-        EngineFunctions::of(engine).redrawFrame();
+        frames.redrawFrame();
     QImage picture = fetch();
     if (!picture.isNull() && !measurements.empty())
         paintMeasurements(picture, measurements);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineFunctions.h"
 #include "MeasurementModel.h"
 
 #include <QImage>
@@ -37,6 +38,7 @@ private:
     QImage fetch() const;
 
     VistrelInterface* engine;
+    EngineFunctions frames;
     std::vector<Measurement> measurements;
     bool screenDrawsLines;
 };
