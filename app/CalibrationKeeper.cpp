@@ -75,7 +75,7 @@ bool CalibrationKeeper::importFrom(const QString& path, QString* error)
                      .arg(facts.size.height());
         return false;
     }
-    field->applyCalibration(*data);
+    field->importCalibration(*data);
     return true;
 }
 

@@ -29,7 +29,8 @@ public:
     // before, then loads path's file. Measurements of the video before are
     // cleared; with no file, the pitch stays as it is (a fixed camera).
     void videoOpened(const QString& path);
-    // Takes the corners, centre and dimensions from another video's file.
+    // Takes the corners, centre and dimensions from another video's file, as
+    // one step of the field controls' undo.
     // False with `error` set when the file is unusable or its video has
     // another size than the open one.
     bool importFrom(const QString& path, QString* error);

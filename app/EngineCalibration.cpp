@@ -7,6 +7,7 @@
 #include "VistrelMeasure.h"
 
 #include <QFileInfo>
+#include <QString>
 
 #include <algorithm>
 #include <climits>
@@ -21,6 +22,10 @@ constexpr double kMsPerSecond = 1000.0;
 
 static_assert(std::is_same_v<decltype(&VistrelSetClickSigma), int (*)(VistrelInterface*, double)>);
 using SetClickSigma = int (*)(VistrelInterface*, double);
+
+// The dimensions are kept as floats; written as the float's own short
+// decimal (9.15, not 9.149999618530273), which reads back as the same float.
+double plainDimension(float value) { return QString::number(value, 'g', 7).toDouble(); }
 
 bool validDimension(double value)
 {
@@ -75,9 +80,9 @@ CalibrationData EngineCalibration::read(const CalibrationData::VideoFacts& video
 {
     CalibrationData data;
     data.video = video;
-    data.length = field.fieldLength();
-    data.width = field.fieldWidth();
-    data.radius = field.centreRadius();
+    data.length = plainDimension(field.fieldLength());
+    data.width = plainDimension(field.fieldWidth());
+    data.radius = plainDimension(field.centreRadius());
     const std::vector<QPoint> corners = field.corners();
     const int given = CalibrationData::kCornerCount - field.remainingCorners();
     for (int i = 0; i < given; ++i)

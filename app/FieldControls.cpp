@@ -279,6 +279,10 @@ void FieldControls::resetPoints()
 
 void FieldControls::undoLastPoint()
 {
+    if (beforeImport) {
+        restore(*beforeImport);
+        return;
+    }
     const int given = kCornerCount - remaining;
     if (centrePoints.size() > 1) {
         centrePoints.pop_back();
@@ -378,6 +382,34 @@ void FieldControls::applyCalibration(const CalibrationData& data)
     overlayChanged();
 }
 
+void FieldControls::importCalibration(const CalibrationData& data)
+{
+    Snapshot before = snapshot();
+    applyCalibration(data);
+    beforeImport = std::move(before);
+}
+
+FieldControls::Snapshot FieldControls::snapshot() const
+{
+    return { cornerPoints, clickedPoints, centrePoints, remaining,
+        { lengthEdit->text(), widthEdit->text(), radiusEdit->text() } };
+}
+
+void FieldControls::restore(const Snapshot& before)
+{
+    lengthEdit->setText(before.dimensions.value(0));
+    widthEdit->setText(before.dimensions.value(1));
+    radiusEdit->setText(before.dimensions.value(2));
+    applyDimensions();
+    cornerPoints = before.corners;
+    clickedPoints = before.clicked;
+    centrePoints = before.centres;
+    remaining = before.remaining;
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
 void FieldControls::setClickSigma(double sigmaPx)
 {
     if (std::isfinite(sigmaPx))
@@ -460,6 +492,8 @@ void FieldControls::replayPoints()
 
 void FieldControls::overlayChanged()
 {
+    // Any change after an import makes it a step of the past.
+    beforeImport.reset();
     refreshFit();
     emit signalOverlayChanged();
 }

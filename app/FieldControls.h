@@ -7,6 +7,7 @@
 
 #include <QLineF>
 #include <QPoint>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -81,6 +82,9 @@ public:
     // typed and clicked (never snapped); a dimension that is not valid keeps
     // the current one. Undo takes the points back one by one.
     void applyCalibration(const CalibrationData& data);
+    // As applyCalibration, as one step that the next undo takes back whole
+    // (the points and dimensions before it return).
+    void importCalibration(const CalibrationData& data);
     // Finite values only; the box keeps them within its range.
     void setClickSigma(double sigmaPx);
 
@@ -117,6 +121,16 @@ private slots:
     void setCenterLinesThickness(int thickness);
 
 private:
+    // The points and dimension texts, as an import replaces them.
+    struct Snapshot
+    {
+        std::vector<QPoint> corners;
+        std::vector<QPoint> clicked;
+        std::vector<QPoint> centres;
+        int remaining = kCornerCount;
+        QStringList dimensions;
+    };
+
     QLineEdit* createDimensionEdit(float value);
     QPushButton* createButton(const QString& text, void (FieldControls::*slot)());
     QSpinBox* createThicknessBox(void (FieldControls::*slot)(int));
@@ -133,6 +147,8 @@ private:
     void refreshFieldLines();
     void refreshCentreLines();
     void refreshLabels();
+    Snapshot snapshot() const;
+    void restore(const Snapshot& before);
 
     std::vector<FieldLine> fieldLineCopy;
     std::vector<FieldLine> centreLineCopy;
@@ -142,6 +158,8 @@ private:
     // The game centres in the order given; the fourth corner is the first.
     std::vector<QPoint> centrePoints;
     int remaining = kCornerCount;
+    // Set by an import until the next change.
+    std::optional<Snapshot> beforeImport;
     QLabel* topPointsLabel = nullptr;
     QLabel* bottomPointsLabel = nullptr;
     VistrelInterface* engine = nullptr;

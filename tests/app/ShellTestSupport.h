@@ -11,7 +11,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace shelltest {
 
@@ -32,6 +34,15 @@ inline QString makeClip(
     if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), &error, false))
         return {};
     return path;
+}
+
+// The same pitch lines, in the same order.
+inline bool sameLines(const std::vector<FieldLine>& a, const std::vector<FieldLine>& b)
+{
+    return std::equal(
+        a.begin(), a.end(), b.begin(), b.end(), [](const FieldLine& l, const FieldLine& r) {
+            return l.x1 == r.x1 && l.y1 == r.y1 && l.x2 == r.x2 && l.y2 == r.y2;
+        });
 }
 
 } // namespace shelltest

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -32,14 +33,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool sameLines(const std::vector<FieldLine>& a, const std::vector<FieldLine>& b)
-{
-    return std::equal(
-        a.begin(), a.end(), b.begin(), b.end(), [](const FieldLine& l, const FieldLine& r) {
-            return l.x1 == r.x1 && l.y1 == r.y1 && l.x2 == r.x2 && l.y2 == r.y2;
-        });
 }
 
 } // namespace
@@ -59,6 +52,7 @@ private:
     std::unique_ptr<MainWindow> openWindow(const QString& video);
     FieldControls* field() { return window->findChild<FieldControls*>(); }
     MeasurementModel* measurements() { return window->findChild<MeasurementModel*>(); }
+    void calibrateLength(const QString& length);
     void calibrate(const QString& length);
 
     QTemporaryDir dir;
@@ -86,11 +80,16 @@ std::unique_ptr<MainWindow> tst_CalibrationKeeper::openWindow(const QString& vid
 }
 
 // Typed and clicked as a user does: the length edit, four corners and a centre.
-void tst_CalibrationKeeper::calibrate(const QString& length)
+void tst_CalibrationKeeper::calibrateLength(const QString& length)
 {
     QLineEdit* lengthEdit = field()->findChildren<QLineEdit*>().value(0);
     lengthEdit->setText(length);
     QTest::keyClick(lengthEdit, Qt::Key_Return);
+}
+
+void tst_CalibrationKeeper::calibrate(const QString& length)
+{
+    calibrateLength(length);
     for (const QPoint& point : kCorners)
         field()->selectPoint(point.x(), point.y(), true);
     field()->selectPoint(kCentre.x(), kCentre.y(), true);
@@ -108,12 +107,9 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
                      .measurements.empty());
 
     const CalibrationData data = *CalibrationFile::fromJson(readAll(saved), nullptr);
-    QCOMPARE(data.video.size, QSize(160, 120));
     QCOMPARE(data.corners[3], std::optional(kCorners[3]));
     QCOMPARE(data.centre, std::optional(kCentre));
     QCOMPARE(data.length, 100.0);
-    QCOMPARE(data.clickSigmaPx, 1.5);
-    QCOMPARE(data.measurements.front().to, QPointF(90, 70.25));
     const std::vector<FieldLine> lines = engine->getFieldLines();
     const std::vector<FieldLine> centreLines = engine->getCentreLines();
     const QByteArray bytes = readAll(saved);
@@ -122,8 +118,8 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     window = openWindow(clip);
     QCOMPARE(engine->getTopPointsLeft() + engine->getBottomPointsLeft(), 0);
     QCOMPARE(engine->getFieldLength(), 100.0f);
-    QVERIFY(sameLines(engine->getFieldLines(), lines));
-    QVERIFY(sameLines(engine->getCentreLines(), centreLines));
+    QVERIFY(shelltest::sameLines(engine->getFieldLines(), lines));
+    QVERIFY(shelltest::sameLines(engine->getCentreLines(), centreLines));
     QCOMPARE(field()->clickSigma(), 1.5);
     QCOMPARE(measurements()->rowCount(), 1);
     QVERIFY(measurements()->at(0).measured);
@@ -171,10 +167,12 @@ void tst_CalibrationKeeper::unwritableFolderIsToldOnceAndStillRemembered()
     const QString video = other.filePath(QStringLiteral("match.mkv"));
     QVERIFY(QFile::copy(clip, video));
     QVERIFY(QDir().mkpath(video + QStringLiteral(".tarvola.json")));
+    const QString kept = CalibrationFile(video).inDataFolder();
+    // The data folder outlives the test's folders.
+    const auto forget = qScopeGuard([&kept] { QFile::remove(kept); });
     window = openWindow(video);
     QSignalSpy told(window->statusBar(), &QStatusBar::messageChanged);
     calibrate(QStringLiteral("90"));
-    const QString kept = CalibrationFile(video).inDataFolder();
     QTRY_VERIFY(QFile::exists(kept));
     field()->undoLastPoint(); // the centre
     field()->undoLastPoint(); // the fourth corner
@@ -187,7 +185,6 @@ void tst_CalibrationKeeper::unwritableFolderIsToldOnceAndStillRemembered()
     QCOMPARE(field()->remainingCorners(), 1);
     QCOMPARE(engine->getFieldLength(), 90.0f);
     window.reset();
-    QFile::remove(kept);
 }
 
 void tst_CalibrationKeeper::importTakesCornersOfAVideoOfTheSameSize()
@@ -204,16 +201,23 @@ void tst_CalibrationKeeper::importTakesCornersOfAVideoOfTheSameSize()
 
     window->openVideo(dayTwo);
     field()->resetPoints();
+    field()->selectPoint(30, 30, true);
+    calibrateLength(QStringLiteral("70"));
     emit window->findChild<MeasureTool*>()->measured(QPointF(1, 2), QPointF(3, 4));
     QVERIFY(!window->importCalibration(bigger + QStringLiteral(".tarvola.json")));
     QVERIFY(window->findChild<QMessageBox*>(QStringLiteral("fileErrorBox")));
-    QCOMPARE(field()->remainingCorners(), 4);
+    QCOMPARE(field()->remainingCorners(), 3);
 
     QVERIFY(window->importCalibration(clip + QStringLiteral(".tarvola.json")));
     QCOMPARE(field()->gameCentre(), std::optional(kCentre));
     QCOMPARE(engine->getFieldLength(), 80.0f);
     QCOMPARE(measurements()->rowCount(), 1);
     QVERIFY(measurements()->at(0).measured);
+    field()->undoLastPoint(); // the whole import
+    QCOMPARE(field()->remainingCorners(), 3);
+    QCOMPARE(field()->corners()[0], QPoint(30, 30));
+    QCOMPARE(engine->getFieldLength(), 70.0f);
+    QVERIFY(window->importCalibration(clip + QStringLiteral(".tarvola.json")));
 
     const QString csv = other.filePath(QStringLiteral("day2.csv"));
     QVERIFY(window->exportMeasurements(csv));
