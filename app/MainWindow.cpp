@@ -2,6 +2,7 @@
 
 #include "CalibrationKeeper.h"
 #include "EngineFunctions.h"
+#include "ExportController.h"
 #include "FieldControls.h"
 #include "MainException.h"
 #include "MeasureTool.h"
@@ -87,6 +88,7 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     createToolBars();
     createStatusBar();
     createDocks();
+    createExportActions();
     setCentralWidget(videoScreen);
     // The picture starts with the focus, so that the playback keys work
     // until the user types into an edit.
@@ -768,4 +770,25 @@ void MainWindow::findPitch()
     fieldControls->setFoundCorners(corners);
     movementWatch->restart();
     statusBar()->showMessage(tr("Pitch found and calibrated; Ctrl+Z takes it back"), kNoticeMs);
+}
+
+// Grouped in the File menu above Exit; they need an open video.
+void MainWindow::createExportActions()
+{
+    exporter = new ExportController(engine, videoControls, measurements, screenScalesPicture, this);
+    QAction* exportVideo = makeAction(tr("Export &Video..."), QString(),
+        tr("Write the video with the overlay and the measurements burnt in"), nullptr,
+        "exportVideoAction");
+    connect(exportVideo, &QAction::triggered, exporter, &ExportController::exportVideo);
+    QAction* savePicture = makeAction(tr("Save &Picture..."), tr("Ctrl+Shift+S"),
+        tr("Save the frame on screen with the overlay and the measurements as PNG"), nullptr,
+        "savePictureAction");
+    connect(savePicture, &QAction::triggered, exporter, &ExportController::savePicture);
+    for (QAction* action : { exportVideo, savePicture }) {
+        action->setEnabled(false);
+        connect(videoControls, &VideoControls::videoOpened, action,
+            [action] { action->setEnabled(true); });
+    }
+    fileMenu->insertActions(exitAction, { exportVideo, savePicture });
+    fileMenu->insertSeparator(exitAction);
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class CalibrationKeeper;
+class ExportController;
 class FieldControls;
 class MeasureTool;
 class MeasurementModel;
@@ -87,6 +88,7 @@ private:
     void createMovementWatch();
     void followCalibration();
     void refreshFitReadout();
+    void createExportActions();
     bool calibrated() const;
     QSize usefulSize() const;
     QString calibrationText() const;
@@ -127,6 +129,8 @@ private:
     QAction* openAction = nullptr;
     QAction* importCalibrationAction = nullptr;
     QAction* exportMeasurementsAction = nullptr;
+    // File > Export video and File > Save picture.
+    ExportController* exporter = nullptr;
     QAction* playAction = nullptr;
     QAction* stepForwardAction = nullptr;
     QAction* stepBackAction = nullptr;

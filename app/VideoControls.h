@@ -53,6 +53,10 @@ public:
     // emits openFailed; true when the new video is open.
     bool loadFile(const QString& path);
 
+    // Decodes the frame with this index into the export picture and shows
+    // it, with the position display following; false when the engine cannot.
+    bool showFrame(long long index);
+
     // Label updates: position (ms), duration, file size.
     void updateTime(float ms);
     void setDuration(double frames, double rate);
@@ -116,7 +120,6 @@ private:
     QString unopenableReason(const QString& path) const;
     bool openInEngine(const QString& path);
     void reopen(const QString& path, long long frameIndex);
-    bool showFrame(long long index);
     void stepBy(long long count);
     void seekToSlider();
     void jumpToSlider();

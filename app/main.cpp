@@ -1,3 +1,5 @@
+#include "BatchExport.h"
+#include "CommandLine.h"
 #include "EngineLibrary.h"
 #include "MainWindow.h"
 #include "OpenGLProbe.h"
@@ -5,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QSplashScreen>
 #include <QTimer>
@@ -48,10 +51,43 @@ void openLater(MainWindow& window, const char* argument)
     QTimer::singleShot(0, &window, [&window, absolute] { window.openVideo(absolute); });
 }
 
+QStringList argumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// The exports run without a window on the platform that needs no display;
+// --help and a wrong command line need only the program's name.
+int runCommand(const CommandLine& command, int argc, char* argv[])
+{
+    if (command.mode() == CommandLine::Mode::Help || command.mode() == CommandLine::Mode::Invalid) {
+        const QCoreApplication application(argc, argv);
+        if (command.mode() == CommandLine::Mode::Help) {
+            std::fputs(command.helpText().toLocal8Bit().constData(), stdout);
+            return BatchExport::kExitDone;
+        }
+        std::fprintf(stderr, "tarvola: %s (see --help)\n", command.error().toLocal8Bit().constData());
+        return BatchExport::kExitFailed;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QGuiApplication application(argc, argv);
+    BatchExport batch(EngineLibrary::bind());
+    return batch.run(command.mode() == CommandLine::Mode::ExportVideo ? BatchExport::Kind::Video
+                                                                      : BatchExport::Kind::Csv,
+        command.output(), command.video());
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    const CommandLine command(argumentsOf(argc, argv));
+    if (command.mode() != CommandLine::Mode::Window)
+        return runCommand(command, argc, argv);
+
     VistrelInterface* engine = EngineLibrary::bind();
 
     QApplication application(argc, argv);

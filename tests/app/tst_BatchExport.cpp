@@ -1,0 +1,189 @@
+// The command-line exports, run as the real program without a display: the
+// video comes out with every frame and the overlay on the pitch's true
+// lines, the CSV with the saved measurement, and every failure ends with
+// exit code 2, one line, and no output file.
+
+#include "BatchExport.h"
+#include "CalibrationFile.h"
+#include "ClipGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <opencv2/videoio.hpp>
+
+namespace {
+
+constexpr int kFrames = 12;
+constexpr int kSearchPx = 2;
+// The overlay's outline is violet (R 128, G 0, B 255); nothing in the clip
+// has blue this far above green.
+constexpr int kVioletBlueOverGreen = 80;
+constexpr double kOutlineCoverage = 0.9;
+
+struct Run
+{
+    int exitCode = -1;
+    QStringList errorLines;
+};
+
+Run runProgram(const QTemporaryDir& dir, const QStringList& arguments)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(TARVOLA_PROGRAM), arguments);
+    if (!program.waitForFinished(120000) || program.exitStatus() != QProcess::NormalExit)
+        return {};
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    return { program.exitCode(), errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts) };
+}
+
+// A lossless clip with its true corners and one measurement saved beside it.
+testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibration = true)
+{
+    testclips::ClipSpec clipSettings;
+    clipSettings.frames = kFrames;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false)
+        || !withCalibration)
+        return truth;
+    CalibrationData data;
+    data.video = { QFileInfo(path).fileName(), QSize(clipSettings.width, clipSettings.height),
+        kFrames, clipSettings.fps };
+    data.length = clipSettings.fieldLength;
+    data.width = clipSettings.fieldWidth;
+    data.radius = clipSettings.radius;
+    for (std::size_t i = 0; i < truth.corners.size(); ++i)
+        data.corners[i] = QPoint(truth.corners[i].x, truth.corners[i].y);
+    data.centre = QPoint(truth.centre().x, truth.centre().y);
+    const cv::Point2d from = truth.toPicture(0.0, 0.0);
+    const cv::Point2d to = truth.toPicture(clipSettings.fieldWidth, clipSettings.fieldLength);
+    data.measurements = { { 0, QPointF(from.x, from.y), QPointF(to.x, to.y) } };
+    CalibrationFile(path).save(data);
+    return truth;
+}
+
+bool violetNear(const cv::Mat& bgr, cv::Point2d at)
+{
+    for (int dy = -kSearchPx; dy <= kSearchPx; ++dy) {
+        for (int dx = -kSearchPx; dx <= kSearchPx; ++dx) {
+            const cv::Point p(int(std::lround(at.x)) + dx, int(std::lround(at.y)) + dy);
+            if (!cv::Rect(0, 0, bgr.cols, bgr.rows).contains(p))
+                continue;
+            const cv::Vec3b pixel = bgr.at<cv::Vec3b>(p);
+            if (pixel[0] - pixel[1] > kVioletBlueOverGreen)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The share of points along the four true edges with the outline's colour.
+double outlineCoverage(const cv::Mat& bgr, const testclips::ClipTruth& truth)
+{
+    const double w = truth.clipSettings.fieldWidth;
+    const double l = truth.clipSettings.fieldLength;
+    const double edges[4][4] = { { 0, 0, w, 0 }, { w, 0, w, l }, { w, l, 0, l }, { 0, l, 0, 0 } };
+    int found = 0;
+    int samples = 0;
+    for (const auto& e : edges) {
+        for (double t = 0.05; t < 0.96; t += 0.05, ++samples)
+            found += violetNear(
+                bgr, truth.toPicture(e[0] + t * (e[2] - e[0]), e[1] + t * (e[3] - e[1])));
+    }
+    return double(found) / samples;
+}
+
+} // namespace
+
+class TestBatchExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exportsEveryFrameWithTheOverlayOnTheTrueLines();
+    void failureExitsWithTwoAndLeavesNoFile_data();
+    void failureExitsWithTwoAndLeavesNoFile();
+};
+
+void TestBatchExport::exportsEveryFrameWithTheOverlayOnTheTrueLines()
+{
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("clip.mkv"));
+    const testclips::ClipTruth truth = makeCalibratedClip(clip);
+    const QString out = dir.filePath(QStringLiteral("out.mp4"));
+
+    const Run run = runProgram(dir, { QStringLiteral("--export-video"), out, clip });
+    QCOMPARE(run.exitCode, BatchExport::kExitDone);
+    QVERIFY(run.errorLines.contains(QStringLiteral("100%")));
+    const QString written = QFile::exists(out) ? out : dir.filePath(QStringLiteral("out.avi"));
+    cv::VideoCapture capture(QFile::encodeName(written).toStdString(), cv::CAP_FFMPEG);
+    cv::Mat frame;
+    int frames = 0;
+    for (; capture.read(frame); ++frames) {
+        QCOMPARE(frame.cols, truth.clipSettings.width);
+        QVERIFY2(
+            outlineCoverage(frame, truth) >= kOutlineCoverage, qPrintable(QString::number(frames)));
+    }
+    QCOMPARE(frames, kFrames);
+
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    QCOMPARE(runProgram(dir, { QStringLiteral("--export-csv"), csv, clip }).exitCode,
+        BatchExport::kExitDone);
+    QFile table(csv);
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = table.readAll().trimmed().split('\n');
+    QCOMPARE(rows.size(), 2);
+    // The measurement runs corner to corner: the pitch's diagonal.
+    const double diagonal
+        = std::hypot(truth.clipSettings.fieldWidth, truth.clipSettings.fieldLength);
+    QVERIFY(std::abs(rows[1].split(',').value(6).toDouble() - diagonal) < 0.5);
+}
+
+void TestBatchExport::failureExitsWithTwoAndLeavesNoFile_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("calibrated");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("video, no calibration") << "--export-video" << false << "out.mp4";
+    QTest::newRow("csv, no calibration") << "--export-csv" << false << "out.csv";
+    QTest::newRow("video, folder is a file") << "--export-video" << true << "clip.mkv/out.mp4";
+    QTest::newRow("csv, folder is a file") << "--export-csv" << true << "clip.mkv/out.csv";
+    QTest::newRow("no video") << "--export-video" << true << "out.mp4|missing.mkv";
+}
+
+void TestBatchExport::failureExitsWithTwoAndLeavesNoFile()
+{
+    QFETCH(QString, option);
+    QFETCH(bool, calibrated);
+    QFETCH(QString, out);
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("clip.mkv"));
+    makeCalibratedClip(clip, calibrated);
+    const QStringList parts = out.split(QLatin1Char('|'));
+    const QString video = parts.size() > 1 ? dir.filePath(parts[1]) : clip;
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    const Run run = runProgram(dir, { option, dir.filePath(parts[0]), video });
+    QCOMPARE(run.exitCode, BatchExport::kExitFailed);
+    QCOMPARE(run.errorLines.filter(QStringLiteral("tarvola: ")).size(), 1);
+    QDir after(dir.path());
+    after.setFilter(QDir::AllEntries | QDir::Hidden);
+    QStringList left = after.entryList();
+    left.removeAll(QStringLiteral("debug.log"));
+    left.removeAll(QStringLiteral("data"));
+    QStringList expected = before;
+    expected.removeAll(QStringLiteral("debug.log"));
+    QCOMPARE(left, expected);
+}
+
+QTEST_GUILESS_MAIN(TestBatchExport)
+#include "tst_BatchExport.moc"
