@@ -106,22 +106,37 @@ struct Clip
     std::string path;
 };
 
+// A generated clip of these settings, written into `dir` as `name`.
+inline Clip writeClip(
+    const ScratchDir& dir, const testclips::ClipSpec& clipSettings, const std::string& name)
+{
+    Clip clip { clipSettings, testclips::truthFor(clipSettings), (dir.path / name).string() };
+    std::string error;
+    if (!testclips::writeClip(clipSettings, clip.path, &error, false))
+        fail("cannot write " + clip.path + ": " + error);
+    return clip;
+}
+
 // A generated pitch clip; `extension` chooses the codec (.avi MJPEG, .mkv
 // FFV1).
 inline Clip makeClip(
     const ScratchDir& dir, int width, int height, int frames, const std::string& extension)
 {
-    Clip clip;
-    clip.clipSettings.width = width;
-    clip.clipSettings.height = height;
-    clip.clipSettings.frames = frames;
-    clip.truth = testclips::truthFor(clip.clipSettings);
-    clip.path
-        = (dir.path / (std::to_string(width) + "x" + std::to_string(height) + extension)).string();
-    std::string error;
-    if (!testclips::writeClip(clip.clipSettings, clip.path, &error, false))
-        fail("cannot write " + clip.path + ": " + error);
-    return clip;
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.frames = frames;
+    return writeClip(
+        dir, clipSettings, std::to_string(width) + "x" + std::to_string(height) + extension);
+}
+
+// A new engine with the video at `path` loaded.
+inline VistrelInterface* engineWith(const std::string& path)
+{
+    VistrelInterface* engine = newEngine();
+    if (engine->LoadVideo(path) != 0)
+        fail("cannot open " + path);
+    return engine;
 }
 
 inline const char* codecName(const std::string& path)

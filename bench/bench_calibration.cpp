@@ -65,15 +65,11 @@ int main()
     const auto fit = lookUp<decltype(&VistrelCalibrationFit)>("VistrelCalibrationFit");
     const bench::ScratchDir dir;
     const testclips::ClipSpec clipSettings = markedPitch(kDecodeFrames);
-    const std::string path = (dir.path / "marked.mkv").string();
-    std::string error;
-    if (!testclips::writeClip(clipSettings, path, &error, false))
-        bench::fail("cannot write " + path + ": " + error);
-    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const bench::Clip clip = bench::writeClip(dir, clipSettings, "marked.mkv");
+    const std::string& path = clip.path;
+    const testclips::ClipTruth& truth = clip.truth;
 
-    VistrelInterface* engine = bench::newEngine();
-    if (engine->LoadVideo(path) != 0)
-        bench::fail("cannot open " + path);
+    VistrelInterface* engine = bench::engineWith(path);
     engine->setFieldWidth(clipSettings.fieldWidth);
     engine->setFieldLength(clipSettings.fieldLength);
     engine->clearFieldPoints();

@@ -37,15 +37,11 @@ int main()
     clipSettings.lineWidth = 0.12f;
     clipSettings.penaltyAreas = true;
     clipSettings.pan = 0.2;
-    const std::string path = (dir.path / "pitch.mkv").string();
-    std::string error;
-    if (!testclips::writeClip(clipSettings, path, &error, false))
-        bench::fail("cannot write " + path + ": " + error);
-    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const bench::Clip clip = bench::writeClip(dir, clipSettings, "pitch.mkv");
+    const std::string& path = clip.path;
+    const testclips::ClipTruth& truth = clip.truth;
 
-    VistrelInterface* engine = bench::newEngine();
-    if (engine->LoadVideo(path) != 0)
-        bench::fail("cannot open " + path);
+    VistrelInterface* engine = bench::engineWith(path);
     int frames = 0;
     const double decodeMs = bench::decodeSeconds(path, &frames) * 1e3 / std::max(frames, 1);
     double corners[8] = {};
