@@ -224,15 +224,19 @@ void tst_MeasureTool::readoutShowsMetresUnderTheMouse()
     openWindow(false, clip);
     giveCorners(trueCorners());
     const cv::Point2d at = truth.toPicture(12.0, 20.0);
-    QTest::mouseMove(screen(), widgetPoint(QPointF(at.x, at.y)));
+    const QPoint target = widgetPoint(QPointF(at.x, at.y));
     const QRegularExpression pattern(QStringLiteral("^x (\\d+\\.\\d\\d) m  y (\\d+\\.\\d\\d) m$"));
-    // The move may reach the screen through the window system's queue.
-    QTRY_VERIFY(pattern.match(readout()).hasMatch());
-    const QRegularExpressionMatch match = pattern.match(readout());
-    QVERIFY2(match.hasMatch(), qPrintable(readout()));
-    // Within the half pixel the mouse stands for.
-    QVERIFY(std::abs(match.captured(1).toDouble() - 12.0) < 0.1);
-    QVERIFY(std::abs(match.captured(2).toDouble() - 20.0) < 0.1);
+    // The move may reach the screen through the window system's queue, and
+    // on a loaded machine before its first picture: move again until it
+    // answers, within the half pixel the mouse stands for.
+    const auto readsTarget = [&] {
+        QTest::mouseMove(screen(), target + QPoint(1, 0));
+        QTest::mouseMove(screen(), target);
+        const QRegularExpressionMatch match = pattern.match(readout());
+        return match.hasMatch() && std::abs(match.captured(1).toDouble() - 12.0) < 0.1
+            && std::abs(match.captured(2).toDouble() - 20.0) < 0.1;
+    };
+    QTRY_VERIFY2(readsTarget(), qPrintable(readout()));
 }
 
 // The drone footage, corners and markings as read off its first frame; the
