@@ -106,6 +106,22 @@ struct Clip
     std::string path;
 };
 
+// A 105 x 68 m pitch with its penalty areas and eight players, painted as
+// real pitches are, for the benches of the calibration assist.
+inline testclips::ClipSpec markedPitch(int width, int height, int frames)
+{
+    testclips::ClipSpec clipSettings;
+    clipSettings.width = width;
+    clipSettings.height = height;
+    clipSettings.frames = frames;
+    clipSettings.fieldLength = 105.f;
+    clipSettings.fieldWidth = 68.f;
+    clipSettings.players = 8;
+    clipSettings.lineWidth = 0.12f;
+    clipSettings.penaltyAreas = true;
+    return clipSettings;
+}
+
 // A generated clip of these settings, written into `dir` as `name`.
 inline Clip writeClip(
     const ScratchDir& dir, const testclips::ClipSpec& clipSettings, const std::string& name)

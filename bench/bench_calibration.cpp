@@ -42,20 +42,6 @@ template <typename Call> double perCallMs(const char* what, Call call)
     return bench::median(batches);
 }
 
-testclips::ClipSpec markedPitch(int frames)
-{
-    testclips::ClipSpec clipSettings;
-    clipSettings.width = kWidthPx;
-    clipSettings.height = kHeightPx;
-    clipSettings.frames = frames;
-    clipSettings.fieldLength = 105.f;
-    clipSettings.fieldWidth = 68.f;
-    clipSettings.players = 8;
-    clipSettings.lineWidth = 0.12f;
-    clipSettings.penaltyAreas = true;
-    return clipSettings;
-}
-
 } // namespace
 
 int main()
@@ -64,7 +50,7 @@ int main()
     const auto estimate = lookUp<decltype(&VistrelEstimateDimensions)>("VistrelEstimateDimensions");
     const auto fit = lookUp<decltype(&VistrelCalibrationFit)>("VistrelCalibrationFit");
     const bench::ScratchDir dir;
-    const testclips::ClipSpec clipSettings = markedPitch(kDecodeFrames);
+    const testclips::ClipSpec clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
     const bench::Clip clip = bench::writeClip(dir, clipSettings, "marked.mkv");
     const std::string& path = clip.path;
     const testclips::ClipTruth& truth = clip.truth;

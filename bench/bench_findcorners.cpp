@@ -26,16 +26,8 @@ int main()
     if (!findCorners)
         bench::fail("no VistrelFindCorners in the engine library");
     const bench::ScratchDir dir;
-    testclips::ClipSpec clipSettings;
-    clipSettings.width = kWidthPx;
-    clipSettings.height = kHeightPx;
-    clipSettings.frames = kDecodeFrames;
-    clipSettings.fieldLength = 105.f;
-    clipSettings.fieldWidth = 68.f;
-    clipSettings.players = 8;
+    testclips::ClipSpec clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
     clipSettings.linePlayers = 8;
-    clipSettings.lineWidth = 0.12f;
-    clipSettings.penaltyAreas = true;
     clipSettings.pan = 0.2;
     const bench::Clip clip = bench::writeClip(dir, clipSettings, "pitch.mkv");
     const std::string& path = clip.path;
