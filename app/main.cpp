@@ -1,8 +1,8 @@
-#include "BatchExport.h"
-#include "CommandLine.h"
-#include "EngineLibrary.h"
+#include "cli/BatchExport.h"
+#include "cli/CommandLine.h"
+#include "engine/EngineLibrary.h"
 #include "MainWindow.h"
-#include "OpenGLProbe.h"
+#include "screens/OpenGLProbe.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,9 +4,9 @@
 // and drawn, against one cv::rectangle per blob.
 
 #include "AnalysisReference.h"
-#include "CMotionAnalysis.h"
-#include "CProbabilityMatrix.h"
-#include "CSegmentation.h"
+#include "analysis/CMotionAnalysis.h"
+#include "analysis/CProbabilityMatrix.h"
+#include "analysis/CSegmentation.h"
 #include "ClipGenerator.h"
 
 #include <opencv2/core.hpp>

@@ -7,8 +7,8 @@
 // share of each run that the checks held the lock is the steadier figure.
 
 #include "BenchSupport.h"
-#include "EngineFunctions.h"
-#include "MovementWatch.h"
+#include "engine/EngineFunctions.h"
+#include "calibration/MovementWatch.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

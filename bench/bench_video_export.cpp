@@ -5,10 +5,10 @@
 // 10,000-frame export (at 320x240): at 1,000 frames and at 10,000.
 
 #include "BenchSupport.h"
-#include "EngineLibrary.h"
-#include "MeasurementModel.h"
-#include "VideoExporter.h"
-#include "VideoWriter.h"
+#include "engine/EngineLibrary.h"
+#include "measuring/MeasurementModel.h"
+#include "export/VideoExporter.h"
+#include "export/VideoWriter.h"
 
 #include <QGuiApplication>
 

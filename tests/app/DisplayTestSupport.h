@@ -4,7 +4,7 @@
 // libVistrel.so as the program does, generated clips, and waits for frames.
 
 #include "ClipGenerator.h"
-#include "EngineLibrary.h"
+#include "engine/EngineLibrary.h"
 #include "VistrelInterface.h"
 
 #include <QDir>

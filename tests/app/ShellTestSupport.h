@@ -4,7 +4,7 @@
 // libVistrel.so exactly as the program does, and generated clips.
 
 #include "ClipGenerator.h"
-#include "EngineLibrary.h"
+#include "engine/EngineLibrary.h"
 #include "VistrelInterface.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // lines, the CSV with the saved measurement, and every failure ends with
 // exit code 2, one line, and no output file.
 
-#include "BatchExport.h"
-#include "CalibrationFile.h"
+#include "cli/BatchExport.h"
+#include "calibration/CalibrationFile.h"
 #include "ClipGenerator.h"
 
 #include <QDir>

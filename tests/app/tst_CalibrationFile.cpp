@@ -1,7 +1,7 @@
 // The calibration file beside a video: what is saved comes back, a file that
 // cannot be used is reported and kept, and no write leaves a broken file.
 
-#include "CalibrationFile.h"
+#include "calibration/CalibrationFile.h"
 
 #include <QDir>
 #include <QFile>

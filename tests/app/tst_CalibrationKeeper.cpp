@@ -3,12 +3,12 @@
 // opens again; unusable files are told and kept; another video's corners can
 // be imported and the measurements exported.
 
-#include "CalibrationFile.h"
-#include "FieldControls.h"
+#include "calibration/CalibrationFile.h"
+#include "calibration/FieldControls.h"
 #include "MainWindow.h"
-#include "MeasureTool.h"
-#include "MeasurementModel.h"
-#include "MeasurementsPanel.h"
+#include "measuring/MeasureTool.h"
+#include "measuring/MeasurementModel.h"
+#include "measuring/MeasurementsPanel.h"
 #include "ShellTestSupport.h"
 
 #include <QAction>

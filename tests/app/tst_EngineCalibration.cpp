@@ -1,11 +1,11 @@
 // A stored calibration put into a bare engine draws the same pitch as the
 // same points clicked in the field controls, and reads back unchanged.
 
-#include "EngineCalibration.h"
-#include "EngineFunctions.h"
-#include "FieldControls.h"
-#include "MeasurementModel.h"
-#include "PitchMeasurer.h"
+#include "calibration/EngineCalibration.h"
+#include "engine/EngineFunctions.h"
+#include "calibration/FieldControls.h"
+#include "measuring/MeasurementModel.h"
+#include "engine/PitchMeasurer.h"
 #include "ShellTestSupport.h"
 
 #include <QTest>

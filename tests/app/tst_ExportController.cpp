@@ -2,12 +2,12 @@
 // puts the frame that was on screen back; a saved picture carries the
 // overlay, also where the OpenGL screen has the engine's lines off.
 
-#include "EngineFunctions.h"
-#include "ExportController.h"
-#include "MeasurementModel.h"
-#include "PitchMeasurer.h"
+#include "engine/EngineFunctions.h"
+#include "export/ExportController.h"
+#include "measuring/MeasurementModel.h"
+#include "engine/PitchMeasurer.h"
 #include "ShellTestSupport.h"
-#include "VideoControls.h"
+#include "playback/VideoControls.h"
 
 #include <QProgressDialog>
 #include <QTimer>

@@ -3,7 +3,7 @@
 // fit, the dimension check) runs on the real engine and a generated pitch.
 
 #include "DisplayTestSupport.h"
-#include "FieldControls.h"
+#include "calibration/FieldControls.h"
 #include "RecordingEngine.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The loupe shows the pixels round a point enlarged, the point's pixel in the
 // middle, and keeps itself on screen.
 
-#include "Magnifier.h"
+#include "screens/Magnifier.h"
 
 #include <QTest>
 

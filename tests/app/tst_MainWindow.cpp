@@ -1,10 +1,10 @@
 // The main window's docks, actions and shortcuts, with the real engine.
 
-#include "FieldControls.h"
+#include "calibration/FieldControls.h"
 #include "MainWindow.h"
-#include "OpenGLProbe.h"
+#include "screens/OpenGLProbe.h"
 #include "ShellTestSupport.h"
-#include "VideoControls.h"
+#include "playback/VideoControls.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,13 +2,13 @@
 // on generated clips whose camera is known, and on the drone footage.
 
 #include "DisplayTestSupport.h"
-#include "FieldControls.h"
+#include "calibration/FieldControls.h"
 #include "MainWindow.h"
-#include "MeasurementModel.h"
-#include "OpenGLProbe.h"
-#include "VideoControls.h"
-#include "VideoScreen.h"
-#include "VideoScreenGL.h"
+#include "measuring/MeasurementModel.h"
+#include "screens/OpenGLProbe.h"
+#include "playback/VideoControls.h"
+#include "screens/VideoScreen.h"
+#include "screens/VideoScreenGL.h"
 
 #include <QAction>
 #include <QLabel>

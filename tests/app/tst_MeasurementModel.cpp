@@ -2,8 +2,8 @@
 // change of the calibration; their CSV reads the same in every locale.
 
 #include "DisplayTestSupport.h"
-#include "MeasurementModel.h"
-#include "PitchMeasurer.h"
+#include "measuring/MeasurementModel.h"
+#include "engine/PitchMeasurer.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The camera-movement watch in the main window, on a generated clip whose
 // camera is knocked halfway through, with the true corners given.
 
-#include "FieldControls.h"
+#include "calibration/FieldControls.h"
 #include "MainWindow.h"
-#include "MovementWatch.h"
+#include "calibration/MovementWatch.h"
 #include "ShellTestSupport.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // The seek bar: a left click jumps to the clicked position and reports a
 // release at once; other buttons keep the standard slider handling.
 
-#include "ProgressSlider.h"
+#include "playback/ProgressSlider.h"
 
 #include <QSignalSpy>
 #include <QTest>

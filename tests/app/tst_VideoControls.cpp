@@ -1,7 +1,7 @@
 // The playback panel against the real engine playing generated clips.
 
 #include "ShellTestSupport.h"
-#include "VideoControls.h"
+#include "playback/VideoControls.h"
 
 #include <QFile>
 #include <QLabel>

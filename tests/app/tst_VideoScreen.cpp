@@ -2,9 +2,9 @@
 // clips: sizes, point mapping, the context menu and the frames it shows.
 
 #include "DisplayTestSupport.h"
-#include "FieldControls.h"
-#include "VideoControls.h"
-#include "VideoScreen.h"
+#include "calibration/FieldControls.h"
+#include "playback/VideoControls.h"
+#include "screens/VideoScreen.h"
 
 #include <QAction>
 #include <QApplication>

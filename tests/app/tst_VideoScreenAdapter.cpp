@@ -2,12 +2,12 @@
 // real video controls, that screen and the real field controls.
 
 #include "DisplayTestSupport.h"
-#include "FieldControls.h"
-#include "OpenGLProbe.h"
-#include "VideoControls.h"
-#include "VideoScreen.h"
-#include "VideoScreenAdapter.h"
-#include "VideoScreenGL.h"
+#include "calibration/FieldControls.h"
+#include "screens/OpenGLProbe.h"
+#include "playback/VideoControls.h"
+#include "screens/VideoScreen.h"
+#include "screens/VideoScreenAdapter.h"
+#include "screens/VideoScreenGL.h"
 
 #include <QApplication>
 #include <QGraphicsPixmapItem>

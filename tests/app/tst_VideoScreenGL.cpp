@@ -3,12 +3,12 @@
 // tip, the line preferences and what it paints. Needs a display with OpenGL.
 
 #include "DisplayTestSupport.h"
-#include "ExportedFrame.h"
-#include "FieldControls.h"
-#include "OpenGLProbe.h"
-#include "PictureWindow.h"
-#include "VideoControls.h"
-#include "VideoScreenGL.h"
+#include "screens/ExportedFrame.h"
+#include "calibration/FieldControls.h"
+#include "screens/OpenGLProbe.h"
+#include "screens/PictureWindow.h"
+#include "playback/VideoControls.h"
+#include "screens/VideoScreenGL.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,8 +4,8 @@
 // following their definitions step by step. The tests and benchmarks check
 // the engine's fast paths against them.
 
-#include "CBinaryWindow.h"
-#include "CBlob.h"
+#include "analysis/CBinaryWindow.h"
+#include "analysis/CBlob.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Vistrel.h"
+#include "core/Vistrel.h"
 
 // The unit tests' way to the engine's frame reader and its mutex.
 struct VistrelTestAccess

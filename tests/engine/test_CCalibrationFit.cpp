@@ -1,4 +1,4 @@
-#include "CCalibrationFit.h"
+#include "pitch/CCalibrationFit.h"
 
 #include "CalibrationTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "CField.h"
+#include "pitch/CField.h"
 #include "ClipGenerator.h"
 
 #include <gtest/gtest.h>

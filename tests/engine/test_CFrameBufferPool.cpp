@@ -1,4 +1,4 @@
-#include "CFrameBufferPool.h"
+#include "video/CFrameBufferPool.h"
 
 #include <gtest/gtest.h>
 

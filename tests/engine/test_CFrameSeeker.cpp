@@ -1,4 +1,4 @@
-#include "CFrameSeeker.h"
+#include "video/CFrameSeeker.h"
 
 #include "EngineTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "CLineFinder.h"
+#include "pitch/CLineFinder.h"
 
 #include "CalibrationTestSupport.h"
 

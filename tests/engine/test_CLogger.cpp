@@ -1,4 +1,4 @@
-#include "CLogger.h"
+#include "core/CLogger.h"
 #include "EngineTestSupport.h"
 
 #include <gtest/gtest.h>

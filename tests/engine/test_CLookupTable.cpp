@@ -1,4 +1,4 @@
-#include "CLookupTable.h"
+#include "analysis/CLookupTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CMarkingEstimator.h"
+#include "pitch/CMarkingEstimator.h"
 
 #include "CalibrationTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "CMotionAnalysis.h"
+#include "analysis/CMotionAnalysis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CPitchFinder.h"
+#include "pitch/CPitchFinder.h"
 
 #include "CalibrationTestSupport.h"
 

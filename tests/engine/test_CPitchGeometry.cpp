@@ -1,4 +1,4 @@
-#include "CPitchGeometry.h"
+#include "pitch/CPitchGeometry.h"
 #include "ClipGenerator.h"
 
 #include <gtest/gtest.h>

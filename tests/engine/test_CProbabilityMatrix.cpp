@@ -1,4 +1,4 @@
-#include "CProbabilityMatrix.h"
+#include "analysis/CProbabilityMatrix.h"
 
 #include <gtest/gtest.h>
 

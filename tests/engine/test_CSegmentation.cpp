@@ -1,5 +1,5 @@
 #include "AnalysisReference.h"
-#include "CSegmentation.h"
+#include "analysis/CSegmentation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CVideoWriter.h"
+#include "video/CVideoWriter.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/videoio.hpp>

@@ -3,7 +3,7 @@
 
 #include "ClipGenerator.h"
 #include "EngineTestSupport.h"
-#include "Vistrel.h"
+#include "core/Vistrel.h"
 #include "VistrelTestAccess.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "EngineTestSupport.h"
-#include "Vistrel.h"
+#include "core/Vistrel.h"
 #include "VistrelTestAccess.h"
 
 #include <gtest/gtest.h>

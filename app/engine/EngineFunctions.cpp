@@ -1,0 +1,121 @@
+#include "engine/EngineFunctions.h"
+
+#include "VistrelCalibration.h"
+#include "VistrelFrames.h"
+#include "VistrelMeasure.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <type_traits>
+
+std::mutex EngineFunctions::registryMutex;
+std::vector<EngineFunctions::Entry> EngineFunctions::registry;
+
+namespace {
+
+// Checked at compile time against the declarations, so that a changed
+// signature in the header cannot be called through a stale pointer type.
+static_assert(std::is_same_v<decltype(&VistrelSeekFrame), int (*)(VistrelInterface*, long long)>);
+static_assert(std::is_same_v<decltype(&VistrelGetFrameIndex), long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelGetFrameTotal), long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelRedrawFrame), int (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelSnapToLines),
+    int (*)(VistrelInterface*, double, double, double, double*, double*)>);
+static_assert(std::is_same_v<decltype(&VistrelEstimateDimensions),
+    int (*)(VistrelInterface*, double*, double*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelCalibrationFit), int (*)(VistrelInterface*, double*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
+static_assert(std::is_same_v<decltype(&VistrelFindCorners), int (*)(VistrelInterface*, double*)>);
+
+} // namespace
+
+void EngineFunctions::registerEngine(VistrelInterface* engine, void* module)
+{
+    if (!engine || !module)
+        return;
+    const std::lock_guard lock(registryMutex);
+    auto known = std::find_if(registry.begin(), registry.end(),
+        [engine](const Entry& entry) { return entry.engine == engine; });
+    if (known != registry.end())
+        known->module = module;
+    else
+        registry.push_back({ engine, module });
+}
+
+EngineFunctions EngineFunctions::of(VistrelInterface* engine)
+{
+    const std::lock_guard lock(registryMutex);
+    for (const Entry& entry : registry) {
+        if (entry.engine == engine)
+            return EngineFunctions(engine, entry.module);
+    }
+    return {};
+}
+
+void* EngineFunctions::symbol(VistrelInterface* engine, const char* name)
+{
+    const std::lock_guard lock(registryMutex);
+    for (const Entry& entry : registry) {
+        if (entry.engine == engine)
+            return name ? dlsym(entry.module, name) : nullptr;
+    }
+    return nullptr;
+}
+
+EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
+    : engine(engine)
+    , seekFrameFn(resolve<SeekFrame>(module, "VistrelSeekFrame"))
+    , frameIndexFn(resolve<FrameQuery>(module, "VistrelGetFrameIndex"))
+    , frameTotalFn(resolve<FrameQuery>(module, "VistrelGetFrameTotal"))
+    , redrawFrameFn(resolve<Redraw>(module, "VistrelRedrawFrame"))
+    , snapToLinesFn(resolve<Snap>(module, "VistrelSnapToLines"))
+    , estimateDimensionsFn(resolve<Estimate>(module, "VistrelEstimateDimensions"))
+    , calibrationFitFn(resolve<Fit>(module, "VistrelCalibrationFit"))
+    , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
+    , findCornersFn(resolve<FindCorners>(module, "VistrelFindCorners"))
+{ }
+
+template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(module, name));
+}
+
+int EngineFunctions::seekFrame(long long index) const
+{
+    return seekFrameFn ? seekFrameFn(engine, index) : -1;
+}
+
+long long EngineFunctions::frameIndex() const { return frameIndexFn ? frameIndexFn(engine) : -1; }
+
+long long EngineFunctions::frameTotal() const { return frameTotalFn ? frameTotalFn(engine) : -1; }
+
+int EngineFunctions::redrawFrame() const { return redrawFrameFn ? redrawFrameFn(engine) : -1; }
+
+int EngineFunctions::snapToLines(
+    double px, double py, double radiusPx, double* sx, double* sy) const
+{
+    return snapToLinesFn ? snapToLinesFn(engine, px, py, radiusPx, sx, sy) : -1;
+}
+
+int EngineFunctions::estimateDimensions(double* length, double* width) const
+{
+    return estimateDimensionsFn ? estimateDimensionsFn(engine, length, width) : -1;
+}
+
+int EngineFunctions::calibrationFit(double* meanPx) const
+{
+    return calibrationFitFn ? calibrationFitFn(engine, meanPx) : -1;
+}
+
+unsigned long long EngineFunctions::frameSerial() const
+{
+    return frameSerialFn ? frameSerialFn(engine) : 0;
+}
+
+int EngineFunctions::findCorners(double corners[8]) const
+{
+    return findCornersFn ? findCornersFn(engine, corners) : -1;
+}

@@ -1,0 +1,464 @@
+#pragma once
+
+#include "pitch/CField.h"
+#include "video/CFrameBufferPool.h"
+#include "core/CLogger.h"
+#include "analysis/CLookupTable.h"
+#include "analysis/CMotionAnalysis.h"
+#include "pitch/CPitchGeometry.h"
+#include "analysis/CProbabilityMatrix.h"
+#include "analysis/CSegmentation.h"
+#include "VistrelInterface.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <pthread.h>
+#include <string>
+#include <vector>
+
+// The engine object. Its implementation is split by concern (paths below
+// engine/src/):
+//   core/VistrelLifecycle.cpp    construction, destruction, accessor slots,
+//                                the pitch geometry the measuring functions use
+//   core/VistrelMutex.cpp        the recursive robust mutex and its protocol
+//   core/VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
+//   core/VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
+//   core/VistrelPipeline.cpp     ProcessImage and the analysis stages
+//   video/VistrelVideoSource.cpp LoadVideo, Stop, Pause, capture queries, seeking
+//   video/VistrelFrameSeek.cpp   showing, stepping and redrawing single frames
+//   pitch/VistrelCalibration.cpp calibration assist on the current frame
+// The plain C functions that reach it live in api/.
+//
+// Threads: the host's GUI thread calls most slots, the host's worker thread
+// runs Play. Everything the loop reads while the GUI writes it is atomic; the
+// images, the pitch model and the colour table are guarded by the mutex.
+class Vistrel final : public VistrelInterface
+{
+public:
+    Vistrel();
+    virtual ~Vistrel();
+    Vistrel(const Vistrel&) = delete;
+    Vistrel& operator=(const Vistrel&) = delete;
+
+    int LoadVideo(const std::string& path) override;
+    int Play() override;
+    void ThPause() override;
+    void ThStop() override;
+    int Pause() override;
+    int Stop() override;
+    void StopPlayback() override;
+
+    bool hasFrame() override;
+    int getFrameWidth() override;
+    int getFrameHeight() override;
+    std::shared_ptr<unsigned char[]> exportFrame() override;
+
+    double getFrameCount() override;
+    double getFps() override;
+    double getFramePosition() override;
+
+    // The setters a host drives playback with also end the loop's sleep, so
+    // that a tiny playback rate never keeps a request waiting.
+    bool isStopped() override { return stopped; }
+    void setStopped(bool value) override
+    {
+        stopped = value;
+        noteHostRequest();
+    }
+    bool isPaused() override { return paused; }
+    void setPaused(bool value) override
+    {
+        paused = value;
+        noteHostRequest();
+    }
+    bool isJumpForwardPending() override { return jumpForward; }
+    void setJumpForward(bool value) override
+    {
+        jumpForward = value;
+        noteHostRequest();
+    }
+    bool isJumpBackPending() override { return jumpBack; }
+    void setJumpBack(bool value) override
+    {
+        jumpBack = value;
+        noteHostRequest();
+    }
+    bool isPlayFinished() override { return playFinished; }
+    void setPlayFinished(bool value) override { playFinished = value; }
+
+    bool isProcessingEnabled() override { return processingEnabled; }
+    void setProcessingEnabled(bool value) override
+    {
+        processingEnabled = value;
+        notePictureChange();
+    }
+    bool isFilterEnabled() override { return filterEnabled; }
+    void setFilterEnabled(bool value) override
+    {
+        filterEnabled = value;
+        notePictureChange();
+    }
+    bool isColourClassificationEnabled() override { return colourClassificationEnabled; }
+    void setColourClassificationEnabled(bool value) override
+    {
+        colourClassificationEnabled = value;
+        notePictureChange();
+    }
+    bool isColourSegmentationEnabled() override { return colourSegmentationEnabled; }
+    void setColourSegmentationEnabled(bool value) override
+    {
+        colourSegmentationEnabled = value;
+        notePictureChange();
+    }
+    bool isShowClassifiedColoursEnabled() override { return showClassifiedColoursEnabled; }
+    void setShowClassifiedColoursEnabled(bool value) override
+    {
+        showClassifiedColoursEnabled = value;
+        notePictureChange();
+    }
+    bool isProbabilityThresholdEnabled() override { return probabilityThresholdEnabled; }
+    void setProbabilityThresholdEnabled(bool value) override
+    {
+        probabilityThresholdEnabled = value;
+        notePictureChange();
+    }
+    bool isMotionAnalysisEnabled() override { return motionAnalysisEnabled; }
+    void setMotionAnalysisEnabled(bool value) override
+    {
+        motionAnalysisEnabled = value;
+        notePictureChange();
+    }
+    bool isMotionDifferenceSelected() override { return motionDifferenceSelected; }
+    void setMotionDifferenceSelected(bool value) override
+    {
+        motionDifferenceSelected = value;
+        notePictureChange();
+    }
+    bool isSpareFlagEnabled() override { return spareFlag; }
+    void setSpareFlagEnabled(bool value) override
+    {
+        spareFlag = value;
+        notePictureChange();
+    }
+    bool isColourThresholdEnabled() override { return colourThresholdEnabled; }
+    void setColourThresholdEnabled(bool value) override
+    {
+        colourThresholdEnabled = value;
+        notePictureChange();
+    }
+    bool isShowColourMaskEnabled() override { return showColourMaskEnabled; }
+    void setShowColourMaskEnabled(bool value) override
+    {
+        showColourMaskEnabled = value;
+        notePictureChange();
+    }
+    bool isBlobDetectionEnabled() override { return blobDetectionEnabled; }
+    void setBlobDetectionEnabled(bool value) override
+    {
+        blobDetectionEnabled = value;
+        notePictureChange();
+    }
+
+    // The pitch model is drawn by the loop on the worker thread, so every
+    // change to it from the GUI thread is serialised with the mutex.
+    float getFieldWidth() override;
+    void setFieldWidth(float value) override;
+    float getFieldLength() override;
+    void setFieldLength(float value) override;
+    float getCentreCircleRadius() override;
+    void setCentreCircleRadius(float value) override;
+    int getTopPointsLeft() override;
+    void setTopPointsLeft(int value) override;
+    int getBottomPointsLeft() override;
+    void setBottomPointsLeft(int value) override;
+    int addFieldPoint(int which, int x, int y) override;
+    int setGameCentre(int x, int y) override;
+    int pickColour(int x, int y, bool apply) override;
+    void clearFieldPoints() override;
+
+    int getPosition() override { return positionMs; }
+    void setMouseX(int value) override { mouseX = value; }
+    void setMouseY(int value) override { mouseY = value; }
+    int getJumpStep() override { return jumpStepMs; }
+    void setJumpStep(int value) override { jumpStepMs = value; }
+    float getPlaybackRate() override { return playbackRate; }
+    void setPlaybackRate(float value) override
+    {
+        playbackRate = value;
+        noteHostRequest();
+    }
+    float getDelayFactor() override { return delayFactor; }
+    void setDelayFactor(float value) override
+    {
+        delayFactor = value;
+        noteHostRequest();
+    }
+    int getColourThreshold() override { return colourThreshold; }
+    void setColourThreshold(int value) override
+    {
+        colourThreshold = value;
+        notePictureChange();
+    }
+    float getBlobMaxEmptyPercent() override { return blobMaxEmptyPercent; }
+    void setBlobMaxEmptyPercent(float value) override
+    {
+        blobMaxEmptyPercent = value;
+        notePictureChange();
+    }
+    int getBlobWindowWidth() override { return blobWindowWidth; }
+    void setBlobWindowWidth(int value) override
+    {
+        blobWindowWidth = value;
+        notePictureChange();
+    }
+    int getBlobWindowHeight() override { return blobWindowHeight; }
+    void setBlobWindowHeight(int value) override
+    {
+        blobWindowHeight = value;
+        notePictureChange();
+    }
+    float getBlobMinFillPercent() override { return blobMinFillPercent; }
+    void setBlobMinFillPercent(float value) override
+    {
+        blobMinFillPercent = value;
+        notePictureChange();
+    }
+    void clearColourTable() override;
+
+    std::vector<FieldLine> getFieldLines() override;
+    std::vector<FieldLine> getCentreLines() override;
+    void setDrawFieldLines(bool value) override;
+
+    // Not in the interface: the mutex primitives and the frame pipeline.
+    void InitMutex();
+    void Lock();
+    bool UnLock();
+    bool isBusy();
+    void ProcessImage();
+    void Filter();
+    void ColourClassification();
+    void DrawFieldLines();
+    int SetMousePointer(int x, int y);
+
+    // The frame index a seek to targetMs goes to at the given frame rate:
+    // trunc(trunc(targetMs * fps) / 1000).
+    static int frameIndexForTime(int targetMs, float fps);
+
+    // The sleep after a pass of the playback loop, in microseconds:
+    // ((1 / playbackRate) - elapsedSeconds) x 1e6 x delayFactor, truncated
+    // toward zero; 0 when negative, clamped where it would not fit an int.
+    static int waitMicroseconds(float playbackRate, float delayFactor, std::int64_t elapsedSeconds);
+
+    // For the measuring functions (api/VistrelMeasure.cpp): the geometry of the
+    // current corners and dimensions, copied under the mutex and computed
+    // after it is released; empty when not calibrated. The click sigma is
+    // atomic; setting it refuses values CPitchGeometry does not accept.
+    std::optional<CPitchGeometry> pitchGeometry();
+    double getClickSigma() const { return clickSigmaPx; }
+    bool setClickSigma(double sigmaPx);
+
+    // Single frames (VistrelFrameSeek.cpp), behind the plain C functions of
+    // VistrelFrames.h. seekFrame makes frame `index` the current frame and
+    // shows it: directly while no loop runs, otherwise through the loop,
+    // waiting for it to serve the request. 0 or -1.
+    int seekFrame(long long index);
+    int redrawFrame();
+    long long currentFrameIndex() const { return frameIndex; }
+    long long knownFrameTotal() const { return frameTotal; }
+    // Counts the export pictures drawn; a host compares it with the value it
+    // saw when it last fetched, without taking the mutex.
+    unsigned long long frameSerial() const { return exportSerial; }
+
+    // Calibration assist, behind the C functions of VistrelMeasure.h and
+    // VistrelCalibration.h: each works on the current frame under the mutex
+    // and returns 0, or -1 (outputs untouched) when it finds nothing, has no
+    // frame, or needs a calibration that is not there.
+    int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
+    int estimateDimensions(double* length, double* width);
+    int calibrationFit(double* meanPx);
+    int findCorners(double* corners);
+
+    // Switches the trace file on; only the library itself (and its tests)
+    // may do so.
+    void enableTracing(bool value) { logger->setEnabled(value); }
+
+private:
+    // Lets the unit tests reach the frame reader and the fields it sets.
+    friend struct VistrelTestAccess;
+
+    // Acquire: isBusy until it returns false. Release completely: UnLock
+    // until a release fails.
+    void acquire();
+    void releaseCompletely();
+    void trace(const char* operation, const char* message);
+    // Waits for the mutex; true when obtained, also from an owner that ended.
+    bool waitForMutex();
+    // Whether the calling thread holds the mutex (the loop calling Stop).
+    bool ownsMutex() const;
+
+    // Holds the mutex for a scope: acquire on entry, release completely on
+    // exit (also when the scope is left by an exception).
+    class MutexHold
+    {
+    public:
+        explicit MutexHold(Vistrel& owner);
+        ~MutexHold();
+        MutexHold(const MutexHold&) = delete;
+        MutexHold& operator=(const MutexHold&) = delete;
+
+    private:
+        Vistrel& engine;
+    };
+
+    // Positions the capture on the frame that targetMs falls in; false when
+    // the capture refuses.
+    bool seekToTime(int targetMs);
+    // Reads the next frame into `frame` (8-bit BGR at the reported frame
+    // size) and sets positionMs from its index; false at the end of the
+    // video, without a capture, or when OpenCV fails.
+    bool readFrame();
+    // Replaces `capture` with a fresh one on videoPath (null when that
+    // fails) and republishes what the query slots report.
+    void reopenCapture();
+    void publishCaptureInfo();
+
+    // Single frames (VistrelFrameSeek.cpp). showFrameAt reads frame `index`
+    // exactly (the last one the video has when it lies past the end) and
+    // renders it; servePendingSeek does so for a request a host handed to
+    // the loop and tells whether there was one.
+    bool showFrameAt(long long index);
+    bool moveToFrame(long long index, bool toLastFrame);
+    void adoptFrame(cv::Mat& decoded, long long index);
+    bool servePendingSeek();
+    void withdrawSeek(unsigned ticket);
+    bool renderCurrentFrame();
+    void noteHostRequest();
+    // Something the paused loop must draw anew: the pitch model, the colour
+    // table, a stage switch or a stage parameter.
+    void notePictureChange();
+    void wakeLoop();
+
+    // The playback loop (VistrelPlayback.cpp).
+    bool playPass();
+    bool renderPass(unsigned changes);
+    bool jumpBy(std::int64_t offsetMs);
+    bool nextFrame();
+    bool frameUsable() const;
+    void prepareDisplayImage();
+    void letWaitersIn(unsigned acquisitionsAtRelease);
+    void sleepUntilRequest(std::int64_t ms, unsigned requests);
+    void waitForChange(unsigned requests, unsigned changes);
+    bool pausedPictureCurrent(unsigned changes) const;
+    void endPlayback();
+    std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
+
+    // Steps of ProcessImage (VistrelPipeline.cpp).
+    void SegmentColourMask();
+    void AnalyseMotion();
+    void MarkBlobs(const cv::Mat& probability);
+
+    std::atomic<int> positionMs { 0 };
+    std::atomic<int> jumpStepMs { 100 };
+    std::atomic<float> captureFps { 0.0f };
+    std::atomic<float> delayFactor { 0.8f };
+    std::atomic<int> mouseX { 0 };
+    std::atomic<int> mouseY { 0 };
+    std::shared_ptr<unsigned char[]> exportBuffer;
+    // Recycles the buffers exportFrame hands out (VistrelPlayback.cpp).
+    std::shared_ptr<CFrameBufferPool> exportPool = std::make_shared<CFrameBufferPool>();
+    std::atomic<bool> paused { false };
+    std::atomic<bool> stopped { true };
+    std::atomic<bool> playFinished { false };
+    std::atomic<bool> jumpForward { false };
+    std::atomic<bool> jumpBack { false };
+    // Play calls on any thread that have not returned yet; StopPlayback
+    // waits for this to drop to zero.
+    std::atomic<int> runningLoops { 0 };
+    // Threads inside acquire(), and how often acquire() has obtained the
+    // mutex: the loop lets those waiting in between its passes.
+    std::atomic<int> mutexWaiters { 0 };
+    std::atomic<unsigned> mutexAcquisitions { 0 };
+    std::atomic<bool> processingEnabled { false };
+    std::atomic<int> colourThreshold { 0 };
+    std::atomic<int> blobWindowHeight { 0 };
+    std::atomic<int> blobWindowWidth { 0 };
+    std::atomic<float> blobMaxEmptyPercent { 0.0f };
+    std::atomic<float> blobMinFillPercent { 0.0f };
+    std::atomic<bool> filterEnabled { false };
+    std::atomic<bool> colourClassificationEnabled { false };
+    std::atomic<bool> probabilityThresholdEnabled { false };
+    std::atomic<bool> showColourMaskEnabled { false };
+    std::atomic<bool> motionAnalysisEnabled { false };
+    std::atomic<bool> motionDifferenceSelected { false };
+    std::atomic<bool> showClassifiedColoursEnabled { false };
+    std::atomic<bool> colourSegmentationEnabled { false };
+    std::atomic<bool> spareFlag { false };
+    std::atomic<bool> colourThresholdEnabled { false };
+    std::atomic<bool> blobDetectionEnabled { false };
+    CLookupTable lookupTable;
+    CField field;
+    std::atomic<double> clickSigmaPx { 1.0 };
+    std::string videoPath;
+    std::atomic<float> playbackRate { 25.0f };
+    std::unique_ptr<cv::VideoCapture> capture;
+    cv::Mat frame;
+    cv::Mat outputImage;
+    cv::Mat exportImage;
+    cv::Mat grayPrevious;
+    cv::Mat grayBeforePrevious;
+    std::atomic<bool> captureOpen { false };
+    // What the query slots report, published by the thread that owns the
+    // capture so that the GUI never touches the capture while the loop reads.
+    cv::Size deliveredSize; // of the frames the open video decodes to
+    std::atomic<int> frameWidth { 0 };
+    std::atomic<int> frameHeight { 0 };
+    std::atomic<double> frameCount { 0.0 };
+    std::atomic<double> reportedFps { 0.0 };
+    std::atomic<double> framePosition { 0.0 };
+    bool frameProcessed = false;
+    // The index of `frame` (-1 without one) and the frame count as far as
+    // reading has shown it: the container's, corrected where reading met
+    // the real end (-1: not known, or no video).
+    std::atomic<long long> frameIndex { -1 };
+    std::atomic<long long> frameTotal { -1 };
+    // Counts the host's playback requests; the loop's sleep ends when it
+    // changes.
+    std::atomic<unsigned> hostRequests { 0 };
+    // Counts the changes of what the picture is drawn from (notePictureChange);
+    // pictureChangesDrawn is the count the loop last drew with, -1 before its
+    // first pass.
+    std::atomic<unsigned> pictureChanges { 0 };
+    long long pictureChangesDrawn = -1;
+    // The loop's sleep waits on this; requests and changes notify it.
+    std::mutex wakeMutex;
+    std::condition_variable wakeCondition;
+    // Incremented with every export picture drawn (DrawFieldLines, a new
+    // black picture for a new video).
+    std::atomic<unsigned long long> exportSerial { 0 };
+    // A seek handed to the running loop, guarded by the mutex: the frame,
+    // the tickets of the latest request posted and served, and the result
+    // of the last one served.
+    long long requestedFrame = 0;
+    unsigned seeksPosted = 0;
+    unsigned seeksServed = 0;
+    int servedSeekResult = -1;
+    CMotionAnalysis motionAnalysis;
+    CSegmentation colourSegmentation;
+    CSegmentation blobSegmentation;
+    CProbabilityMatrix probabilityMatrix;
+    pthread_mutex_t mutex;
+    // Who holds the mutex and how often, kept beside it so that a release by
+    // a thread that does not hold it is refused without calling into the
+    // mutex (race detectors count such a call as misuse). The depth is only
+    // touched by the owner.
+    std::atomic<pid_t> mutexOwner { 0 };
+    int mutexDepth = 0;
+    std::shared_ptr<CLogger> logger;
+};

@@ -1,0 +1,145 @@
+#include "pitch/CCalibrationFit.h"
+
+#include "pitch/CLineFinder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int kCircleSamples = 72;
+constexpr int kLineSamples = 48;
+// The halfway line is compared away from the touchlines it meets.
+constexpr double kLineEndMargin = 0.05;
+// Paint further than this from the prediction does not count as found.
+constexpr double kSearchPx = 8.0;
+// A marking counts when paint is found at this share of its samples.
+constexpr double kMinFoundShare = 0.5;
+// Unit-square step used to find the course of a marking in the picture.
+constexpr double kTangentStep = 1e-4;
+
+// A point of a predicted marking in the unit square and its direction there.
+struct Sample
+{
+    cv::Point2d unit;
+    cv::Point2d tangent;
+};
+
+using Marking = std::vector<Sample>;
+
+std::vector<Marking> predictedMarkings(double widthM, double lengthM)
+{
+    const double r = CMarkingEstimator::kCentreCircleRadiusM;
+    Marking circle, across, along;
+    for (int i = 0; i < kCircleSamples; ++i) {
+        const double angle = 2 * CV_PI * i / kCircleSamples;
+        circle.push_back(
+            { cv::Point2d(0.5 + r / widthM * std::cos(angle), 0.5 + r / lengthM * std::sin(angle)),
+                cv::Point2d(-std::sin(angle) / widthM, std::cos(angle) / lengthM) });
+    }
+    for (int i = 0; i < kLineSamples; ++i) {
+        const double t = kLineEndMargin + (1 - 2 * kLineEndMargin) * i / (kLineSamples - 1);
+        across.push_back({ cv::Point2d(t, 0.5), cv::Point2d(1, 0) });
+        along.push_back({ cv::Point2d(0.5, t), cv::Point2d(0, 1) });
+    }
+    return { circle, across, along };
+}
+
+// The picture point of a unit-square point; nothing on or beyond the horizon.
+std::optional<cv::Point2d> toPicture(const cv::Matx33d& unitToPicture, cv::Point2d unit)
+{
+    const cv::Vec3d q = unitToPicture * cv::Vec3d(unit.x, unit.y, 1.0);
+    if (!(q[2] > 0))
+        return std::nullopt;
+    return cv::Point2d(q[0] / q[2], q[1] / q[2]);
+}
+
+// Picture position and unit normal of a sample; nothing outside the frame.
+std::optional<std::pair<cv::Point2d, cv::Point2d>> inPicture(
+    const cv::Matx33d& unitToPicture, const Sample& s, cv::Size frame)
+{
+    const auto at = toPicture(unitToPicture, s.unit);
+    const auto ahead = toPicture(unitToPicture, s.unit + s.tangent * kTangentStep);
+    if (!at || !ahead || !cv::Rect2d(0, 0, frame.width, frame.height).contains(*at))
+        return std::nullopt;
+    const cv::Point2d d = *ahead - *at;
+    const double n = cv::norm(d);
+    if (!(n > 0))
+        return std::nullopt;
+    return std::pair(*at, cv::Point2d(-d.y / n, d.x / n));
+}
+
+} // namespace
+
+CCalibrationFit::CCalibrationFit() = default;
+
+CCalibrationFit::~CCalibrationFit() = default;
+
+std::optional<double> CCalibrationFit::Measure(
+    const cv::Mat& bgr, const Corners& corners, double widthM, double lengthM) const
+{
+    const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
+    if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0))
+        return std::nullopt;
+    // A homography is defined up to its sign; with the pitch centre in
+    // front of the camera, w > 0 marks the visible side of the horizon.
+    cv::Matx33d unitToPicture = pictureToUnit->inv();
+    if ((unitToPicture * cv::Vec3d(0.5, 0.5, 1.0))[2] < 0)
+        unitToPicture = -unitToPicture;
+    // One ridge image for everything: paint is looked for near the markings only.
+    std::vector<std::vector<std::pair<cv::Point2d, cv::Point2d>>> placed;
+    std::vector<cv::Point2f> extent;
+    for (const Marking& marking : predictedMarkings(widthM, lengthM)) {
+        placed.emplace_back();
+        for (const Sample& s : marking) {
+            if (const auto p = inPicture(unitToPicture, s, bgr.size())) {
+                placed.back().push_back(*p);
+                extent.emplace_back(p->first);
+            }
+        }
+    }
+    if (extent.empty())
+        return std::nullopt;
+    const int margin = static_cast<int>(std::ceil(kSearchPx)) + 2;
+    cv::Rect box = cv::boundingRect(extent);
+    box = cv::Rect(box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
+        & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
+    const cv::Point2d origin(box.x, box.y);
+
+    double sum = 0.0;
+    int found = 0;
+    // The halfway lines hold wherever the corners are right, whatever the
+    // dimensions; only the circle shows dimensions typed wrong. A circle in
+    // the picture whose paint is missing beside a found halfway line is
+    // therefore far off, not absent: its samples count at the search limit.
+    bool lineFound = false;
+    int circleMissed = 0;
+    for (std::size_t m = 0; m < placed.size(); ++m) {
+        const auto& marking = placed[m];
+        std::vector<double> distances;
+        for (const auto& [at, normal] : marking) {
+            if (const auto offset = CLineFinder::RidgeOffset(ridge, at - origin, normal, kSearchPx))
+                distances.push_back(std::abs(*offset));
+        }
+        if (marking.empty() || distances.size() < kMinFoundShare * marking.size()) {
+            if (m == 0 && marking.size() >= kMinFoundShare * kCircleSamples)
+                circleMissed = static_cast<int>(marking.size());
+            continue;
+        }
+        lineFound = lineFound || m > 0;
+        for (const double d : distances)
+            sum += d;
+        found += static_cast<int>(distances.size());
+    }
+    if (lineFound && circleMissed > 0) {
+        sum += kSearchPx * circleMissed;
+        found += circleMissed;
+    }
+    if (found == 0)
+        return std::nullopt;
+    return sum / found;
+}

@@ -1,0 +1,363 @@
+#include "pitch/CLineFinder.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Painted lines are up to about this wide in the pictures the engine gets;
+// the top-hat keeps ridges narrower than its window.
+constexpr int kTopHatSizePx = 15;
+// Grey levels a line must stand out from the grass around it.
+constexpr double kMinRidge = 30.0;
+// Green in OpenCV's HSV (hue 0..180): grass and artificial turf, also in
+// shade, but not grey asphalt, sky or white paint.
+const cv::Scalar kGrassLow(30, 50, 40);
+const cv::Scalar kGrassHigh(95, 255, 255);
+// A line pixel has grass at most this far away.
+constexpr int kGrassReachPx = 9;
+
+// Segments: the probabilistic Hough transform on the line mask.
+constexpr double kHoughRhoPx = 1.0;
+constexpr double kHoughThetaRad = CV_PI / 360.0;
+constexpr int kHoughVotes = 20;
+constexpr double kMinSegmentPx = 20.0;
+constexpr double kMaxSegmentGapPx = 4.0;
+// Segments of one painted line.
+const double kSameLineAngleRad = 3.0 * CV_PI / 180.0;
+constexpr double kSameLineOffsetPx = 3.0;
+// Refined lines closer than this are one line found twice.
+const double kDuplicateAngleRad = 1.0 * CV_PI / 180.0;
+constexpr double kDuplicateOffsetPx = 1.5;
+
+// Refinement: ridge centres are searched across the line at every pixel
+// along it, first widely round the rough line, then narrowly round the fit.
+constexpr double kWideSearchPx = 5.0;
+constexpr double kNarrowSearchPx = 3.0;
+constexpr double kProfileStepPx = 0.5;
+constexpr double kAlongStepPx = 1.0;
+// Where grass is looked for on either side of a ridge centre, beyond the
+// half width of the widest line.
+constexpr double kGrassSideDistancesPx[] = { 4.0, 6.0, 8.0 };
+// Fewer ridge centres than this along a line: not a line.
+constexpr std::size_t kMinSupport = 12;
+
+// Snapping: lines are found in a window this much larger than the radius,
+// so that even a line that only touches the radius is long enough to fit.
+constexpr int kContextPx = 40;
+const double kMinCrossingAngleRad = 20.0 * CV_PI / 180.0;
+// How far beyond the paint two lines may be extended to meet: an L-shaped
+// corner ends where the other line begins.
+constexpr double kMaxGapPx = 10.0;
+
+// Bilinear sample of an 8-bit, one-channel image; 0 outside it.
+double sampleAt(const cv::Mat& image, cv::Point2d at)
+{
+    const int x0 = static_cast<int>(std::floor(at.x));
+    const int y0 = static_cast<int>(std::floor(at.y));
+    if (x0 < 0 || y0 < 0 || x0 + 1 >= image.cols || y0 + 1 >= image.rows)
+        return 0.0;
+    const double fx = at.x - x0, fy = at.y - y0;
+    const uchar* top = image.ptr<uchar>(y0) + x0;
+    const uchar* bottom = image.ptr<uchar>(y0 + 1) + x0;
+    return (1 - fy) * ((1 - fx) * top[0] + fx * top[1])
+        + fy * ((1 - fx) * bottom[0] + fx * bottom[1]);
+}
+
+// The positions along line (distances from its point) inside the image.
+bool rangeInside(const CLineFinder::Line& line, cv::Size size, double& from, double& to)
+{
+    from = -1e9;
+    to = 1e9;
+    const double point[2] = { line.point.x, line.point.y };
+    const double direction[2] = { line.direction.x, line.direction.y };
+    const double limit[2] = { size.width - 1.0, size.height - 1.0 };
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::abs(direction[axis]) < 1e-12) {
+            if (point[axis] < 0 || point[axis] > limit[axis])
+                return false;
+            continue;
+        }
+        double a = -point[axis] / direction[axis];
+        double b = (limit[axis] - point[axis]) / direction[axis];
+        if (a > b)
+            std::swap(a, b);
+        from = std::max(from, a);
+        to = std::min(to, b);
+    }
+    return from < to;
+}
+
+cv::Point2d normalOf(const CLineFinder::Line& line)
+{
+    return { -line.direction.y, line.direction.x };
+}
+
+double distanceTo(const CLineFinder::Line& line, cv::Point2d p)
+{
+    return std::abs((p - line.point).dot(normalOf(line)));
+}
+
+CLineFinder::Line lineThrough(cv::Point2d a, cv::Point2d b)
+{
+    const cv::Point2d d = b - a;
+    return { a, d * (1.0 / cv::norm(d)), {} };
+}
+
+// Ridge centres across line at every step along it, and their positions.
+std::vector<cv::Point2f> ridgeCentres(
+    const cv::Mat& ridge, const CLineFinder::Line& line, double searchPx)
+{
+    std::vector<cv::Point2f> centres;
+    double from = 0, to = 0;
+    if (!rangeInside(line, ridge.size(), from, to))
+        return centres;
+    const cv::Point2d normal = normalOf(line);
+    for (double t = from; t <= to; t += kAlongStepPx) {
+        const cv::Point2d at = line.point + line.direction * t;
+        if (const auto offset = CLineFinder::RidgeOffset(ridge, at, normal, searchPx))
+            centres.emplace_back(at + normal * *offset);
+    }
+    return centres;
+}
+
+// Paint on a pitch has grass on both sides; a kerb, a pole or a white car
+// has it on one side at most.
+bool grassOnBothSides(const cv::Mat& grass, cv::Point2d centre, cv::Point2d normal)
+{
+    const auto grassAt = [&](double side) {
+        for (const double distance : kGrassSideDistancesPx) {
+            const cv::Point at = centre + normal * (side * distance);
+            if (cv::Rect(0, 0, grass.cols, grass.rows).contains(at) && grass.at<uchar>(at) != 0)
+                return true;
+        }
+        return false;
+    };
+    return grassAt(-1.0) && grassAt(1.0);
+}
+
+} // namespace
+
+CLineFinder::CLineFinder()
+    : CLineFinder(kMinSegmentPx)
+{
+}
+
+CLineFinder::CLineFinder(double minSegmentPx)
+    : minSegmentPx(std::max(minSegmentPx, kMinSegmentPx))
+{
+}
+
+CLineFinder::~CLineFinder() = default;
+
+cv::Mat CLineFinder::GrassMask(const cv::Mat& bgr)
+{
+    cv::Mat hsv, mask;
+    cv::cvtColor(bgr, hsv, cv::COLOR_BGR2HSV);
+    cv::inRange(hsv, kGrassLow, kGrassHigh, mask);
+    return mask;
+}
+
+cv::Mat CLineFinder::RidgeImage(const cv::Mat& bgr)
+{
+    cv::Mat channels[3], pale, ridge;
+    cv::split(bgr, channels);
+    cv::min(channels[0], channels[1], pale);
+    cv::min(pale, channels[2], pale);
+    const cv::Mat window
+        = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kTopHatSizePx, kTopHatSizePx));
+    cv::morphologyEx(pale, ridge, cv::MORPH_TOPHAT, window);
+    return ridge;
+}
+
+cv::Mat CLineFinder::LineMask(const cv::Mat& ridge, const cv::Mat& grass)
+{
+    cv::Mat mask, nearGrass;
+    cv::threshold(ridge, mask, kMinRidge, 255, cv::THRESH_BINARY);
+    const cv::Mat reach = cv::getStructuringElement(
+        cv::MORPH_RECT, cv::Size(2 * kGrassReachPx + 1, 2 * kGrassReachPx + 1));
+    cv::dilate(grass, nearGrass, reach);
+    return mask & nearGrass;
+}
+
+std::vector<CLineFinder::Line> CLineFinder::FindLines(const cv::Mat& bgr) const
+{
+    const cv::Mat ridge = RidgeImage(bgr);
+    const cv::Mat grass = GrassMask(bgr);
+    std::vector<Line> lines;
+    for (const Line& rough : groupSegments(segments(LineMask(ridge, grass)))) {
+        const std::optional<Line> line = refine(ridge, grass, rough);
+        if (!line)
+            continue;
+        const auto same = std::find_if(lines.begin(), lines.end(), [&](const Line& other) {
+            return std::abs(other.direction.dot(line->direction)) > std::cos(kDuplicateAngleRad)
+                && distanceTo(other, line->point) < kDuplicateOffsetPx;
+        });
+        if (same == lines.end())
+            lines.push_back(*line);
+        else if (same->support.size() < line->support.size())
+            *same = *line;
+    }
+    return lines;
+}
+
+std::optional<cv::Point2d> CLineFinder::SnapToLines(
+    const cv::Mat& bgr, cv::Point2d point, double radiusPx) const
+{
+    // No line in the frame is farther away than its size: a larger radius
+    // changes nothing, and a point that far outside finds nothing.
+    if (!(radiusPx >= 0.0))
+        return std::nullopt;
+    const double frameSpanPx = static_cast<double>(bgr.cols) + bgr.rows;
+    const int reach = static_cast<int>(std::ceil(std::min(radiusPx, frameSpanPx))) + kContextPx;
+    if (!(point.x > -reach && point.y > -reach && point.x < bgr.cols + reach
+            && point.y < bgr.rows + reach))
+        return std::nullopt;
+    const cv::Rect window
+        = cv::Rect(cvFloor(point.x) - reach, cvFloor(point.y) - reach, 2 * reach + 1, 2 * reach + 1)
+        & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (window.empty())
+        return std::nullopt;
+    const cv::Point2d origin(window.x, window.y);
+    const std::vector<Line> lines = FindLines(bgr(window));
+    std::optional<cv::Point2d> best;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            if (std::abs(lines[i].direction.dot(lines[j].direction))
+                > std::cos(kMinCrossingAngleRad))
+                continue;
+            const std::optional<cv::Point2d> crossing = Crossing(lines[i], lines[j]);
+            if (!crossing || cv::norm(*crossing + origin - point) > radiusPx)
+                continue;
+            const auto along
+                = [&](const Line& l) { return (*crossing - l.point).dot(l.direction); };
+            if (GapTo(lines[i], along(lines[i])) > kMaxGapPx
+                || GapTo(lines[j], along(lines[j])) > kMaxGapPx)
+                continue;
+            if (!best || cv::norm(*crossing + origin - point) < cv::norm(*best - point))
+                best = *crossing + origin;
+        }
+    }
+    return best;
+}
+
+std::optional<double> CLineFinder::RidgeOffset(
+    const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx)
+{
+    if (!(searchPx >= kProfileStepPx && searchPx <= ridge.cols + ridge.rows))
+        return std::nullopt;
+    const int steps = static_cast<int>(std::floor(searchPx / kProfileStepPx));
+    std::vector<double> profile(2 * steps + 1);
+    for (int k = -steps; k <= steps; ++k)
+        profile[k + steps] = sampleAt(ridge, at + normal * (k * kProfileStepPx));
+    const double peak = *std::max_element(profile.begin(), profile.end());
+    if (peak < kMinRidge)
+        return std::nullopt;
+    // Runs above half the peak; the one nearest the middle is the ridge,
+    // unless it reaches the end of the profile (a wide bright area, or a
+    // line running along the profile).
+    const double level = peak / 2;
+    std::optional<double> nearest;
+    bool nearestCut = false;
+    for (int k = 0; k < static_cast<int>(profile.size());) {
+        if (profile[k] <= level) {
+            ++k;
+            continue;
+        }
+        const int first = k;
+        double weight = 0, moment = 0;
+        for (; k < static_cast<int>(profile.size()) && profile[k] > level; ++k) {
+            weight += profile[k] - level;
+            moment += (profile[k] - level) * (k - steps) * kProfileStepPx;
+        }
+        const bool cut = first == 0 || k == static_cast<int>(profile.size());
+        const double centre = moment / weight;
+        if (!nearest || std::abs(centre) < std::abs(*nearest)) {
+            nearest = centre;
+            nearestCut = cut;
+        }
+    }
+    if (nearestCut)
+        return std::nullopt;
+    return nearest;
+}
+
+std::optional<cv::Point2d> CLineFinder::Crossing(const Line& a, const Line& b)
+{
+    const double det = a.direction.x * b.direction.y - a.direction.y * b.direction.x;
+    if (std::abs(det) < 1e-9)
+        return std::nullopt;
+    const cv::Point2d d = b.point - a.point;
+    const double t = (d.x * b.direction.y - d.y * b.direction.x) / det;
+    return a.point + a.direction * t;
+}
+
+double CLineFinder::GapTo(const Line& line, double t)
+{
+    if (line.support.empty())
+        return HUGE_VAL;
+    const auto next = std::lower_bound(line.support.begin(), line.support.end(), t);
+    double gap = HUGE_VAL;
+    if (next != line.support.end())
+        gap = *next - t;
+    if (next != line.support.begin())
+        gap = std::min(gap, t - *(next - 1));
+    return gap;
+}
+
+std::vector<cv::Vec4i> CLineFinder::segments(const cv::Mat& mask) const
+{
+    std::vector<cv::Vec4i> found;
+    cv::HoughLinesP(
+        mask, found, kHoughRhoPx, kHoughThetaRad, kHoughVotes, minSegmentPx, kMaxSegmentGapPx);
+    return found;
+}
+
+std::vector<CLineFinder::Line> CLineFinder::groupSegments(const std::vector<cv::Vec4i>& found) const
+{
+    std::vector<cv::Vec4i> byLength = found;
+    const auto length = [](const cv::Vec4i& s) { return std::hypot(s[2] - s[0], s[3] - s[1]); };
+    std::sort(byLength.begin(), byLength.end(),
+        [&](const cv::Vec4i& a, const cv::Vec4i& b) { return length(a) > length(b); });
+    std::vector<Line> groups;
+    for (const cv::Vec4i& s : byLength) {
+        const cv::Point2d a(s[0], s[1]), b(s[2], s[3]);
+        if (a == b)
+            continue;
+        const Line candidate = lineThrough(a, b);
+        const bool known = std::any_of(groups.begin(), groups.end(), [&](const Line& g) {
+            return std::abs(g.direction.dot(candidate.direction)) > std::cos(kSameLineAngleRad)
+                && distanceTo(g, a) < kSameLineOffsetPx && distanceTo(g, b) < kSameLineOffsetPx;
+        });
+        if (!known)
+            groups.push_back(candidate);
+    }
+    return groups;
+}
+
+std::optional<CLineFinder::Line> CLineFinder::refine(
+    const cv::Mat& ridge, const cv::Mat& grass, const Line& rough) const
+{
+    Line line = rough;
+    std::vector<cv::Point2f> centres;
+    for (const double searchPx : { kWideSearchPx, kNarrowSearchPx }) {
+        centres = ridgeCentres(ridge, line, searchPx);
+        if (centres.size() < kMinSupport)
+            return std::nullopt;
+        cv::Vec4f fit;
+        cv::fitLine(centres, fit, cv::DIST_HUBER, 0, 0.01, 0.01);
+        line.point = cv::Point2d(fit[2], fit[3]);
+        line.direction = cv::Point2d(fit[0], fit[1]);
+    }
+    line.support.clear();
+    for (const cv::Point2f& c : centres) {
+        if (grassOnBothSides(grass, c, normalOf(line)))
+            line.support.push_back((cv::Point2d(c) - line.point).dot(line.direction));
+    }
+    if (line.support.size() < kMinSupport)
+        return std::nullopt;
+    std::sort(line.support.begin(), line.support.end());
+    return line;
+}

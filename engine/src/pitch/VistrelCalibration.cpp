@@ -1,0 +1,95 @@
+#include "core/Vistrel.h"
+
+#include "pitch/CCalibrationFit.h"
+#include "pitch/CLineFinder.h"
+#include "pitch/CMarkingEstimator.h"
+#include "pitch/CPitchFinder.h"
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// The corners of a calibrated pitch model with finite, positive dimensions;
+// nothing otherwise.
+std::optional<CMarkingEstimator::Corners> calibratedCorners(const CField& field)
+{
+    const auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
+    const auto corners = field.getCorners();
+    if (!corners || !field.isCalibrated() || !positive(field.getWidth())
+        || !positive(field.getLength()))
+        return std::nullopt;
+    return CMarkingEstimator::Corners { cv::Point2d((*corners)[0]), cv::Point2d((*corners)[1]),
+        cv::Point2d((*corners)[2]), cv::Point2d((*corners)[3]) };
+}
+
+} // namespace
+
+// The playback loop replaces the frame under the mutex, so the work below
+// holds it for its whole length (tens of milliseconds on a large frame).
+
+int Vistrel::snapToLines(double px, double py, double radiusPx, double* sx, double* sy)
+{
+    if (!sx || !sy || !std::isfinite(px) || !std::isfinite(py) || !std::isfinite(radiusPx)
+        || radiusPx < 0.0)
+        return -1;
+    MutexHold hold(*this);
+    if (frame.empty())
+        return -1;
+    const std::optional<cv::Point2d> snapped
+        = CLineFinder().SnapToLines(frame, cv::Point2d(px, py), radiusPx);
+    if (!snapped)
+        return -1;
+    *sx = snapped->x;
+    *sy = snapped->y;
+    return 0;
+}
+
+int Vistrel::estimateDimensions(double* length, double* width)
+{
+    if (!length || !width)
+        return -1;
+    MutexHold hold(*this);
+    const std::optional<CMarkingEstimator::Corners> corners = calibratedCorners(field);
+    if (frame.empty() || !corners)
+        return -1;
+    const auto estimate = CMarkingEstimator().Estimate(frame, *corners);
+    if (!estimate)
+        return -1;
+    *length = estimate->length;
+    *width = estimate->width;
+    return 0;
+}
+
+int Vistrel::calibrationFit(double* meanPx)
+{
+    if (!meanPx)
+        return -1;
+    MutexHold hold(*this);
+    const std::optional<CMarkingEstimator::Corners> corners = calibratedCorners(field);
+    if (frame.empty() || !corners)
+        return -1;
+    const std::optional<double> fit
+        = CCalibrationFit().Measure(frame, *corners, field.getWidth(), field.getLength());
+    if (!fit)
+        return -1;
+    *meanPx = *fit;
+    return 0;
+}
+
+int Vistrel::findCorners(double* corners)
+{
+    if (!corners)
+        return -1;
+    MutexHold hold(*this);
+    if (frame.empty())
+        return -1;
+    const std::optional<CPitchFinder::Corners> found = CPitchFinder().Find(frame);
+    if (!found)
+        return -1;
+    for (std::size_t i = 0; i < found->size(); ++i) {
+        corners[2 * i] = (*found)[i].x;
+        corners[2 * i + 1] = (*found)[i].y;
+    }
+    return 0;
+}
