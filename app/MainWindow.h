@@ -7,24 +7,23 @@
 class CalibrationKeeper;
 class ExportController;
 class FieldControls;
-class MeasureTool;
-class MeasurementModel;
-class MeasurementsPanel;
-class MovementWatch;
-class PitchMeasurer;
+class FileActions;
+class FindPitchAction;
+class MeasureActions;
+class MovementWarning;
+class PlaybackActions;
 class QAction;
 class QDockWidget;
 class QLabel;
 class QMenu;
-class QToolBar;
-class QToolButton;
-class QUndoStack;
 class VideoControls;
 class VideoScreenAdapter;
 class VistrelInterface;
 
-// The program's main window: wires the video controls, the field controls and
-// the video screen together and offers the menus, tool bars and shortcuts.
+// The program's main window: wires the video controls, the field controls,
+// the video screen and the parts that hold the actions of each role (files,
+// playback, measuring, finding the pitch, the movement warning, export)
+// together into menus, tool bars, docks and the status bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -51,53 +50,26 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private slots:
-    void about();
-    void showFieldControls();
-    void showVideoControls();
-    void updateStatusBar();
-    void openVideoFile();
-    void updatePlay();
-    void updatePause();
-    void videoOpened(const QString& path);
-    void showOpenError(const QString& path, const QString& reason);
-    void rebuildRecentMenu();
-    void setMeasuring(bool on);
-    void addMeasurement(const QPointF& from, const QPointF& to);
-    void deleteMeasurement(int row);
-    void deleteSelectedMeasurement();
-    void undo();
-    void showPitchPosition(const QPointF& video);
-    void applyClickSigma(double sigmaPx);
-    void chooseCalibrationToImport();
-    void chooseMeasurementsExport();
-    void findPitch();
-    void showMovementWarning(double meanPx);
-    void hideMovementWarning();
-    void followPlayback();
-
 private:
+    void createParts();
     void createActions();
     void createMenus();
     void createToolBars();
     void createStatusBar();
     void createDocks();
-    void createPlaybackActions();
+    QDockWidget* addDock(const QString& title, const char* name, QWidget* content,
+        Qt::DockWidgetAreas areas, Qt::DockWidgetArea area);
+    void connectParts();
     void connectStatus();
-    void createMeasuring();
-    void createMovementWatch();
-    void followCalibration();
-    void refreshFitReadout();
-    void createExportActions();
-    bool calibrated() const;
-    QSize usefulSize() const;
+    void videoOpened(const QString& path);
+    void about();
+    void toggleDock(QDockWidget* dock, QAction* action);
+    void updateStatusBar();
     QString calibrationText() const;
     QString playbackText() const;
-    void createFileActions();
-    void showFileError(const QString& title, const QString& text, const QString& reason);
     void growToVideo();
-    QAction* makeAction(const QString& text, const QString& shortcut, const QString& tip,
-        const char* icon, const char* name);
+    QSize usefulSize() const;
+    void showNotice(const QString& text);
 
     VistrelInterface* engine;
     // The OpenGL screen scales the picture to its own size; the plain one
@@ -108,47 +80,23 @@ private:
     std::unique_ptr<VideoScreenAdapter> screenAdapter;
     QWidget* videoScreen = nullptr;
     FieldControls* fieldControls = nullptr;
-    std::unique_ptr<PitchMeasurer> measurer;
+    MeasureActions* measuring = nullptr;
     // Saves the calibration of the open video; gone before the panels it reads.
     std::unique_ptr<CalibrationKeeper> keeper;
-    MeasurementModel* measurements = nullptr;
-    MeasureTool* measureTool = nullptr;
-    MeasurementsPanel* measurementsPanel = nullptr;
-    // Measurements added and deleted; Ctrl+Z in Measure mode walks it back.
-    QUndoStack* measureHistory = nullptr;
-    QAction* measureAction = nullptr;
-    // Ctrl+K: the engine looks for the pitch's corners on the current frame.
-    QAction* findPitchAction = nullptr;
-    MovementWatch* movementWatch = nullptr;
-    QLabel* movementLabel = nullptr;
-    QToolButton* findAgainButton = nullptr;
-    QAction* deleteMeasurementAction = nullptr;
-    QMenu* measureMenu = nullptr;
-    QLabel* readoutLabel = nullptr;
-    QDockWidget* measurementsDock = nullptr;
-    QAction* openAction = nullptr;
-    QAction* importCalibrationAction = nullptr;
-    QAction* exportMeasurementsAction = nullptr;
+    FileActions* files = nullptr;
+    PlaybackActions* playback = nullptr;
+    FindPitchAction* findPitch = nullptr;
+    MovementWarning* movementWarning = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;
-    QAction* playAction = nullptr;
-    QAction* stepForwardAction = nullptr;
-    QAction* stepBackAction = nullptr;
-    QAction* firstFrameAction = nullptr;
-    QAction* undoPointAction = nullptr;
     QAction* fieldControlsAction = nullptr;
     QAction* videoControlsAction = nullptr;
-    QAction* exitAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QMenu* fileMenu = nullptr;
-    QMenu* recentMenu = nullptr;
-    QMenu* playbackMenu = nullptr;
     QMenu* windowMenu = nullptr;
-    QMenu* helpMenu = nullptr;
-    QToolBar* fileToolBar = nullptr;
-    QToolBar* controlsToolBar = nullptr;
     QLabel* statusLabel = nullptr;
     QDockWidget* fieldControlsDock = nullptr;
     QDockWidget* videoControlsDock = nullptr;
+    QDockWidget* measurementsDock = nullptr;
 };

@@ -4,11 +4,14 @@
 #include "measuring/MeasurementModel.h"
 #include "playback/VideoControls.h"
 #include "export/VideoWriter.h"
+#include "window/Actions.h"
 
+#include <QAction>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
@@ -33,6 +36,25 @@ ExportController::ExportController(VistrelInterface* engine, VideoControls* cont
     , screenDrawsLines(screenDrawsLines)
     , window(window)
 { }
+
+void ExportController::addActionsTo(QMenu* menu, QAction* before)
+{
+    QAction* exportAction = makeAction(this, tr("Export &Video..."), QString(),
+        tr("Write the video with the overlay and the measurements burnt in"), nullptr,
+        "exportVideoAction");
+    connect(exportAction, &QAction::triggered, this, &ExportController::exportVideo);
+    QAction* pictureAction = makeAction(this, tr("Save &Picture..."), tr("Ctrl+Shift+S"),
+        tr("Save the frame on screen with the overlay and the measurements as PNG"), nullptr,
+        "savePictureAction");
+    connect(pictureAction, &QAction::triggered, this, &ExportController::savePicture);
+    for (QAction* action : { exportAction, pictureAction }) {
+        action->setEnabled(false);
+        connect(controls, &VideoControls::videoOpened, action,
+            [action] { action->setEnabled(true); });
+    }
+    menu->insertActions(before, { exportAction, pictureAction });
+    menu->insertSeparator(before);
+}
 
 std::vector<Measurement> ExportController::currentMeasurements() const
 {

@@ -5,6 +5,8 @@
 #include <QObject>
 
 class MeasurementModel;
+class QAction;
+class QMenu;
 class QWidget;
 class VideoControls;
 class VistrelInterface;
@@ -28,6 +30,10 @@ public:
     VideoExporter::Result exportTo(const QString& path, long long first, long long last);
     // The frame on screen with overlay and measurements, as PNG.
     bool savePictureTo(const QString& path);
+
+    // Export Video and Save Picture (Ctrl+Shift+S), put into `menu` before
+    // `before`; they are enabled once a video has opened.
+    void addActionsTo(QMenu* menu, QAction* before);
 
 public slots:
     void exportVideo();
