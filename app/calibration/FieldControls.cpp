@@ -1,7 +1,7 @@
 #include "calibration/FieldControls.h"
 
-#include "engine/EngineFunctions.h"
 #include "MainException.h"
+#include "engine/EngineFunctions.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -9,14 +9,10 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSpacerItem>
 #include <QSpinBox>
-#include <QStringList>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -25,29 +21,12 @@
 
 namespace {
 
-constexpr float kDefaultLength = 36.0f;
-constexpr float kDefaultWidth = 27.0f;
-constexpr float kDefaultRadius = 5.0f;
-// Up to five digits, then up to three decimals after a point or a comma.
-constexpr const char* kDimensionPattern = R"(\d{0,5}([.,]\d{0,3})?)";
-constexpr int kEditWidthPx = 50;
 constexpr int kThicknessMinPx = 1;
 constexpr int kThicknessMaxPx = 5;
 constexpr int kThicknessDefaultPx = 2;
 constexpr double kClickSigmaDefaultPx = 1.0;
 constexpr double kClickSigmaMaxPx = 50.0;
 constexpr double kClickSigmaStepPx = 0.1;
-constexpr int kTopEdge = 0;
-constexpr int kBottomEdge = 1;
-
-// "(x , y) , (x , y)" for the first count points from first on.
-QString pointList(const std::vector<QPoint>& points, int first, int count)
-{
-    QStringList items;
-    for (int i = first; i < first + count; ++i)
-        items << QStringLiteral("(%1 , %2)").arg(points[i].x()).arg(points[i].y());
-    return items.join(QStringLiteral(" , "));
-}
 
 } // namespace
 
@@ -59,26 +38,12 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
         MainException(tr("Could not load the Vistrel library.")).showErrorMessage();
         std::exit(-1);
     }
-    cornerPoints.assign(kCornerCount, QPoint(0, 0));
-    clickedPoints = cornerPoints;
     topPointsLabel = new QLabel(tr("Marked Top Points: "), this);
     bottomPointsLabel = new QLabel(tr("Marked Bottom Points: "), this);
     refreshLabels();
 
-    lengthLabel = new QLabel(tr("Length: "), this);
-    widthLabel = new QLabel(tr("Width: "), this);
-    radiusLabel = new QLabel(tr("Radius: "), this);
-    length = kDefaultLength;
-    width = kDefaultWidth;
-    radius = kDefaultRadius;
-    lengthEdit = createDimensionEdit(length);
-    widthEdit = createDimensionEdit(width);
-    radiusEdit = createDimensionEdit(radius);
-    errorLabel = new QLabel(this);
-    errorLabel->setObjectName(QStringLiteral("dimensionErrorLabel"));
-    errorLabel->setStyleSheet(QStringLiteral("color: #c00000"));
-    errorLabel->setWordWrap(true);
-    errorLabel->hide();
+    dimensions = new DimensionEdits(this);
+    connect(dimensions, &DimensionEdits::edited, this, &FieldControls::dimensionEdited);
     fitLabel = new QLabel(this);
     fitLabel->setObjectName(QStringLiteral("fitLabel"));
     fitLabel->setWordWrap(true);
@@ -106,22 +71,8 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
                                  "the measurements' uncertainties assume it"));
     connect(clickSigmaBox, &QDoubleSpinBox::valueChanged, this, &FieldControls::clickSigmaChanged);
 
-    engine->setFieldLength(length);
-    engine->setFieldWidth(width);
-    engine->setCentreCircleRadius(radius);
+    dimensions->sendTo(engine);
     createLayout();
-}
-
-QLineEdit* FieldControls::createDimensionEdit(float value)
-{
-    auto* edit = new QLineEdit(QString::number(value, 'g', 6), this);
-    // The pattern keeps letters out; the range is checked when the edit is
-    // finished, where a refusal can say why.
-    edit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QString::fromLatin1(kDimensionPattern)), edit));
-    edit->setMaximumWidth(kEditWidthPx);
-    connect(edit, &QLineEdit::editingFinished, this, &FieldControls::dimensionEdited);
-    return edit;
 }
 
 QPushButton* FieldControls::createButton(const QString& text, void (FieldControls::*slot)())
@@ -149,15 +100,8 @@ void FieldControls::createLayout()
     pointsRow->addLayout(pointsGrid);
     pointsRow->addStretch();
 
-    auto* dimensionsGrid = new QGridLayout;
-    dimensionsGrid->addWidget(lengthLabel, 0, 0);
-    dimensionsGrid->addWidget(lengthEdit, 0, 1);
-    dimensionsGrid->addWidget(widthLabel, 1, 0);
-    dimensionsGrid->addWidget(widthEdit, 1, 1);
-    dimensionsGrid->addWidget(radiusLabel, 2, 0);
-    dimensionsGrid->addWidget(radiusEdit, 2, 1);
     auto* dimensionsRow = new QHBoxLayout;
-    dimensionsRow->addLayout(dimensionsGrid);
+    dimensionsRow->addLayout(dimensions->createGrid());
     dimensionsRow->addStretch();
 
     auto* sigmaRow = new QHBoxLayout;
@@ -186,7 +130,7 @@ void FieldControls::createLayout()
 
     auto* layout = new QVBoxLayout(this);
     auto* errorRow = new QHBoxLayout;
-    errorRow->addWidget(errorLabel);
+    errorRow->addWidget(dimensions->errorLabel());
     for (QHBoxLayout* row : { pointsRow, dimensionsRow, sigmaRow, errorRow, buttonsRow, assistRow,
              fitRow, spacerRow, captionRow, linesRow })
         layout->addLayout(row);
@@ -217,22 +161,18 @@ int FieldControls::centreLinesThickness() const { return centreLinesThicknessBox
 
 void FieldControls::selectPoint(int x, int y, bool exact)
 {
-    if (remaining > 0) {
-        const int index = kCornerCount - remaining;
+    if (!points.complete()) {
+        const int index = points.given();
         const QPoint corner = snapped(QPoint(x, y), exact);
-        addFieldPoint(index, corner.x(), corner.y());
-        cornerPoints[index] = corner;
-        clickedPoints[index] = QPoint(x, y);
-        --remaining;
+        CornerPoints::addToEngine(engine, index, corner);
+        points.addCorner(corner, QPoint(x, y));
         refreshLabels();
         // The fourth corner is also the first game centre.
-        if (remaining == 0) {
+        if (points.complete())
             engine->setGameCentre(corner.x(), corner.y());
-            centrePoints.push_back(corner);
-        }
     } else {
         engine->setGameCentre(x, y);
-        centrePoints.push_back(QPoint(x, y));
+        points.addCentre(QPoint(x, y));
     }
     refreshFieldLines();
     refreshCentreLines();
@@ -254,41 +194,24 @@ QPoint FieldControls::snapped(const QPoint& click, bool exact) const
     return QPoint(int(std::lround(x)), int(std::lround(y)));
 }
 
-std::vector<QLineF> FieldControls::snapMoves() const
-{
-    std::vector<QLineF> moves;
-    for (int i = 0; i < kCornerCount - remaining; ++i) {
-        if (found || clickedPoints[i] != cornerPoints[i])
-            moves.emplace_back(clickedPoints[i], cornerPoints[i]);
-    }
-    return moves;
-}
+std::vector<QLineF> FieldControls::snapMoves() const { return points.snapMoves(); }
 
 void FieldControls::resetPoints()
 {
     engine->clearFieldPoints();
     fieldLineCopy.clear();
     centreLineCopy.clear();
-    remaining = kCornerCount;
-    cornerPoints.assign(kCornerCount, QPoint(0, 0));
-    clickedPoints = cornerPoints;
-    centrePoints.clear();
-    found = false;
-    stepCentres.reset();
-    replacedSets.clear();
+    points.clear();
+    history.clearSteps();
     refreshLabels();
     overlayChanged();
 }
 
 void FieldControls::setFoundCorners(const std::array<QPoint, kCornerCount>& corners)
 {
-    replacedSets.push_back(snapshot(false));
-    cornerPoints.assign(corners.begin(), corners.end());
-    clickedPoints = cornerPoints;
-    centrePoints = { corners.back() };
-    remaining = 0;
-    found = true;
-    stepCentres = centrePoints.size();
+    history.pushStep(snapshot(false));
+    points.setFound(corners);
+    history.markStep(points.centres().size());
     applyDimensions();
     replayPoints();
     refreshLabels();
@@ -297,24 +220,14 @@ void FieldControls::setFoundCorners(const std::array<QPoint, kCornerCount>& corn
 
 void FieldControls::undoLastPoint()
 {
-    const int given = kCornerCount - remaining;
-    // Centres clicked after a step go first, one by one; then the step.
-    const std::size_t keptCentres = std::max<std::size_t>(stepCentres.value_or(1), 1);
-    if (centrePoints.size() > keptCentres) {
-        centrePoints.pop_back();
-        engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
+    if (points.dropCentre(history.keptCentres())) {
+        const QPoint centre = points.centres().back();
+        engine->setGameCentre(centre.x(), centre.y());
         refreshCentreLines();
-    } else if (stepCentres && !replacedSets.empty()) {
-        const Snapshot replaced = replacedSets.back();
-        replacedSets.pop_back();
-        restore(replaced);
+    } else if (history.canUndoStep()) {
+        restore(history.popStep());
         return;
-    } else if (given > 0) {
-        // The fourth corner's own centre goes with it.
-        centrePoints.clear();
-        cornerPoints[given - 1] = QPoint(0, 0);
-        clickedPoints[given - 1] = QPoint(0, 0);
-        ++remaining;
+    } else if (points.dropCorner()) {
         replayPoints();
         refreshLabels();
     } else {
@@ -325,27 +238,11 @@ void FieldControls::undoLastPoint()
 
 void FieldControls::moveCorner(int index, int x, int y)
 {
-    // Only corners already given can move; re-adding a corner that was never
-    // clicked would calibrate the engine on a (0, 0) placeholder.
-    const int given = kCornerCount - remaining;
-    if (index < 0 || index >= given)
+    if (!points.moveCorner(index, QPoint(x, y)))
         return;
-    cornerPoints[index] = QPoint(x, y);
-    clickedPoints[index] = QPoint(x, y);
-    engine->clearFieldPoints();
     fieldLineCopy.clear();
     centreLineCopy.clear();
-    for (int i = 0; i < given; ++i)
-        addFieldPoint(i, cornerPoints[i].x(), cornerPoints[i].y());
-    // The moved corner becomes the centre in place of the last one, so that a
-    // drag is undone as one step.
-    if (remaining == 0) {
-        engine->setGameCentre(x, y);
-        if (centrePoints.empty())
-            centrePoints.push_back(QPoint(x, y));
-        else
-            centrePoints.back() = QPoint(x, y);
-    }
+    points.replay(engine);
     refreshFieldLines();
     refreshCentreLines();
     refreshLabels();
@@ -354,53 +251,27 @@ void FieldControls::moveCorner(int index, int x, int y)
 
 void FieldControls::settleCorner(int index, bool exact)
 {
-    if (index < 0 || index >= kCornerCount - remaining)
+    if (index < 0 || index >= points.given())
         return;
-    const QPoint dropped = cornerPoints[index];
+    const QPoint dropped = points.corners()[std::size_t(index)];
     const QPoint corner = snapped(dropped, exact);
     if (corner == dropped)
         return;
     moveCorner(index, corner.x(), corner.y());
-    clickedPoints[index] = dropped;
+    points.setClicked(index, dropped);
     overlayChanged();
 }
 
 void FieldControls::setDrawFieldLines(bool draw) { engine->setDrawFieldLines(draw); }
 
-std::optional<QPoint> FieldControls::gameCentre() const
-{
-    if (remaining > 0 || centrePoints.empty())
-        return std::nullopt;
-    return centrePoints.back();
-}
+std::optional<QPoint> FieldControls::gameCentre() const { return points.gameCentre(); }
 
 void FieldControls::applyCalibration(const CalibrationData& data)
 {
-    found = false;
-    stepCentres.reset();
-    replacedSets.clear();
-    const std::pair<QLineEdit*, double> dimensions[]
-        = { { lengthEdit, data.length }, { widthEdit, data.width }, { radiusEdit, data.radius } };
-    for (const auto& [edit, value] : dimensions) {
-        const QString text = QString::number(value, 'g', 6);
-        if (parseDimension(text))
-            edit->setText(text);
-    }
+    history.clearSteps();
+    dimensions->setValues(data.length, data.width, data.radius);
     applyDimensions();
-    int given = 0;
-    while (given < kCornerCount && data.corners[std::size_t(given)]) {
-        cornerPoints[given] = *data.corners[std::size_t(given)];
-        ++given;
-    }
-    std::fill(cornerPoints.begin() + given, cornerPoints.end(), QPoint(0, 0));
-    clickedPoints = cornerPoints;
-    remaining = kCornerCount - given;
-    centrePoints.clear();
-    if (remaining == 0) {
-        centrePoints.push_back(cornerPoints.back());
-        if (data.centre && *data.centre != cornerPoints.back())
-            centrePoints.push_back(*data.centre);
-    }
+    points.setStored(data);
     replayPoints();
     refreshLabels();
     overlayChanged();
@@ -408,36 +279,27 @@ void FieldControls::applyCalibration(const CalibrationData& data)
 
 void FieldControls::importCalibration(const CalibrationData& data)
 {
-    Snapshot before = snapshot(true);
-    std::vector<Snapshot> earlier = std::move(replacedSets);
+    PointHistory::Step before = snapshot(true);
+    std::vector<PointHistory::Step> earlier = history.takeSteps();
     applyCalibration(data);
-    replacedSets = std::move(earlier);
-    replacedSets.push_back(std::move(before));
-    stepCentres = centrePoints.size();
+    history.giveSteps(std::move(earlier));
+    history.pushStep(std::move(before));
+    history.markStep(points.centres().size());
 }
 
-FieldControls::Snapshot FieldControls::snapshot(bool withDimensions) const
+PointHistory::Step FieldControls::snapshot(bool withDimensions) const
 {
-    Snapshot now { cornerPoints, clickedPoints, centrePoints, remaining, {}, found, stepCentres };
-    if (withDimensions)
-        now.dimensions = { lengthEdit->text(), widthEdit->text(), radiusEdit->text() };
-    return now;
+    return history.current(points, withDimensions ? dimensions->texts() : QStringList());
 }
 
-void FieldControls::restore(const Snapshot& before)
+void FieldControls::restore(const PointHistory::Step& before)
 {
     if (!before.dimensions.isEmpty()) {
-        lengthEdit->setText(before.dimensions.value(0));
-        widthEdit->setText(before.dimensions.value(1));
-        radiusEdit->setText(before.dimensions.value(2));
+        dimensions->setTexts(before.dimensions);
         applyDimensions();
     }
-    cornerPoints = before.corners;
-    clickedPoints = before.clicked;
-    centrePoints = before.centres;
-    remaining = before.remaining;
-    found = before.found;
-    stepCentres = before.stepCentres;
+    points = before.points;
+    history.restore(before);
     replayPoints();
     refreshLabels();
     overlayChanged();
@@ -449,56 +311,20 @@ void FieldControls::setClickSigma(double sigmaPx)
         clickSigmaBox->setValue(sigmaPx);
 }
 
-void FieldControls::addFieldPoint(int cornerIndex, int x, int y)
-{
-    engine->addFieldPoint(cornerIndex < 2 ? kTopEdge : kBottomEdge, x, y);
-}
-
 std::optional<float> FieldControls::parseDimension(const QString& text)
 {
-    QString number = text.trimmed();
-    number.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = QLocale::c().toDouble(number, &ok);
-    if (!ok || !std::isfinite(value) || value <= 0.0 || value > double(kDimensionMax))
-        return std::nullopt;
-    return float(value);
+    return DimensionEdits::parse(text);
 }
 
 // Sends the dimensions to the engine; an edit whose text is refused keeps
 // the last value it accepted and says why beneath the edits.
 void FieldControls::applyDimensions()
 {
-    QStringList refusals;
-    const std::pair<QLineEdit*, float*> edits[]
-        = { { lengthEdit, &length }, { widthEdit, &width }, { radiusEdit, &radius } };
-    const QString names[] = { tr("Length"), tr("Width"), tr("Radius") };
-    for (int i = 0; i < 3; ++i) {
-        if (!acceptDimension(edits[i].first, *edits[i].second))
-            refusals << tr("%1 must be a number above 0 and at most %2, such as 52.5 or 52,5.")
-                            .arg(names[i])
-                            .arg(double(kDimensionMax));
-    }
-    errorLabel->setText(refusals.join(QLatin1Char('\n')));
-    errorLabel->setVisible(!refusals.isEmpty());
-    engine->setFieldLength(length);
-    engine->setFieldWidth(width);
-    engine->setCentreCircleRadius(radius);
+    dimensions->accept();
+    dimensions->sendTo(engine);
 }
 
-bool FieldControls::acceptDimension(QLineEdit* edit, float& value)
-{
-    const std::optional<float> parsed = parseDimension(edit->text());
-    edit->setStyleSheet(parsed ? QString() : QStringLiteral("background: #ffd0d0"));
-    if (parsed)
-        value = *parsed;
-    return parsed.has_value();
-}
-
-QString FieldControls::dimensionError() const
-{
-    return errorLabel->isHidden() ? QString() : errorLabel->text();
-}
+QString FieldControls::dimensionError() const { return dimensions->error(); }
 
 // The pitch's proportions are taken when the points are cleared, so new
 // dimensions reach the overlay by giving the points again.
@@ -511,14 +337,9 @@ void FieldControls::dimensionEdited()
 
 void FieldControls::replayPoints()
 {
-    const int given = kCornerCount - remaining;
-    engine->clearFieldPoints();
     fieldLineCopy.clear();
     centreLineCopy.clear();
-    for (int i = 0; i < given; ++i)
-        addFieldPoint(i, cornerPoints[i].x(), cornerPoints[i].y());
-    if (remaining == 0 && !centrePoints.empty())
-        engine->setGameCentre(centrePoints.back().x(), centrePoints.back().y());
+    points.replay(engine);
     refreshFieldLines();
     refreshCentreLines();
 }
@@ -533,7 +354,7 @@ void FieldControls::refreshFit()
 {
     // An engine without the check (an older library) shows no readout.
     const EngineFunctions functions = EngineFunctions::of(engine);
-    if (remaining > 0 || !functions.canCheckCalibration()) {
+    if (!points.complete() || !functions.canCheckCalibration()) {
         showFit(QString(), false);
         return;
     }
@@ -585,38 +406,32 @@ void FieldControls::checkDimensions()
                                  .arg(lengthText, widthText);
     if (QMessageBox::question(this, title, question) != QMessageBox::Yes)
         return;
-    lengthEdit->setText(lengthText);
-    widthEdit->setText(widthText);
+    dimensions->setTexts({ lengthText, widthText, dimensions->texts().value(2) });
     dimensionEdited();
 }
 
 void FieldControls::refreshFieldLines()
 {
     // The outline and grid depend only on the corners: fetched once per set.
-    if (remaining == 0 && fieldLineCopy.empty())
+    if (points.complete() && fieldLineCopy.empty())
         fieldLineCopy = engine->getFieldLines();
 }
 
 void FieldControls::refreshCentreLines()
 {
-    if (remaining == 0)
+    if (points.complete())
         centreLineCopy = engine->getCentreLines();
 }
 
 void FieldControls::refreshLabels()
 {
-    const int given = kCornerCount - remaining;
-    const int top = std::min(given, 2);
-    const int bottom = std::max(given - 2, 0);
-    topPointsLabel->setText(tr("Marked Top Points: ") + pointList(cornerPoints, 0, top));
-    bottomPointsLabel->setText(tr("Marked Bottom Points: ") + pointList(cornerPoints, 2, bottom));
+    topPointsLabel->setText(tr("Marked Top Points: ") + points.edgeText(true));
+    bottomPointsLabel->setText(tr("Marked Bottom Points: ") + points.edgeText(false));
 }
 
 void FieldControls::resetToDefaults()
 {
-    lengthEdit->setText(QStringLiteral("%1").arg(kDefaultLength));
-    widthEdit->setText(QStringLiteral("%1").arg(kDefaultWidth));
-    radiusEdit->setText(QStringLiteral("%1").arg(kDefaultRadius));
+    dimensions->setDefaults();
     dimensionEdited();
 }
 

@@ -2,8 +2,11 @@
 
 #include "VistrelInterface.h"
 
-#include "calibration/CalibrationFile.h"
 #include "PanelDialog.h"
+#include "calibration/CalibrationFile.h"
+#include "calibration/CornerPoints.h"
+#include "calibration/DimensionEdits.h"
+#include "calibration/PointHistory.h"
 
 #include <QLineF>
 #include <QPoint>
@@ -36,8 +39,8 @@ class FieldControls : public PanelDialog
     Q_OBJECT
 
 public:
-    static constexpr int kCornerCount = 4;
-    static constexpr float kDimensionMax = 10000.0f;
+    static constexpr int kCornerCount = CornerPoints::kCount;
+    static constexpr float kDimensionMax = DimensionEdits::kDimensionMax;
     // How far from a click a crossing of painted lines may lie, in video pixels.
     static constexpr double kSnapRadiusPx = 12.0;
     // A mean distance above this between projected and painted markings is
@@ -51,14 +54,14 @@ public:
 
     FieldControls(VistrelInterface* engine, QWidget* parent = nullptr);
 
-    int remainingCorners() const { return remaining; }
-    bool cornersComplete() const { return remaining == 0; }
-    std::vector<QPoint> corners() const { return cornerPoints; }
+    int remainingCorners() const { return points.remaining(); }
+    bool cornersComplete() const { return points.complete(); }
+    std::vector<QPoint> corners() const { return points.corners(); }
     const std::vector<FieldLine>& fieldLines() const { return fieldLineCopy; }
     const std::vector<FieldLine>& centreLines() const { return centreLineCopy; }
-    float fieldLength() const { return length; }
-    float fieldWidth() const { return width; }
-    float centreRadius() const { return radius; }
+    float fieldLength() const { return dimensions->length(); }
+    float fieldWidth() const { return dimensions->width(); }
+    float centreRadius() const { return dimensions->radius(); }
     // The game centre the engine has: the last one given, or the fourth
     // corner; none before four corners.
     std::optional<QPoint> gameCentre() const;
@@ -71,7 +74,7 @@ public:
     // went; for corners the engine found, a line of no length on each.
     std::vector<QLineF> snapMoves() const;
     // Whether the corners in place were found by the engine, not clicked.
-    bool cornersFound() const { return found; }
+    bool cornersFound() const { return points.found(); }
     // "fit 0.8 px" and the like once calibrated; empty before.
     QString fitText() const { return fit; }
     bool fitIsPoor() const { return fitPoor; }
@@ -129,66 +132,30 @@ private slots:
     void setCenterLinesThickness(int thickness);
 
 private:
-    // The points, and the dimension texts where a step replaced them too.
-    struct Snapshot
-    {
-        std::vector<QPoint> corners;
-        std::vector<QPoint> clicked;
-        std::vector<QPoint> centres;
-        int remaining = kCornerCount;
-        QStringList dimensions; // empty: left as they are on restoring
-        bool found = false;
-        std::optional<std::size_t> stepCentres;
-    };
-
-    QLineEdit* createDimensionEdit(float value);
     QPushButton* createButton(const QString& text, void (FieldControls::*slot)());
     QSpinBox* createThicknessBox(void (FieldControls::*slot)(int));
     void createLayout();
     QHBoxLayout* createLinePreferencesRow();
-    void addFieldPoint(int cornerIndex, int x, int y);
     QPoint snapped(const QPoint& click, bool exact) const;
     void showFit(const QString& text, bool poor);
     void applyDimensions();
-    bool acceptDimension(QLineEdit* edit, float& value);
     void dimensionEdited();
     void replayPoints();
     void overlayChanged();
     void refreshFieldLines();
     void refreshCentreLines();
     void refreshLabels();
-    Snapshot snapshot(bool withDimensions) const;
-    void restore(const Snapshot& before);
+    PointHistory::Step snapshot(bool withDimensions) const;
+    void restore(const PointHistory::Step& before);
 
     std::vector<FieldLine> fieldLineCopy;
     std::vector<FieldLine> centreLineCopy;
-    std::vector<QPoint> cornerPoints;
-    // Where each corner was clicked, before snapping.
-    std::vector<QPoint> clickedPoints;
-    // The game centres in the order given; the fourth corner is the first.
-    std::vector<QPoint> centrePoints;
-    int remaining = kCornerCount;
-    // The corners came from the engine's search, not from clicks.
-    bool found = false;
-    // The calibrations a found pitch or an import replaced, the latest last;
-    // each comes back in one undo.
-    std::vector<Snapshot> replacedSets;
-    // Set while the corners in place came in one such step: the number of
-    // centres that came with them, undone only with the step.
-    std::optional<std::size_t> stepCentres;
+    CornerPoints points;
+    PointHistory history;
     QLabel* topPointsLabel = nullptr;
     QLabel* bottomPointsLabel = nullptr;
     VistrelInterface* engine = nullptr;
-    float length = 0.0f;
-    float width = 0.0f;
-    float radius = 0.0f;
-    QLineEdit* lengthEdit = nullptr;
-    QLineEdit* widthEdit = nullptr;
-    QLineEdit* radiusEdit = nullptr;
-    QLabel* lengthLabel = nullptr;
-    QLabel* widthLabel = nullptr;
-    QLabel* radiusLabel = nullptr;
-    QLabel* errorLabel = nullptr;
+    DimensionEdits* dimensions = nullptr;
     QLabel* fitLabel = nullptr;
     QString fit;
     bool fitPoor = false;

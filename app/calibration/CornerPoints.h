@@ -1,0 +1,68 @@
+#pragma once
+
+#include "calibration/CalibrationFile.h"
+
+#include <QLineF>
+#include <QPoint>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+class VistrelInterface;
+
+// The points the user gave for the pitch: up to four corners in click order
+// (top left, top right, bottom left, bottom right), where each was clicked
+// before snapping, and the game centres given since (the fourth corner is the
+// first). A plain value: a copy is a snapshot that undo can bring back.
+class CornerPoints
+{
+public:
+    static constexpr int kCount = 4;
+
+    CornerPoints();
+
+    int remaining() const { return kCount - count; }
+    int given() const { return count; }
+    bool complete() const { return count == kCount; }
+    const std::vector<QPoint>& corners() const { return cornerPoints; }
+    const std::vector<QPoint>& centres() const { return centrePoints; }
+    // Whether the corners came from the engine's search, not from clicks.
+    bool found() const { return foundByEngine; }
+    // The last centre given once the corners are complete.
+    std::optional<QPoint> gameCentre() const;
+    // For each corner a snap moved: from the click to where it went; for
+    // found corners, a line of no length on each.
+    std::vector<QLineF> snapMoves() const;
+    // "(x , y) , (x , y)" for the top (first two) or bottom corners given.
+    QString edgeText(bool top) const;
+
+    // The next corner, where it went and where it was clicked; the fourth is
+    // also the first game centre.
+    void addCorner(const QPoint& corner, const QPoint& click);
+    void addCentre(const QPoint& centre);
+    // A corner already given moves (both its place and its click); once
+    // complete, the moved corner replaces the last centre.
+    bool moveCorner(int index, const QPoint& to);
+    void setClicked(int index, const QPoint& click) { clickedPoints[std::size_t(index)] = click; }
+    // Drops the last centre while more than keep remain.
+    bool dropCentre(std::size_t keep);
+    // Drops the last corner given, with the fourth corner's centres.
+    bool dropCorner();
+    void setFound(const std::array<QPoint, kCount>& found);
+    // The corners and centre a stored calibration holds, as if clicked.
+    void setStored(const CalibrationData& data);
+    void clear();
+
+    // Gives the engine these points afresh: the corners, then the centre.
+    void replay(VistrelInterface* engine) const;
+    static void addToEngine(VistrelInterface* engine, int cornerIndex, const QPoint& corner);
+
+private:
+    std::vector<QPoint> cornerPoints;
+    std::vector<QPoint> clickedPoints;
+    std::vector<QPoint> centrePoints;
+    int count = 0;
+    bool foundByEngine = false;
+};

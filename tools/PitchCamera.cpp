@@ -1,0 +1,89 @@
+#include "PitchCamera.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace testclips {
+
+namespace {
+
+// Share of each picture side kept free around the pitch so that some
+// surround is always visible.
+constexpr double kMarginFraction = 0.08;
+// At full tilt the far (top) edge is this much narrower than the near one
+// and the pitch this much flatter than seen from above. Flattening more
+// than narrowing keeps a circle near the camera wider than tall, as a
+// real camera above the pitch sees it.
+constexpr double kTopNarrowing = 0.55;
+constexpr double kDepthFlattening = 0.65;
+
+} // namespace
+
+cv::Point2d ClipTruth::toPicture(double realX, double realY) const
+{
+    const cv::Vec3d p = homography * cv::Vec3d(realX, realY, 1.0);
+    return cv::Point2d(p[0] / p[2], p[1] / p[2]);
+}
+
+cv::Point ClipTruth::centre() const
+{
+    const cv::Point2d c = toPicture(clipSettings.fieldWidth / 2.0, clipSettings.fieldLength / 2.0);
+    return cv::Point(cvRound(c.x), cvRound(c.y));
+}
+
+PitchCamera::PitchCamera(const ClipSpec& clipSettings)
+    : spec(clipSettings)
+{ }
+
+// A trapezoid, narrower at the far edge as tilt grows, its far edge shifted
+// sideways by pan, turned by the roll, and centred with a margin on every
+// side.
+std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
+{
+    const double topShare = 1.0 - kTopNarrowing * spec.tilt;
+    const double depth
+        = double(spec.fieldLength) / spec.fieldWidth * (1.0 - kDepthFlattening * spec.tilt);
+    const double halfTop = topShare / 2.0, shift = spec.pan;
+    // In units of the near edge's length, round the pitch's middle.
+    std::array<cv::Point2d, 4> c { cv::Point2d(shift - halfTop, -depth / 2),
+        cv::Point2d(shift + halfTop, -depth / 2), cv::Point2d(-0.5, depth / 2),
+        cv::Point2d(0.5, depth / 2) };
+    const double roll = spec.rollDeg * CV_PI / 180.0;
+    cv::Point2d low(HUGE_VAL, HUGE_VAL), high(-HUGE_VAL, -HUGE_VAL);
+    for (cv::Point2d& p : c) {
+        p = cv::Point2d(p.x * std::cos(roll) - p.y * std::sin(roll),
+            p.x * std::sin(roll) + p.y * std::cos(roll));
+        low = cv::Point2d(std::min(low.x, p.x), std::min(low.y, p.y));
+        high = cv::Point2d(std::max(high.x, p.x), std::max(high.y, p.y));
+    }
+    const double boxW = spec.width * (1.0 - 2 * kMarginFraction);
+    const double boxH = spec.height * (1.0 - 2 * kMarginFraction);
+    const double scale = std::min(boxW / (high.x - low.x), boxH / (high.y - low.y));
+    const cv::Point2d middle = (low + high) * 0.5;
+    const cv::Point2d centre(spec.width / 2.0, spec.height / 2.0);
+    for (cv::Point2d& p : c)
+        p = centre + (p - middle) * scale;
+    return c;
+}
+
+ClipTruth PitchCamera::truth() const
+{
+    ClipTruth truth;
+    truth.clipSettings = spec;
+    const std::array<cv::Point2d, 4> exact = trapezoid();
+    std::array<cv::Point2f, 4> picture;
+    for (std::size_t i = 0; i < 4; ++i) {
+        truth.corners[i] = cv::Point(std::clamp(cvRound(exact[i].x), 0, spec.width - 1),
+            std::clamp(cvRound(exact[i].y), 0, spec.height - 1));
+        picture[i] = cv::Point2f(truth.corners[i]);
+    }
+    const float l = spec.fieldLength, w = spec.fieldWidth;
+    const std::array<cv::Point2f, 4> real { cv::Point2f(0, l), cv::Point2f(w, l), cv::Point2f(0, 0),
+        cv::Point2f(w, 0) };
+    truth.homography = cv::Matx33d(cv::getPerspectiveTransform(real.data(), picture.data()));
+    return truth;
+}
+
+} // namespace testclips

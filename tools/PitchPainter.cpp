@@ -1,0 +1,151 @@
+#include "PitchPainter.h"
+
+#include "DrawingPrecision.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace testclips {
+
+namespace {
+
+constexpr int kStripes = 12;
+constexpr int kCircleSamples = 720;
+constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
+
+// Markings fixed by the laws of the game, in metres.
+constexpr double kPenaltyDepthM = 16.5;
+constexpr double kPenaltyWidthM = 40.32;
+constexpr double kGoalAreaDepthM = 5.5;
+constexpr double kGoalAreaWidthM = 18.32;
+
+const cv::Scalar kSurround(38, 84, 46);
+const cv::Scalar kGrassLight(62, 158, 74);
+const cv::Scalar kGrassDark(52, 140, 62);
+const cv::Scalar kLineWhite(255, 255, 255);
+
+} // namespace
+
+PitchPainter::PitchPainter(const ClipTruth& truth)
+    : truth(truth)
+    , spec(truth.clipSettings)
+{ }
+
+cv::Scalar PitchPainter::surround(const ClipSpec&) { return kSurround; }
+
+int PitchPainter::lineThicknessPx() const
+{
+    return std::max(2, cvRound(std::min(spec.width, spec.height) * kLineWidthPerPx));
+}
+
+void PitchPainter::fillRealQuad(
+    cv::Mat& frame, double x0, double y0, double x1, double y1, const cv::Scalar& colour) const
+{
+    const std::array<cv::Point, 4> quad { fixedPoint(truth.toPicture(x0, y0)),
+        fixedPoint(truth.toPicture(x1, y0)), fixedPoint(truth.toPicture(x1, y1)),
+        fixedPoint(truth.toPicture(x0, y1)) };
+    cv::fillConvexPoly(frame, quad.data(), 4, colour, cv::LINE_8, kShiftBits);
+}
+
+// A painted strip of the given real width centred on a to b, lengthened by
+// half the width at both ends so that lines meeting at a corner close it.
+void PitchPainter::fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
+{
+    const double half = spec.lineWidth / 2.0;
+    const cv::Point2d along = (b - a) * (half / cv::norm(b - a));
+    const cv::Point2d across(-along.y, along.x);
+    const std::array<cv::Point2d, 4> real { a - along - across, b + along - across,
+        b + along + across, a - along + across };
+    std::array<cv::Point, 4> quad;
+    for (std::size_t i = 0; i < quad.size(); ++i)
+        quad[i] = fixedPoint(truth.toPicture(real[i].x, real[i].y));
+    cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
+}
+
+void PitchPainter::drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
+{
+    if (spec.lineWidth > 0) {
+        fillRealStrip(frame, a, b);
+        return;
+    }
+    // Straight lines stay straight under a homography: the ends suffice.
+    cv::line(frame, fixedPoint(truth.toPicture(a.x, a.y)), fixedPoint(truth.toPicture(b.x, b.y)),
+        kLineWhite, lineThicknessPx(), cv::LINE_8, kShiftBits);
+}
+
+// Three sides of a box of the given real width and depth, centred on the
+// edge at height edgeY and reaching towards the middle (inward is +1 or -1).
+void PitchPainter::drawAreaBox(
+    cv::Mat& frame, double edgeY, double inward, double boxWidth, double depth) const
+{
+    const double x0 = spec.fieldWidth / 2.0 - boxWidth / 2.0;
+    const double x1 = x0 + boxWidth;
+    const double y = edgeY + inward * depth;
+    drawRealSegment(frame, cv::Point2d(x0, edgeY), cv::Point2d(x0, y));
+    drawRealSegment(frame, cv::Point2d(x0, y), cv::Point2d(x1, y));
+    drawRealSegment(frame, cv::Point2d(x1, y), cv::Point2d(x1, edgeY));
+}
+
+void PitchPainter::drawPenaltyAreas(cv::Mat& frame) const
+{
+    const double l = spec.fieldLength;
+    for (const auto& [edgeY, inward] : { std::pair(0.0, 1.0), std::pair(l, -1.0) }) {
+        drawAreaBox(frame, edgeY, inward, kPenaltyWidthM, kPenaltyDepthM);
+        drawAreaBox(frame, edgeY, inward, kGoalAreaWidthM, kGoalAreaDepthM);
+    }
+}
+
+// The centre circle of the given real radius as a closed polygon.
+std::vector<cv::Point> PitchPainter::centreRing(double radius) const
+{
+    std::vector<cv::Point> ring;
+    ring.reserve(kCircleSamples);
+    for (int i = 0; i < kCircleSamples; ++i) {
+        const double a = 2 * CV_PI * i / kCircleSamples;
+        ring.push_back(fixedPoint(truth.toPicture(spec.fieldWidth / 2.0 + radius * std::cos(a),
+            spec.fieldLength / 2.0 + radius * std::sin(a))));
+    }
+    return ring;
+}
+
+void PitchPainter::drawCentreCircle(cv::Mat& frame) const
+{
+    if (spec.radius <= 0)
+        return;
+    if (spec.lineWidth <= 0) {
+        cv::polylines(frame, centreRing(spec.radius), true, kLineWhite, lineThicknessPx(),
+            cv::LINE_8, kShiftBits);
+        return;
+    }
+    // The paint between its outer and inner edge.
+    const double halfWidth = spec.lineWidth / 2.0;
+    const std::vector<std::vector<cv::Point>> edges { centreRing(spec.radius + halfWidth),
+        centreRing(std::max(0.0, spec.radius - halfWidth)) };
+    cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
+}
+
+cv::Mat PitchPainter::render() const
+{
+    const double w = spec.fieldWidth, l = spec.fieldLength;
+    cv::Mat frame(spec.height, spec.width, CV_8UC3, surround(spec));
+    fillRealQuad(frame, 0, 0, w, l, kGrassLight);
+    for (int i = 1; i < kStripes; i += 2)
+        fillRealQuad(frame, w * i / kStripes, 0, w * (i + 1) / kStripes, l, kGrassDark);
+    const std::array<cv::Point2d, 4> c { cv::Point2d(0, l), cv::Point2d(w, l), cv::Point2d(0, 0),
+        cv::Point2d(w, 0) };
+    drawRealSegment(frame, c[0], c[1]);
+    drawRealSegment(frame, c[2], c[3]);
+    drawRealSegment(frame, c[0], c[2]);
+    drawRealSegment(frame, c[1], c[3]);
+    drawRealSegment(frame, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
+    drawCentreCircle(frame);
+    if (spec.penaltyAreas)
+        drawPenaltyAreas(frame);
+    return frame;
+}
+
+} // namespace testclips
