@@ -1,12 +1,15 @@
 #include "playback/VideoControls.h"
 
-#include "engine/EngineFunctions.h"
 #include "MainException.h"
-#include "playback/ProgressSlider.h"
 #include "VistrelInterface.h"
+#include "engine/EngineFunctions.h"
+#include "playback/FramePacer.h"
+#include "playback/LoopJumper.h"
+#include "playback/PositionDisplay.h"
+#include "playback/ProgressSlider.h"
+#include "playback/SpeedControl.h"
 #include "playback/WorkerThread.h"
 
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -18,15 +21,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QTimerEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <thread>
 #include <utility>
 
 namespace {
@@ -38,37 +37,17 @@ constexpr const char* kStopIcon = ":/images/Stop.png";
 constexpr const char* kStepForwardIcon = ":/images/StepForward.png";
 constexpr const char* kStepBackwardIcon = ":/images/StepBackward.png";
 
-constexpr int kFrameTimerMs = 25;
-constexpr int kClockTimerMs = 30;
 constexpr int kSmallIconPx = 24;
 constexpr int kLargeIconPx = 32;
 constexpr int kInitialJumpStepMs = 100;
 constexpr int kMaxJumpStepMs = 5000;
 constexpr int kJumpEditWidthPx = 50;
-constexpr int kSpeedSliderWidthPx = 50;
-constexpr int kSpeedTickInterval = 25;
-constexpr int kProgressSliderMinWidthPx = 250;
-constexpr int kTimeLabelWidthPx = 80;
-constexpr int kInitialSpeed = 50;
-constexpr int kSpeedLabelWidthPx = 40;
-// The slider spans two octaves either side of real time: x0.25 ... x4.
-constexpr double kSpeedRangeFactor = 4.0;
 // The pace when the file names no usable frame rate.
 constexpr double kFallbackFps = 25.0;
 
-// A jump is served by the playback loop within one pass; the bound only
-// matters when the loop cannot serve it (it is ending, or stuck in a decode).
-constexpr int kJumpWaitLimitMs = 2000;
-constexpr std::chrono::milliseconds kJumpPollInterval { 1 };
 // StopPlayback is repeated while the worker still runs: a loop that had not
 // yet started when the stop came would otherwise clear the stop request.
 constexpr int kStopPollMs = 5;
-
-constexpr float kBytesPerGiB = 1073741824.0f;
-constexpr float kBytesPerMiB = 1048576.0f;
-constexpr float kBytesPerKiB = 1024.0f;
-
-QString twoDigits(qint64 value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 } // namespace
 
@@ -85,18 +64,7 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     openButton = makeButton(kOpenIcon, tr("Open video file"), kSmallIconPx);
     playPauseButton = makeButton(kPlayIcon, tr("Play/Pause video playback"), kLargeIconPx);
 
-    speedSlider = new QSlider(Qt::Horizontal, this);
-    speedSlider->setRange(0, 100);
-    speedSlider->setTickPosition(QSlider::TicksAbove);
-    speedSlider->setTickInterval(kSpeedTickInterval);
-    speedSlider->setSingleStep(1);
-    speedSlider->setValue(kInitialSpeed);
-    speedSlider->setMinimumWidth(kSpeedSliderWidthPx);
-    speedSlider->setMaximumWidth(kSpeedSliderWidthPx);
-    speedSlider->setFocusPolicy(Qt::NoFocus);
-    speedLabel = new QLabel(this);
-    speedLabel->setFixedWidth(kSpeedLabelWidthPx);
-    playbackSpeed(kInitialSpeed);
+    speed = new SpeedControl(engine, this);
 
     stopButton = makeButton(kStopIcon, tr("Stop video playback"), kSmallIconPx);
     jumpForwardButton = makeButton(kStepForwardIcon, tr("Jump forward"), kSmallIconPx);
@@ -106,29 +74,21 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     jumpEdit->setFixedWidth(kJumpEditWidthPx);
     jumpBackButton = makeButton(kStepBackwardIcon, tr("Jump backward"), kSmallIconPx);
 
-    progressSlider = new ProgressSlider(Qt::Horizontal, this);
-    progressSlider->setMinimumWidth(kProgressSliderMinWidthPx);
-    progressSlider->setFocusPolicy(Qt::NoFocus);
-    connect(progressSlider, &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
-    connect(progressSlider, &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
-
-    fileLabel = new QLabel(this);
-    resolutionLabel = new QLabel(this);
-    sizeLabel = new QLabel(this);
-    dateLabel = new QLabel(this);
-    timeLabel = new QLabel(this);
-    durationLabel = new QLabel(this);
-    timeLabel->setFixedWidth(kTimeLabelWidthPx);
-    resetInfoLabels();
+    position = new PositionDisplay(this);
+    connect(position->slider(), &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
+    connect(position->slider(), &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
 
     worker = std::make_unique<WorkerThread>(engine);
+    jumper = std::make_unique<LoopJumper>(engine, worker.get());
+    pacer = new FramePacer(this);
+    connect(pacer, &FramePacer::refresh, this, &VideoControls::giveNewImage);
+    connect(pacer, &FramePacer::tick, this, &VideoControls::followPosition);
 
     connect(openButton, &QPushButton::released, this, &VideoControls::openFile);
     connect(playPauseButton, &QPushButton::released, this, &VideoControls::playPauseVideo);
     connect(stopButton, &QPushButton::released, this, &VideoControls::stopVideo);
     connect(jumpBackButton, &QPushButton::released, this, &VideoControls::jumpBack);
     connect(jumpForwardButton, &QPushButton::released, this, &VideoControls::jumpForward);
-    connect(speedSlider, &QSlider::valueChanged, this, &VideoControls::playbackSpeed);
     connect(
         worker.get(), &WorkerThread::playbackFinished, this, &VideoControls::playbackLoopFinished);
 
@@ -140,14 +100,10 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
 // Names for tests and accessibility tools.
 void VideoControls::nameChildren()
 {
-    const std::pair<QObject*, const char*> names[] = { { openButton, "openButton" },
-        { playPauseButton, "playPauseButton" }, { speedSlider, "speedSlider" },
-        { speedLabel, "speedLabel" }, { stopButton, "stopButton" },
-        { jumpForwardButton, "jumpForwardButton" }, { jumpEdit, "jumpEdit" },
-        { jumpBackButton, "jumpBackButton" }, { progressSlider, "progressSlider" },
-        { fileLabel, "fileLabel" }, { resolutionLabel, "resolutionLabel" },
-        { sizeLabel, "sizeLabel" }, { dateLabel, "dateLabel" }, { timeLabel, "timeLabel" },
-        { durationLabel, "durationLabel" } };
+    const std::pair<QObject*, const char*> names[]
+        = { { openButton, "openButton" }, { playPauseButton, "playPauseButton" },
+              { stopButton, "stopButton" }, { jumpForwardButton, "jumpForwardButton" },
+              { jumpEdit, "jumpEdit" }, { jumpBackButton, "jumpBackButton" } };
     for (const auto& [object, name] : names)
         object->setObjectName(QString::fromLatin1(name));
 }
@@ -184,23 +140,16 @@ void VideoControls::createLayout()
     };
     auto* fileInfo = new QWidget(this);
     auto* fileInfoLayout = new QVBoxLayout(fileInfo);
-    fileInfoLayout->addLayout(row({ openButton, fileLabel }));
-    fileInfoLayout->addLayout(row({ resolutionLabel, sizeLabel, dateLabel }));
+    fileInfoLayout->addLayout(row({ openButton, position->fileLabel() }));
+    fileInfoLayout->addLayout(
+        row({ position->resolutionLabel(), position->sizeLabel(), position->dateLabel() }));
     fileInfo->hide();
 
     auto* panel = new QVBoxLayout(this);
-    panel->addLayout(row({ timeLabel, progressSlider, durationLabel }));
-    panel->addLayout(row({ playPauseButton, speedSlider, speedLabel, stopButton, jumpBackButton,
-        jumpEdit, jumpForwardButton }));
+    panel->addLayout(row({ position->timeLabel(), position->slider(), position->durationLabel() }));
+    panel->addLayout(row({ playPauseButton, speed->slider(), speed->label(), stopButton,
+        jumpBackButton, jumpEdit, jumpForwardButton }));
     panel->addStretch();
-}
-
-void VideoControls::resetInfoLabels()
-{
-    fileLabel->setText(tr("File: "));
-    resolutionLabel->setText(tr("Resolution: "));
-    sizeLabel->setText(tr("Size: "));
-    dateLabel->setText(tr("Date: "));
 }
 
 int VideoControls::frameWidth() const { return engine->getFrameWidth(); }
@@ -245,9 +194,9 @@ bool VideoControls::loadFile(const QString& path)
         return false;
     }
     fileName = path;
-    resetInfoLabels();
+    position->resetInfo();
     showFileInfo(path);
-    progressSlider->setRange(0, 100);
+    position->slider()->setRange(0, 100);
     emit giveNewVideoResolution();
     showFrame(0);
     emit videoOpened(path);
@@ -287,7 +236,7 @@ void VideoControls::reopen(const QString& path, long long frameIndex)
 {
     if (!openInEngine(path)) {
         fileName.clear();
-        resetInfoLabels();
+        position->resetInfo();
         emit giveNewVideoResolution();
         emit stateChanged();
         return;
@@ -299,14 +248,9 @@ void VideoControls::reopen(const QString& path, long long frameIndex)
 
 void VideoControls::showFileInfo(const QString& path)
 {
-    const QFileInfo info(path);
-    fileLabel->setText(fileLabel->text() + info.fileName());
-    resolutionLabel->setText(resolutionLabel->text() + QString::number(engine->getFrameWidth())
-        + tr(" x ") + QString::number(engine->getFrameHeight()));
-    dateLabel->setText(dateLabel->text() + info.lastModified().toString(Qt::TextDate));
+    position->showFileInfo(path, engine->getFrameWidth(), engine->getFrameHeight());
     setDuration(engine->getFrameCount(), engine->getFps());
     updateTime(float(engine->getPosition()));
-    setFileSize(float(info.size()));
 }
 
 bool VideoControls::showsPicture() const { return frameShown || !stoppedFlag; }
@@ -444,78 +388,34 @@ void VideoControls::jump(Jump direction)
         return;
     stopTimers();
     const int step = jumpEdit->text().toInt(); // no number reads as 0
-    engine->setJumpStep(clampedStep(direction, step));
-    requestJump(direction);
+    jumper->jumpBy(direction, step, position->lastFrameMs());
     updateTime(float(engine->getPosition()));
     startTimers();
 }
 
-// Keeps the jump's target inside the video: not before its start, not past
-// its last frame.
-int VideoControls::clampedStep(Jump direction, int stepMs) const
-{
-    const int position = std::max(engine->getPosition(), 0);
-    const int room = direction == Jump::Back ? position : std::max(lastFrameMs() - position, 0);
-    return std::clamp(stepMs, 0, room);
-}
-
-int VideoControls::lastFrameMs() const
-{
-    if (frameCount < 1.0 || !(fps > 0.0))
-        return INT_MAX;
-    const double ms = (frameCount - 1.0) * 1000.0 / fps;
-    return ms < double(INT_MAX) ? int(ms) : INT_MAX;
-}
-
-// Hands a jump request to the playback loop and waits until the loop has
-// served it. The wait ends as well when the loop is no longer running, and in
-// any case after kJumpWaitLimitMs; a request left unserved is withdrawn so
-// that a later playback does not perform it.
-void VideoControls::requestJump(Jump direction)
-{
-    const bool back = direction == Jump::Back;
-    auto pending
-        = [&] { return back ? engine->isJumpBackPending() : engine->isJumpForwardPending(); };
-    back ? engine->setJumpBack(true) : engine->setJumpForward(true);
-    const QDeadlineTimer deadline(kJumpWaitLimitMs);
-    while (pending() && worker->isRunning() && !deadline.hasExpired())
-        std::this_thread::sleep_for(kJumpPollInterval);
-    if (pending())
-        back ? engine->setJumpBack(false) : engine->setJumpForward(false);
-}
-
-void VideoControls::stopTimers()
-{
-    if (frameTimer)
-        killTimer(frameTimer);
-    if (clockTimer)
-        killTimer(clockTimer);
-    frameTimer = clockTimer = 0;
-}
+void VideoControls::stopTimers() { pacer->stop(); }
 
 // The refresh and the position display only change while the loop runs;
 // single frames shown while stopped update both themselves.
 void VideoControls::startTimers()
 {
-    if (!worker->isRunning())
-        return;
-    frameTimer = startTimer(kFrameTimerMs);
-    clockTimer = startTimer(kClockTimerMs);
+    if (worker->isRunning())
+        pacer->start();
 }
 
-void VideoControls::slotSliderPressed() { sliderFollows = false; }
+void VideoControls::slotSliderPressed() { position->setSliderFollows(false); }
 
 void VideoControls::slotSliderReleased()
 {
     if (fileName.isEmpty()) {
-        sliderFollows = true;
+        position->setSliderFollows(true);
         return;
     }
     if (frames.canShowFrames())
         seekToSlider();
     else if (loopRunning())
         jumpToSlider();
-    sliderFollows = true;
+    position->setSliderFollows(true);
 }
 
 // A seek to the frame at the slider's share of the frames the video really
@@ -525,10 +425,11 @@ void VideoControls::seekToSlider()
     const long long total = frames.frameTotal();
     if (total <= 0)
         return;
-    const auto wanted = (long long)(std::floor(progressSlider->value() / 100.0 * double(total)));
+    const auto wanted
+        = (long long)(std::floor(position->slider()->value() / 100.0 * double(total)));
     stopTimers();
     if (loopRunning() && frames.seekFrame(std::clamp(wanted, 0LL, total - 1)) == 0) {
-        sliderFollows = false;
+        position->setSliderFollows(false);
         updateTime(float(currentPositionMs()));
     } else if (!loopRunning()) {
         showFrame(std::clamp(wanted, 0LL, total - 1));
@@ -537,50 +438,26 @@ void VideoControls::seekToSlider()
 }
 
 // Without frame seeking: one jump from the current position to the slider's
-// share of the duration. The jump step is set for this jump only; every jump
-// sets its own, so none is restored (the loop may read it late).
+// share of the duration.
 void VideoControls::jumpToSlider()
 {
     stopTimers();
-    const int current = engine->getPosition();
-    const double wanted = progressSlider->value() / 100.0 * durationSeconds * 1000.0;
-    const int target = int(std::clamp(wanted, 0.0, double(lastFrameMs())));
-    const int diff = target - current;
-    engine->setJumpStep(std::abs(diff));
-    requestJump(diff < 0 ? Jump::Back : Jump::Forward);
+    const double durationMs = position->durationSeconds() * 1000.0;
+    const double wanted = position->slider()->value() / 100.0 * durationMs;
+    const int target = int(std::clamp(wanted, 0.0, double(position->lastFrameMs())));
+    jumper->jumpTo(target);
     // The display shows the target; the slider stays where the user put it
     // rather than at a frame position the loop may not have renewed yet.
-    sliderFollows = false;
+    position->setSliderFollows(false);
     updateTime(float(target));
     startTimers();
 }
 
 void VideoControls::slotSliderMoved(int) { }
 
-double VideoControls::speedFactorFor(int speed)
-{
-    return std::pow(kSpeedRangeFactor, (std::clamp(speed, 0, 100) - 50) / 50.0);
-}
+double VideoControls::speedFactorFor(int speed) { return SpeedControl::speedFactorFor(speed); }
 
-// The engine paces to the file's frame rate (set when it opens); the delay
-// factor stretches or shortens that pace.
-float VideoControls::delayFactorFor(int speed) { return float(1.0 / speedFactorFor(speed)); }
-
-void VideoControls::playbackSpeed(int value)
-{
-    engine->setDelayFactor(delayFactorFor(value));
-    speedLabel->setText(tr("x%1").arg(speedFactorFor(value), 0, 'g', 2));
-}
-
-void VideoControls::timerEvent(QTimerEvent* event)
-{
-    if (event->timerId() == frameTimer)
-        emit giveNewImage();
-    else if (event->timerId() == clockTimer)
-        followPosition();
-    else
-        PanelDialog::timerEvent(event);
-}
+float VideoControls::delayFactorFor(int speed) { return SpeedControl::delayFactorFor(speed); }
 
 void VideoControls::keyPressEvent(QKeyEvent* event)
 {
@@ -607,6 +484,7 @@ void VideoControls::followPosition()
 double VideoControls::currentPositionMs() const
 {
     const long long index = currentFrameIndex();
+    const double fps = position->fps();
     if (index < 0 || !(fps > 0.0))
         return engine->getPosition();
     return double(index) * 1000.0 / fps;
@@ -617,61 +495,22 @@ double VideoControls::progressPercent() const
     const long long total = frames.frameTotal();
     const long long index = frames.frameIndex();
     if (fileName.isEmpty() || total <= 0 || index < 0)
-        return frameCount > 0.0 ? engine->getFramePosition() / frameCount * 100.0 : 0.0;
+        return position->frameCount() > 0.0
+            ? engine->getFramePosition() / position->frameCount() * 100.0
+            : 0.0;
     return double(index) / double(total) * 100.0;
 }
 
 void VideoControls::updateTime(float ms)
 {
-    long double rest = ms;
-    const auto hours = qint64(std::trunc(rest / 3600000.0L));
-    rest -= hours * 3600000.0L;
-    const auto minutes = qint64(std::trunc(rest / 60000.0L));
-    rest -= minutes * 60000.0L;
-    const auto seconds = qint64(std::trunc(rest / 1000.0L));
-    rest -= seconds * 1000.0L;
-    const auto millis = qint64(std::trunc(rest));
-    timeLabel->setText(
-        tr("%1:%2:%3:%4")
-            .arg(twoDigits(hours), twoDigits(minutes), twoDigits(seconds), twoDigits(millis)));
-
-    if (!sliderFollows || !(frameCount > 0.0))
-        return;
-    const double percent = std::trunc(progressPercent());
-    progressSlider->setValue(int(
-        std::clamp(percent, double(progressSlider->minimum()), double(progressSlider->maximum()))));
+    position->showTime(ms);
+    if (position->sliderFollows() && position->frameCount() > 0.0)
+        position->showProgress(progressPercent());
 }
 
-void VideoControls::setDuration(double frames, double rate)
-{
-    frameCount = frames;
-    fps = rate;
-    // An unopened file reports no frames and no rate: no duration, and no
-    // division by a rate of 0.
-    const float seconds = rate > 0.0 ? float(frames) / float(rate) : 0.0f;
-    durationSeconds = std::isfinite(seconds) && seconds > 0.0f ? double(seconds) : 0.0;
-    const auto secs = qint64(std::trunc(durationSeconds));
-    durationLabel->setText(
-        tr("%1:%2:%3")
-            .arg(twoDigits(secs / 3600), twoDigits((secs / 60) % 60), twoDigits(secs % 60)));
-}
+void VideoControls::setDuration(double frames, double rate) { position->setDuration(frames, rate); }
 
-void VideoControls::setFileSize(float bytes)
-{
-    float value = bytes;
-    QString unit = tr(" Bytes");
-    if (bytes > kBytesPerGiB) {
-        value = bytes / kBytesPerGiB;
-        unit = tr(" GB");
-    } else if (bytes > kBytesPerMiB) {
-        value = bytes / kBytesPerMiB;
-        unit = tr(" MB");
-    } else if (bytes > kBytesPerKiB) {
-        value = bytes / kBytesPerKiB;
-        unit = tr(" KB");
-    }
-    sizeLabel->setText(tr("Size: ") + QString::number(double(value), 'g', 6) + unit);
-}
+void VideoControls::setFileSize(float bytes) { position->setFileSize(bytes); }
 
 void VideoControls::setPlayPauseIcon(const char* icon)
 {

@@ -1,21 +1,23 @@
 #pragma once
 
-#include "engine/EngineFunctions.h"
 #include "PanelDialog.h"
+#include "engine/EngineFunctions.h"
+#include "playback/LoopJumper.h"
 
 #include <memory>
 
-class ProgressSlider;
-class QLabel;
+class FramePacer;
+class PositionDisplay;
 class QLineEdit;
 class QPushButton;
-class QSlider;
+class SpeedControl;
 class VistrelInterface;
 class WorkerThread;
 
 // The playback panel: opens a video in the engine, plays, pauses, stops,
 // jumps by a step in milliseconds, seeks with the progress slider, sets the
-// speed, and shows the position and the duration. It owns the worker thread
+// speed (SpeedControl), and shows the position and the duration
+// (PositionDisplay). It owns the worker thread
 // that runs the engine's playback loop and paces the screen refresh with
 // giveNewImage() at most every 25 ms while the loop runs (the screens fetch
 // only when the picture changed); while stopped no timer runs. While
@@ -95,23 +97,20 @@ public slots:
 private slots:
     void jumpBack();
     void jumpForward();
-    void playbackSpeed(int value);
     void slotSliderPressed();
     void slotSliderReleased();
     void slotSliderMoved(int moved);
     void playbackLoopFinished();
 
 protected:
-    void timerEvent(QTimerEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    enum class Jump { Back, Forward };
+    using Jump = LoopJumper::Direction;
 
     QPushButton* makeButton(const char* icon, const QString& tip, int iconSidePx);
     void createLayout();
     void nameChildren();
-    void resetInfoLabels();
     void showFileInfo(const QString& path);
     void startPlayback();
     void haltPlayback();
@@ -127,9 +126,6 @@ private:
     double currentPositionMs() const;
     double progressPercent() const;
     void jump(Jump direction);
-    int clampedStep(Jump direction, int stepMs) const;
-    int lastFrameMs() const;
-    void requestJump(Jump direction);
     void stopTimers();
     void startTimers();
     void setPlayPauseIcon(const char* icon);
@@ -138,30 +134,19 @@ private:
     EngineFunctions frames;
     QPushButton* openButton = nullptr;
     QPushButton* playPauseButton = nullptr;
-    QSlider* speedSlider = nullptr;
-    QLabel* speedLabel = nullptr;
+    SpeedControl* speed = nullptr;
     QPushButton* stopButton = nullptr;
     QPushButton* jumpForwardButton = nullptr;
     QLineEdit* jumpEdit = nullptr;
     QPushButton* jumpBackButton = nullptr;
-    ProgressSlider* progressSlider = nullptr;
-    QLabel* fileLabel = nullptr;
-    QLabel* resolutionLabel = nullptr;
-    QLabel* sizeLabel = nullptr;
-    QLabel* dateLabel = nullptr;
-    QLabel* timeLabel = nullptr;
-    QLabel* durationLabel = nullptr;
+    PositionDisplay* position = nullptr;
     QString fileName;
     std::unique_ptr<WorkerThread> worker;
-    double frameCount = 0.0;
-    double fps = 0.0;
-    double durationSeconds = 0.0;
+    std::unique_ptr<LoopJumper> jumper;
     bool stoppedFlag = true;
     // A single frame was put into the export picture while nothing played.
     bool frameShown = false;
-    bool sliderFollows = true;
-    int frameTimer = 0;
-    int clockTimer = 0;
+    FramePacer* pacer = nullptr;
     // Each playback run ends with one queued playbackFinished(); a finish that
     // arrives after a newer run was started belongs to an older run.
     quint64 startedRuns = 0;

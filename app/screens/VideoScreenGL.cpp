@@ -1,12 +1,12 @@
 #include "screens/VideoScreenGL.h"
 
-#include "screens/ExportedFrame.h"
 #include "calibration/FieldControls.h"
 #include "measuring/MeasureTool.h"
-#include "screens/PictureWindow.h"
 #include "playback/VideoControls.h"
+#include "screens/ExportedFrame.h"
+#include "screens/PictureWindow.h"
+#include "screens/VideoScreenGLInput.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QColorDialog>
 #include <QElapsedTimer>
@@ -15,59 +15,20 @@
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLPaintDevice>
 #include <QPainter>
-#include <QTextDocument>
 
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
 constexpr int kMinimumWidthPx = 415;
 constexpr int kMinimumHeightPx = 255;
-constexpr int kTipMarginPx = 23;
-constexpr int kTipPaddingPx = 6;
-constexpr float kPickRadiusSquaredPx = 36.0f; // 6 video pixels
-constexpr float kEndPointSizePx = 2.0f;
-constexpr float kCornerSizePx = 8.0f;
-constexpr float kSelectedCornerSizePx = 4.0f;
-constexpr double kDepthRange = 10.0;
 // Scaled by nearest texel, a widget pixel centre can fall exactly on a texel
 // edge (every fifth pixel at x1.25). Shifting the texture by this share of
 // a texel sends such pixels to the lower texel, as Qt's raster scaling does,
 // so both screens and grabbed images show the same pixels.
 constexpr float kTexelBias = 1.0f / 256.0f;
-
-const QColor kInitialFieldLinesColour(100, 100, 191, 150);
-const QColor kInitialCentreLinesColour(255, 255, 255, 100);
-const QColor kMarkerColour(200, 50, 50, 150);
-const QColor kSelectedCornerColour(255, 255, 0, 200);
-const QColor kSnapColour(255, 255, 0, 220);
-constexpr float kSnapLineWidthPx = 1.0f;
-constexpr float kSnappedCornerSizePx = 6.0f;
-
-bool altHeld(const QMouseEvent* event) { return event->modifiers().testFlag(Qt::AltModifier); }
-
-void glColour(const QColor& colour)
-{
-    glColor4ub(GLubyte(colour.red()), GLubyte(colour.green()), GLubyte(colour.blue()),
-        GLubyte(colour.alpha()));
-}
-
-// Saves the OpenGL state and makes one unit one widget pixel, y growing
-// downwards; the caller pops both matrices and the attributes.
-void beginWidgetPixels(int width, int height)
-{
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0.0, width, height, 0.0, -kDepthRange, kDepthRange);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-}
 
 } // namespace
 
@@ -77,10 +38,7 @@ VideoScreenGL::VideoScreenGL(
     , picture(new PictureWindow(this))
     , videoControls(videoControls)
     , fieldControls(fieldControls)
-    , fieldColour(kInitialFieldLinesColour)
-    , centreColour(kInitialCentreLinesColour)
-    , fieldWidthPx(fieldControls->fieldLinesThickness())
-    , centreWidthPx(fieldControls->centreLinesThickness())
+    , overlay(fieldControls, [this](int x, int y) { return toWidget(x, y); })
 {
     // Display lists and immediate mode need the fixed-function pipeline.
     QSurfaceFormat surfaceFormat = QSurfaceFormat::defaultFormat();
@@ -98,17 +56,18 @@ VideoScreenGL::VideoScreenGL(
     setMinimumSize(kMinimumWidthPx, kMinimumHeightPx);
 
     fieldControls->setDrawFieldLines(false);
+    input = new VideoScreenGLInput(this, fieldControls);
+    connect(input, &VideoScreenGLInput::givePoint, this, &VideoScreenGL::givePoint);
+    connect(input, &VideoScreenGLInput::resetPoints, this, &VideoScreenGL::resetPoints);
+    connect(input, &VideoScreenGLInput::cleaned, this, &VideoScreenGL::clean);
+    connect(input, &VideoScreenGLInput::cursorChanged, this, &VideoScreenGL::showCursor);
+    connect(input, &VideoScreenGLInput::linesChanged, this, &VideoScreenGL::recreateLinesDL);
+    connect(input, &VideoScreenGLInput::repaintWanted, this, &VideoScreenGL::repaintPicture);
+    connectFieldControls();
+}
 
-    markAction = createAction(tr("Mark"), &VideoScreenGL::setMarkPointsMode);
-    markAction->setCheckable(true);
-    markAction->setChecked(true);
-    selectAction = createAction(tr("Select"), &VideoScreenGL::setSelectCornersMode);
-    selectAction->setCheckable(true);
-    cleanAction = createAction(tr("Clean"), &VideoScreenGL::clean);
-    addActions({ markAction, selectAction, cleanAction });
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-
-    connect(fieldControls, &FieldControls::signalResetPoints, this, &VideoScreenGL::clean);
+void VideoScreenGL::connectFieldControls()
+{
     connect(fieldControls, &FieldControls::signalSelectFieldLinesColor, this,
         &VideoScreenGL::slotSelectFieldLinesColor);
     connect(fieldControls, &FieldControls::signalSelectCenterLinesColor, this,
@@ -132,13 +91,6 @@ VideoScreenGL::~VideoScreenGL()
         disconnect(picture->context(), nullptr, this, nullptr);
 }
 
-QAction* VideoScreenGL::createAction(const QString& text, void (VideoScreenGL::*slot)())
-{
-    auto* action = new QAction(text, this);
-    connect(action, &QAction::triggered, this, slot);
-    return action;
-}
-
 void VideoScreenGL::initializeGL()
 {
     // The context goes away with the top-level window (also when the widget
@@ -146,7 +98,7 @@ void VideoScreenGL::initializeGL()
     // in the next context.
     connect(picture->context(), &QOpenGLContext::aboutToBeDestroyed, this,
         &VideoScreenGL::releaseGlResources, Qt::UniqueConnection);
-    listsStale = true;
+    overlay.invalidate();
     textureStale = !frame.isNull();
 }
 
@@ -155,7 +107,7 @@ void VideoScreenGL::releaseGlResources()
     if (!picture->context())
         return;
     picture->makeCurrent();
-    deleteLists();
+    overlay.deleteLists();
     deleteTexture();
     picture->doneCurrent();
 }
@@ -209,16 +161,6 @@ void VideoScreenGL::deleteTexture()
     textureStale = !frame.isNull();
 }
 
-void VideoScreenGL::deleteLists()
-{
-    if (fieldLinesList != 0)
-        glDeleteLists(fieldLinesList, 1);
-    if (cornersList != 0)
-        glDeleteLists(cornersList, 1);
-    fieldLinesList = 0;
-    cornersList = 0;
-}
-
 void VideoScreenGL::changeImageSize()
 {
     imageWidth = videoControls->frameWidth();
@@ -267,7 +209,7 @@ bool VideoScreenGL::fetchFrame()
 
 void VideoScreenGL::overlayChanged()
 {
-    listsStale = true;
+    overlay.invalidate();
     repaintPicture();
 }
 
@@ -326,29 +268,19 @@ QPointF VideoScreenGL::toVideoF(const QPointF& widgetPosition) const
 void VideoScreenGL::setMeasureTool(MeasureTool* tool)
 {
     measureTool = tool;
+    input->setMeasureTool(tool);
     setMouseTracking(true);
     connect(tool, &MeasureTool::changed, this, &VideoScreenGL::repaintPicture);
 }
 
-// Tells the tool where the mouse is; true while it is over the picture.
-bool VideoScreenGL::hover(const QPointF& widgetPosition)
-{
-    if (!measureTool || frame.isNull())
-        return false;
-    if (!insidePicture(widgetPosition.toPoint())) {
-        if (measureTool->cursor())
-            measureTool->leave();
-        return false;
-    }
-    measureTool->hover(toVideoF(widgetPosition));
-    return true;
-}
+InteractionMode VideoScreenGL::interactionMode() const { return input->mode(); }
+
+int VideoScreenGL::selectedCornerIndex() const { return input->selectedCorner(); }
 
 void VideoScreenGL::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    if (measureTool && measureTool->cursor())
-        measureTool->leave();
+    input->leave();
 }
 
 bool VideoScreenGL::insidePicture(const QPoint& widgetPosition) const
@@ -369,131 +301,31 @@ QPoint VideoScreenGL::toVideoInPicture(const QPoint& widgetPosition) const
 
 void VideoScreenGL::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!input->press(*event))
         QWidget::mousePressEvent(event);
-        return;
-    }
-    if (measureTool && measureTool->isActive()) {
-        pressPosition = event->position();
-        if (hover(event->position()))
-            measureTool->press(toVideoF(event->position()));
-        return;
-    }
-    const QPoint position = event->position().toPoint();
-    if (mode == InteractionMode::SelectCorners) {
-        showCursor(Qt::ClosedHandCursor);
-        if (fieldControls->cornersComplete())
-            pickCorner(toVideo(position));
-        return;
-    }
-    // A click in the black margins is no point of the video.
-    if (!insidePicture(position))
-        return;
-    const QPoint video = toVideoInPicture(position);
-    emit givePoint(video.x(), video.y(), altHeld(event));
-    if (fieldControls->cornersComplete())
-        recreateLinesDL();
 }
 
 void VideoScreenGL::mouseMoveEvent(QMouseEvent* event)
 {
-    hover(event->position());
-    if (measureTool && measureTool->isActive())
-        return;
-    if (event->buttons() != Qt::LeftButton) {
+    if (!input->move(*event))
         QWidget::mouseMoveEvent(event);
-        return;
-    }
-    // Before the corners are complete a drag gives no points, so that each
-    // corner takes exactly one click.
-    if (!fieldControls->cornersComplete() || imageWidth <= 0 || imageHeight <= 0)
-        return;
-    const QPoint video = toVideoInPicture(event->position().toPoint());
-    if (mode == InteractionMode::MarkPoints) {
-        emit givePoint(video.x(), video.y(), altHeld(event));
-    } else if (selectedCorner >= 0) {
-        fieldControls->moveCorner(selectedCorner, video.x(), video.y());
-        recreateLinesDL();
-    }
 }
 
 void VideoScreenGL::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!input->release(*event))
         QWidget::mouseReleaseEvent(event);
-        return;
-    }
-    if (measureTool && measureTool->isActive()) {
-        hover(event->position());
-        measureTool->releaseOnPicture(toVideoF(event->position()), QSize(imageWidth, imageHeight),
-            (event->position() - pressPosition).manhattanLength());
-        return;
-    }
-    if (mode != InteractionMode::SelectCorners)
-        return;
-    showCursor(Qt::OpenHandCursor);
-    // A dragged corner settles on the crossing of the lines it was dropped near.
-    if (selectedCorner >= 0)
-        fieldControls->settleCorner(selectedCorner, altHeld(event));
-}
-
-void VideoScreenGL::pickCorner(const QPoint& video)
-{
-    struct Candidate
-    {
-        int index;
-        float distanceSquared;
-    };
-    const std::vector<QPoint> corners = fieldControls->corners();
-    std::array<Candidate, FieldControls::kCornerCount> candidates {};
-    for (int i = 0; i < FieldControls::kCornerCount; ++i) {
-        const float dx = float(corners[i].x() - video.x());
-        const float dy = float(corners[i].y() - video.y());
-        candidates[i] = { i, dx * dx + dy * dy };
-    }
-    // Equal distances keep the lower index first.
-    std::stable_sort(
-        candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-            return a.distanceSquared < b.distanceSquared;
-        });
-    selectedCorner
-        = candidates[0].distanceSquared < kPickRadiusSquaredPx ? candidates[0].index : -1;
-    repaintPicture();
-}
-
-void VideoScreenGL::setMarkPointsMode()
-{
-    markAction->setChecked(false);
-    selectAction->setChecked(false);
-    showCorners = false;
-    mode = InteractionMode::MarkPoints;
-    markAction->setChecked(true);
-    showCursor(Qt::CrossCursor);
-    repaintPicture();
-}
-
-void VideoScreenGL::setSelectCornersMode()
-{
-    markAction->setChecked(false);
-    selectAction->setChecked(false);
-    mode = InteractionMode::SelectCorners;
-    selectAction->setChecked(true);
-    showCursor(Qt::OpenHandCursor);
-    showCorners = true;
-    repaintPicture();
 }
 
 void VideoScreenGL::clean()
 {
-    emit resetPoints();
     if (picture->context()) {
         picture->makeCurrent();
-        deleteLists();
+        overlay.clear();
         picture->doneCurrent();
+    } else {
+        overlay.clear();
     }
-    listsStale = false;
-    selectedCorner = -1;
-    repaintPicture();
 }
 
 // The lists are compiled at the next paint, which is asked for now.
@@ -501,52 +333,38 @@ void VideoScreenGL::recreateLinesDL() { overlayChanged(); }
 
 void VideoScreenGL::slotSelectFieldLinesColor()
 {
-    const QColor colour
-        = QColorDialog::getColor(fieldColour, this, tr("Lines"), QColorDialog::ShowAlphaChannel);
+    const QColor colour = QColorDialog::getColor(
+        overlay.fieldColour(), this, tr("Lines"), QColorDialog::ShowAlphaChannel);
     if (!colour.isValid())
         return;
-    fieldColour = colour;
+    overlay.setFieldColour(colour);
     recreateLinesDL();
 }
 
 void VideoScreenGL::slotSelectCenterLinesColor()
 {
     const QColor colour = QColorDialog::getColor(
-        centreColour, this, tr("Game center"), QColorDialog::ShowAlphaChannel);
+        overlay.centreColour(), this, tr("Game center"), QColorDialog::ShowAlphaChannel);
     if (colour.isValid())
-        centreColour = colour;
+        overlay.setCentreColour(colour);
     repaintPicture();
 }
 
 void VideoScreenGL::slotSetFieldLinesThickness(int thickness)
 {
-    fieldWidthPx = thickness;
+    overlay.setFieldWidth(thickness);
     recreateLinesDL();
 }
 
 void VideoScreenGL::slotSetCenterLinesThickness(int thickness)
 {
-    centreWidthPx = thickness;
+    overlay.setCentreWidth(thickness);
     repaintPicture();
 }
 
 QString VideoScreenGL::tipHtml(int remainingCorners, InteractionMode mode)
 {
-    if (remainingCorners <= 0)
-        return QString();
-    QString html = QStringLiteral(R"(<h3 align="center">Tip</h3><p align="center">)");
-    if (mode == InteractionMode::SelectCorners)
-        return html + tr("Right click on the image and select Mark.");
-    switch (remainingCorners) {
-    case 4:
-        return html + tr("Click on the<br> <b>top left corner</b><br>of the football field.");
-    case 3:
-        return html + tr("Click on the <br><b>top right corner </b><br>of the football field.");
-    case 2:
-        return html + tr("Click on the <br><b>bottom left corner </b><br>of the football field.");
-    default:
-        return html + tr("Click on the <br><b>bottom right corner </b><br>of the football field.");
-    }
+    return GLOverlayPainter::tipHtml(remainingCorners, mode);
 }
 
 // The tip lies over the picture and under the lines, as the lines are
@@ -562,14 +380,12 @@ void VideoScreenGL::paintOn(QPaintDevice& device)
     painter.beginNativePainting();
     drawPicture();
     painter.endNativePainting();
-    drawTip(painter);
+    overlay.drawTip(painter, size(), input->mode());
     painter.beginNativePainting();
-    if (listsStale)
-        compileLists();
-    drawOverlay();
+    overlay.draw(size(), input->showsCorners(), input->selectedCorner(), input->mode());
     painter.endNativePainting();
     if (measureTool) {
-        const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
+        const bool loupe = measureTool->isActive() || input->mode() == InteractionMode::MarkPoints;
         measureTool->paint(painter, videoToWidget(), frame, rect(), loupe);
     }
 }
@@ -613,7 +429,7 @@ void VideoScreenGL::drawPicture()
     const float top = float(offsetY);
     const float right = left + float(int(float(imageWidth) * scale));
     const float bottom = top + float(int(float(imageHeight) * scale));
-    beginWidgetPixels(width(), height());
+    GLOverlayPainter::beginWidgetPixels(width(), height());
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -631,170 +447,5 @@ void VideoScreenGL::drawPicture()
     glVertex2f(left, bottom);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
-}
-
-void VideoScreenGL::drawTip(QPainter& painter) const
-{
-    const QString html = tipHtml(fieldControls->remainingCorners(), mode);
-    if (html.isEmpty())
-        return;
-    QTextDocument document;
-    document.setDefaultStyleSheet(QStringLiteral("* { color: #FFFFAA }"));
-    document.setHtml(html);
-    document.setTextWidth(document.size().width());
-    const QSize size = document.size().toSize();
-    painter.save();
-    painter.translate(
-        width() - size.width() - kTipMarginPx, height() - size.height() - kTipMarginPx);
-    painter.setPen(QColor(255, 239, 239, 255));
-    painter.setBrush(QColor(255, 0, 0, 31));
-    painter.drawRect(0, 0, size.width() + 2 * kTipPaddingPx, size.height() + 2 * kTipPaddingPx);
-    painter.translate(kTipPaddingPx, kTipPaddingPx);
-    document.drawContents(&painter);
-    painter.restore();
-}
-
-void VideoScreenGL::drawOverlay() const
-{
-    beginWidgetPixels(width(), height());
-
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
-    glHint(GL_POLYGON_SMOOTH_HINT, GL_NICEST);
-    glEnable(GL_LINE_SMOOTH);
-    glEnable(GL_POLYGON_SMOOTH);
-    glEnable(GL_MULTISAMPLE);
-
-    if (fieldLinesList != 0)
-        glCallList(fieldLinesList);
-    if (showCorners && cornersList != 0)
-        glCallList(cornersList);
-    drawCentreLines();
-    drawSnapMoves();
-    if (selectedCorner >= 0 && mode == InteractionMode::SelectCorners)
-        drawSelectedCorner();
-
-    glDisable(GL_POINT_SMOOTH);
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
-}
-
-void VideoScreenGL::drawCentreLines() const
-{
-    glColour(centreColour);
-    glLineWidth(GLfloat(centreWidthPx));
-    glBegin(GL_LINES);
-    for (const FieldLine& line : fieldControls->centreLines()) {
-        const QPointF start = toWidget(line.x1, line.y1);
-        const QPointF end = toWidget(line.x2, line.y2);
-        glVertex3d(start.x(), start.y(), 0.0);
-        glVertex3d(end.x(), end.y(), 0.0);
-    }
-    glEnd();
-}
-
-// A thin line from each click to the corner it snapped to, and a dot there.
-void VideoScreenGL::drawSnapMoves() const
-{
-    const std::vector<QLineF> moves = fieldControls->snapMoves();
-    if (moves.empty())
-        return;
-    glColour(kSnapColour);
-    glLineWidth(kSnapLineWidthPx);
-    glBegin(GL_LINES);
-    for (const QLineF& move : moves) {
-        const QPointF from = toWidget(int(move.x1()), int(move.y1()));
-        const QPointF to = toWidget(int(move.x2()), int(move.y2()));
-        glVertex3d(from.x(), from.y(), 0.0);
-        glVertex3d(to.x(), to.y(), 0.0);
-    }
-    glEnd();
-    glEnable(GL_POINT_SMOOTH);
-    glPointSize(kSnappedCornerSizePx);
-    glBegin(GL_POINTS);
-    for (const QLineF& move : moves) {
-        const QPointF to = toWidget(int(move.x2()), int(move.y2()));
-        glVertex3d(to.x(), to.y(), 0.0);
-    }
-    glEnd();
-    glDisable(GL_POINT_SMOOTH);
-}
-
-void VideoScreenGL::drawSelectedCorner() const
-{
-    const QPoint corner = fieldControls->corners()[selectedCorner];
-    const QPointF at = toWidget(corner.x(), corner.y());
-    glEnable(GL_POINT_SMOOTH);
-    glColour(kSelectedCornerColour);
-    glPointSize(kSelectedCornerSizePx);
-    glBegin(GL_POINTS);
-    glVertex3d(at.x(), at.y(), 0.0);
-    glEnd();
-    glDisable(GL_POINT_SMOOTH);
-}
-
-void VideoScreenGL::compileLists()
-{
-    glShadeModel(GL_FLAT);
-    compileFieldLinesList();
-    compileCornersList();
-    listsStale = false;
-}
-
-void VideoScreenGL::compileFieldLinesList()
-{
-    if (fieldLinesList != 0)
-        glDeleteLists(fieldLinesList, 1);
-    fieldLinesList = glGenLists(1);
-    glNewList(fieldLinesList, GL_COMPILE);
-    std::vector<QPointF> ends;
-    for (const FieldLine& line : fieldControls->fieldLines()) {
-        ends.push_back(toWidget(line.x1, line.y1));
-        ends.push_back(toWidget(line.x2, line.y2));
-    }
-    glColour(fieldColour);
-    glLineWidth(GLfloat(fieldWidthPx));
-    glBegin(GL_LINES);
-    for (const QPointF& end : ends)
-        glVertex3d(end.x(), end.y(), 0.0);
-    glEnd();
-    glEnable(GL_POINT_SMOOTH);
-    glColour(kMarkerColour);
-    glPointSize(kEndPointSizePx);
-    glBegin(GL_POINTS);
-    for (const QPointF& end : ends)
-        glVertex3d(end.x(), end.y(), 0.0);
-    glEnd();
-    glEndList();
-}
-
-void VideoScreenGL::compileCornersList()
-{
-    if (cornersList != 0)
-        glDeleteLists(cornersList, 1);
-    cornersList = glGenLists(1);
-    glNewList(cornersList, GL_COMPILE);
-    glEnable(GL_POINT_SMOOTH);
-    glColour(kMarkerColour);
-    glPointSize(kCornerSizePx);
-    glBegin(GL_POINTS);
-    // Only the corners clicked so far: the others are placeholders.
-    const std::vector<QPoint> corners = fieldControls->corners();
-    const int given = FieldControls::kCornerCount - fieldControls->remainingCorners();
-    for (int i = 0; i < given; ++i) {
-        const QPointF at = toWidget(corners[i].x(), corners[i].y());
-        glVertex3d(at.x(), at.y(), 0.0);
-    }
-    glEnd();
-    glDisable(GL_POINT_SMOOTH);
-    glEndList();
+    GLOverlayPainter::endWidgetPixels();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screens/GLOverlayPainter.h"
 #include "screens/InteractionMode.h"
 
 #include <QColor>
@@ -9,18 +10,13 @@
 class FieldControls;
 class MeasureTool;
 class PictureWindow;
-class QAction;
-class QPainter;
 class VideoControls;
+class VideoScreenGLInput;
 
 // The video screen for machines with OpenGL. It keeps the newest frame in one
 // texture, replaced only when the engine drew a new picture, shows it scaled
-// to fit the widget keeping its aspect ratio, centred, and draws over it with OpenGL
-// the pitch lines and corner markers (display lists, rebuilt only when the
-// corners, the line colour or the line width change), where snapping moved
-// a corner from its click, the lines through and
-// round the game centre (sent with every paint, they follow every click), the
-// corner being dragged, and a tip that asks for the four corners in turn.
+// to fit the widget keeping its aspect ratio, centred, and draws over it
+// with OpenGL what GLOverlayPainter draws; the mouse is VideoScreenGLInput's.
 // The picture is drawn in a native OpenGL window that fills the widget.
 // Because it draws the lines itself, it switches the engine's burnt-in
 // drawing off. Mouse positions map back to video pixels with the inverse of
@@ -57,12 +53,18 @@ public:
     void setMeasureTool(MeasureTool* tool);
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
-    InteractionMode interactionMode() const { return mode; }
-    int selectedCornerIndex() const { return selectedCorner; }
-    QColor fieldLinesColour() const { return fieldColour; }
-    QColor centreLinesColour() const { return centreColour; }
-    int fieldLinesWidth() const { return fieldWidthPx; }
-    int centreLinesWidth() const { return centreWidthPx; }
+    QSize imageSize() const { return QSize(imageWidth, imageHeight); }
+    // Whether a frame of the open video was fetched.
+    bool hasPicture() const { return !frame.isNull(); }
+    bool insidePicture(const QPoint& widgetPosition) const;
+    // The video pixel under a widget position, held to the picture.
+    QPoint toVideoInPicture(const QPoint& widgetPosition) const;
+    InteractionMode interactionMode() const;
+    int selectedCornerIndex() const;
+    QColor fieldLinesColour() const { return overlay.fieldColour(); }
+    QColor centreLinesColour() const { return overlay.centreColour(); }
+    int fieldLinesWidth() const { return overlay.fieldWidth(); }
+    int centreLinesWidth() const { return overlay.centreWidth(); }
 
 signals:
     // exact: Alt was held, the point is not to be snapped.
@@ -75,8 +77,6 @@ public slots:
     void overlayChanged();
 
 private slots:
-    void setMarkPointsMode();
-    void setSelectCornersMode();
     void clean();
     void recreateLinesDL();
     void slotSelectFieldLinesColor();
@@ -97,25 +97,12 @@ private:
     void paintOn(QPaintDevice& device);
     void repaintPicture();
     void showCursor(Qt::CursorShape shape);
-    QAction* createAction(const QString& text, void (VideoScreenGL::*slot)());
+    void connectFieldControls();
     void fit(int widgetWidth, int widgetHeight);
     bool fetchFrame();
     void drawPicture();
     void uploadTexture();
     void deleteTexture();
-    bool insidePicture(const QPoint& widgetPosition) const;
-    QPoint toVideoInPicture(const QPoint& widgetPosition) const;
-    void pickCorner(const QPoint& video);
-    bool hover(const QPointF& widgetPosition);
-    void drawTip(QPainter& painter) const;
-    void drawOverlay() const;
-    void drawCentreLines() const;
-    void drawSelectedCorner() const;
-    void drawSnapMoves() const;
-    void compileLists();
-    void compileFieldLinesList();
-    void compileCornersList();
-    void deleteLists();
     void releaseGlResources();
 
     PictureWindow* picture = nullptr;
@@ -124,28 +111,15 @@ private:
     int imageHeight = 0;
     VideoControls* videoControls = nullptr;
     FieldControls* fieldControls = nullptr;
-    unsigned fieldLinesList = 0;
-    unsigned cornersList = 0;
-    QAction* markAction = nullptr;
-    QAction* selectAction = nullptr;
-    QAction* cleanAction = nullptr;
-    InteractionMode mode = InteractionMode::MarkPoints;
-    bool showCorners = false;
-    int selectedCorner = -1;
-    QColor fieldColour;
-    QColor centreColour;
-    int fieldWidthPx = 0;
-    int centreWidthPx = 0;
+    GLOverlayPainter overlay;
+    VideoScreenGLInput* input = nullptr;
     float scale = 1.0f;
     int offsetY = 0;
     int offsetX = 0;
-    // The lists are compiled in the paint path, where the context is current.
-    bool listsStale = false;
     // The newest frame as exported (kept to fill a new context's texture),
     // and the texture that shows it; textureStale until it is uploaded.
     QImage frame;
     MeasureTool* measureTool = nullptr;
-    QPointF pressPosition;
     unsigned texture = 0;
     QSize textureSize;
     bool textureStale = false;
