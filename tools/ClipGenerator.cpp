@@ -514,6 +514,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     cv::Mat frame = renderPitch(truth);
     drawPlayers(frame, truth, playersFor(clipSettings), index);
     shiftPicture(frame, clipSettings, index);
+    frame = warpThroughLens(frame, clipSettings.lens);
     drawFrameCode(frame, clipSettings, index);
     return frame;
 }
