@@ -46,6 +46,18 @@ constexpr double kMinImprovement = 0.3;
 constexpr double kOutlierFactor = 3.0;
 constexpr double kOutlierFloorPx = 1.0;
 constexpr double kJacobianStep = 1e-6;
+// The pitch: the largest area of grass once gaps this wide (painted lines,
+// players) are closed; lines elsewhere (fences, a running track, trees)
+// are not painted pitch lines. A line belongs to it when this share of its
+// points lies on it.
+constexpr int kPitchClosingPx = 21;
+constexpr double kOnPitchShare = 0.8;
+// Two pieces of one painted line (split by a player, or bent too far for
+// the first fit to follow): their ideal points lie on one straight line
+// within this many pixels.
+constexpr double kMergeRmsPx = 1.5;
+constexpr double kMergeMaxPx = 4.5;
+constexpr int kFitIterations = 40;
 
 using Chain = CLensEstimator::Chain;
 
@@ -260,6 +272,37 @@ private:
     LensParameters parameters;
 };
 
+// 255 on the pitch: the largest closed area of grass.
+cv::Mat pitchArea(const cv::Mat& bgr)
+{
+    cv::Mat grass = CLineFinder::GrassMask(bgr);
+    cv::morphologyEx(grass, grass, cv::MORPH_CLOSE,
+        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kPitchClosingPx, kPitchClosingPx)));
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(grass, labels, stats, centroids, 8, CV_32S);
+    int largest = 0;
+    for (int i = 1; i < count; ++i) {
+        if (largest == 0
+            || stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
+            largest = i;
+    }
+    cv::Mat area = labels == largest;
+    if (largest == 0)
+        area.setTo(0);
+    cv::dilate(area, area,
+        cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kPitchClosingPx, kPitchClosingPx)));
+    return area;
+}
+
+bool onPitch(const Chain& chain, const cv::Mat& area)
+{
+    const auto inside = std::count_if(chain.begin(), chain.end(), [&](cv::Point2d p) {
+        const cv::Point at(cvRound(p.x), cvRound(p.y));
+        return at.inside(cv::Rect(0, 0, area.cols, area.rows)) && area.at<uchar>(at) != 0;
+    });
+    return inside >= kOnPitchShare * static_cast<double>(chain.size());
+}
+
 std::vector<Piece> findPieces(const cv::Mat& mask)
 {
     std::vector<cv::Vec4i> found;
@@ -326,6 +369,7 @@ std::vector<Chain> CLensEstimator::FindChains(const cv::Mat& bgr) const
     const cv::Mat ridge = CLineFinder::RidgeImage(small);
     const cv::Mat mask = CLineFinder::LineMask(ridge, CLineFinder::GrassMask(small));
     const std::vector<Piece> pieces = findPieces(mask);
+    const cv::Mat area = pitchArea(small);
     std::vector<bool> used(pieces.size(), false);
     const double minSpan = kMinSpanShare * std::hypot(small.cols, small.rows);
     for (std::size_t seed = 0; seed < pieces.size(); ++seed) {
@@ -338,7 +382,7 @@ std::vector<Chain> CLensEstimator::FindChains(const cv::Mat& bgr) const
             || fitCurve(g, samplePoints(pieces, g.pieces)) > kMaxCurveRmsPx)
             continue;
         Chain chain = ridgeChain(g, ridge, pieces);
-        if (chain.size() < kMinChainPoints)
+        if (chain.size() < kMinChainPoints || !onPitch(chain, area))
             continue;
         // Back to the frame's pixels (pixel centres at integer positions).
         for (cv::Point2d& p : chain)
@@ -366,13 +410,13 @@ std::optional<CLensModel> CLensEstimator::FitChains(
     // First k1 and k2 about the middle of the picture, then the centre too.
     cv::Mat p = cv::Mat::zeros(2, 1, CV_64F);
     cv::LMSolver::create(
-        cv::makePtr<StraightnessCallback>(chains, LensParameters { picture, false }), 100)
+        cv::makePtr<StraightnessCallback>(chains, LensParameters { picture, false }), kFitIterations)
         ->run(p);
     if (fitCentre) {
         cv::Mat q = cv::Mat::zeros(4, 1, CV_64F);
         p.copyTo(q.rowRange(0, 2));
         cv::LMSolver::create(
-            cv::makePtr<StraightnessCallback>(chains, LensParameters { picture, true }), 100)
+            cv::makePtr<StraightnessCallback>(chains, LensParameters { picture, true }), kFitIterations)
             ->run(q);
         const CLensModel withCentre = LensParameters { picture, true }.lensOf(q);
         if (CLensModel::make(withCentre.k1(), withCentre.k2(), withCentre.centre(), picture))
@@ -380,6 +424,35 @@ std::optional<CLensModel> CLensEstimator::FitChains(
     }
     const CLensModel middle = LensParameters { picture, false }.lensOf(p);
     return CLensModel::make(middle.k1(), middle.k2(), middle.centre(), picture);
+}
+
+std::vector<Chain> CLensEstimator::MergeChains(
+    const std::vector<Chain>& chains, const CLensModel& lens)
+{
+    std::vector<Chain> merged = chains;
+    const auto fitsOneLine = [&](const Chain& a, const Chain& b) {
+        Chain both = a;
+        both.insert(both.end(), b.begin(), b.end());
+        std::vector<double> residuals;
+        straightnessResiduals({ both }, lens, residuals);
+        double worst = 0.0;
+        for (double r : residuals)
+            worst = std::max(worst, std::abs(r));
+        return rmsOf(residuals) < kMergeRmsPx && worst < kMergeMaxPx;
+    };
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (std::size_t i = 0; i < merged.size() && !joined; ++i) {
+            for (std::size_t j = i + 1; j < merged.size() && !joined; ++j) {
+                if (!fitsOneLine(merged[i], merged[j]))
+                    continue;
+                merged[i].insert(merged[i].end(), merged[j].begin(), merged[j].end());
+                merged.erase(merged.begin() + static_cast<std::ptrdiff_t>(j));
+                joined = true;
+            }
+        }
+    }
+    return merged;
 }
 
 std::optional<CLensModel> CLensEstimator::Estimate(const cv::Mat& bgr) const
@@ -390,6 +463,14 @@ std::optional<CLensModel> CLensEstimator::Estimate(const cv::Mat& bgr) const
     const cv::Size picture = bgr.size();
     const CLensModel pinhole = CLensModel::pinhole(picture);
     std::optional<CLensModel> lens = FitChains(chains, picture);
+    if (!lens)
+        return std::nullopt;
+    // Pieces of one line the first fit saw apart are one line for the
+    // second: a long line bends the most.
+    chains = MergeChains(chains, *lens);
+    if (chains.size() < 3 || !directionsSpread(chains))
+        return std::nullopt;
+    lens = FitChains(chains, picture);
     if (!lens)
         return std::nullopt;
     // Lines the lens does not straighten are painted curves (an arc, a

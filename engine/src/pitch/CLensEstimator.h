@@ -34,6 +34,10 @@ public:
     // The long painted-line chains the estimate works on.
     std::vector<Chain> FindChains(const cv::Mat& bgr) const;
 
+    // Chains that lie on one straight line once undistorted by `lens`,
+    // joined into one.
+    static std::vector<Chain> MergeChains(const std::vector<Chain>& chains, const CLensModel& lens);
+
     // The root-mean-square distance in pixels of the chains' points from the
     // straight lines fitted to each chain once undistorted by `lens`.
     static double Straightness(const std::vector<Chain>& chains, const CLensModel& lens);
