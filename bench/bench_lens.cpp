@@ -6,6 +6,7 @@
 #include "pitch/CPitchGeometry.h"
 
 #include "BenchSupport.h"
+#include "HalfPitchLandmarks.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -62,10 +63,37 @@ void measureClip(const std::string& name)
     const auto found = estimator.FindChains(frame);
     std::printf("  finding the lines alone: %.0f ms\n", bench::secondsSince(findStart) * 1e3);
     const auto chains = CLensEstimator::MergeChains(found, *lens);
-    std::printf("  pinhole:\n");
+    std::printf("  lines the estimate found, pinhole:\n");
     reportStraightness(chains, CLensModel::pinhole(frame.size()));
-    std::printf("  estimated lens:\n");
+    std::printf("  the same, estimated lens:\n");
     reportStraightness(chains, *lens);
+    for (const halfpitch::Clip* clip : { &halfpitch::leftHalf(), &halfpitch::rightHalf() }) {
+        if (clip->file != name)
+            continue;
+        const auto withLens = halfpitch::measure(*clip, frame, *lens);
+        if (!withLens)
+            continue;
+        // The paint found with the lens, judged by both models.
+        const CLensModel pinhole = CLensModel::pinhole(frame.size());
+        for (std::size_t i = 0; i < clip->lines.size(); ++i) {
+            std::printf("  painted line %zu: %zu points, %.2f px RMS from straight with the lens, "
+                        "%.2f px without; middle %.1f px off the straight line between its ends\n",
+                i, withLens->paint[i].size(), withLens->lineRmsPx[i],
+                CLensEstimator::Straightness({ withLens->paint[i] }, pinhole),
+                withLens->chordOffsetPx[i]);
+        }
+        const auto without = halfpitch::measure(*clip, frame, pinhole);
+        for (const auto& [label, f] : { std::pair { "lens", withLens }, std::pair { "pinhole", without } }) {
+            if (!f || f->heldOutPx.empty())
+                continue;
+            std::printf("  landmarks, %s: calibration %.2f px RMS; held out median %.1f px, max "
+                        "%.1f px; median %.2f m, max %.2f m\n",
+                label, f->calibrationRmsPx, halfpitch::median(f->heldOutPx),
+                *std::max_element(f->heldOutPx.begin(), f->heldOutPx.end()),
+                halfpitch::median(f->heldOutMetres),
+                *std::max_element(f->heldOutMetres.begin(), f->heldOutMetres.end()));
+        }
+    }
 }
 
 void measureMapping()

@@ -3,6 +3,9 @@
 #include "pitch/CPitchGeometry.h"
 
 #include "ClipGenerator.h"
+#include "HalfPitchLandmarks.h"
+
+#include <opencv2/videoio.hpp>
 
 #include <gtest/gtest.h>
 
@@ -99,4 +102,60 @@ TEST(CLensEstimator, FindsNoLensInAPinholePicture)
     }
     EXPECT_FALSE(CLensEstimator().Estimate(cv::Mat(720, 1280, CV_8UC3, cv::Scalar(40, 140, 40))))
         << "no lines, no lens";
+}
+
+namespace {
+
+// Frame 0 of a clip of the media folder; empty without the folder.
+cv::Mat mediaFrame(const std::string& file)
+{
+    const std::string path = std::string(TARVOLA_MEDIA_DIR) + "/" + file;
+    cv::VideoCapture capture(path);
+    cv::Mat frame;
+    if (capture.isOpened())
+        capture.read(frame);
+    return frame;
+}
+
+} // namespace
+
+TEST(CLensEstimator, StraightensTheLeftHalfPitchClip)
+{
+    const halfpitch::Clip& clip = halfpitch::leftHalf();
+    const cv::Mat frame = mediaFrame(clip.file);
+    if (frame.empty())
+        GTEST_SKIP() << "no media folder";
+    const auto lens = CLensEstimator().Estimate(frame);
+    ASSERT_TRUE(lens);
+    EXPECT_GT(lens->k1(), 0.05) << "barrel distortion";
+    const auto figures = halfpitch::measure(clip, frame, *lens);
+    ASSERT_TRUE(figures);
+    for (std::size_t i = 0; i < clip.lines.size(); ++i) {
+        EXPECT_GT(figures->paint[i].size(), 100u) << "line " << i;
+        EXPECT_LT(figures->lineRmsPx[i], 2.5) << "line " << i;
+    }
+    EXPECT_LT(halfpitch::median(figures->heldOutPx), 8.0);
+    // Without the lens the near touchline bows far off a straight line, and
+    // the landmarks miss by much more.
+    const CLensModel pinhole = CLensModel::pinhole(frame.size());
+    EXPECT_GT(CLensEstimator::Straightness({ figures->paint[0] }, pinhole), 10.0);
+    const auto straight = halfpitch::measure(clip, frame, pinhole);
+    ASSERT_TRUE(straight);
+    EXPECT_GT(halfpitch::median(straight->heldOutPx), 12.0);
+}
+
+TEST(CLensEstimator, StraightensTheNearTouchlineOfTheRightHalfPitchClip)
+{
+    const halfpitch::Clip& clip = halfpitch::rightHalf();
+    const cv::Mat frame = mediaFrame(clip.file);
+    if (frame.empty())
+        GTEST_SKIP() << "no media folder";
+    const auto lens = CLensEstimator().Estimate(frame);
+    ASSERT_TRUE(lens);
+    const auto figures = halfpitch::measure(clip, frame, *lens);
+    ASSERT_TRUE(figures);
+    EXPECT_LT(figures->lineRmsPx[0], 2.5) << "near touchline";
+    EXPECT_LT(figures->lineRmsPx[3], 2.5) << "halfway line";
+    EXPECT_GT(CLensEstimator::Straightness({ figures->paint[0] }, CLensModel::pinhole(frame.size())),
+        10.0);
 }
