@@ -3,6 +3,7 @@
 
 #include "ForeignEngine.h"
 #include "PlaybackTestSupport.h"
+#include "VistrelCalibration.h"
 #include "VistrelCamera.h"
 #include "VistrelMeasure.h"
 
@@ -20,6 +21,7 @@ const auto getLens = LOOK_UP(VistrelGetLensDistortion);
 const auto estimateLens = LOOK_UP(VistrelEstimateLensDistortion);
 const auto pictureToPitch = LOOK_UP(VistrelPictureToPitch);
 const auto pitchToPicture = LOOK_UP(VistrelPitchToPicture);
+const auto calibrationFit = LOOK_UP(VistrelCalibrationFit);
 #undef LOOK_UP
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -147,6 +149,22 @@ TEST_F(CameraTest, DrawsTheOverlayOnTheBentPaint)
     // by far; the curve does not.
     const cv::Point2d a = paintAt(clip, { 0, 0 }), b = paintAt(clip, { 105, 0 });
     EXPECT_GT(cv::norm(0.5 * (a + b) - paintAt(clip, { 52.5, 0 })), 5.0);
+}
+
+TEST_F(CameraTest, PictureAidsLookThroughTheLens)
+{
+    ASSERT_TRUE(calibrationFit);
+    const cv::Point2d centre = paintAt(clip, { 52.5, 34 });
+    engine->setGameCentre(cvRound(centre.x), cvRound(centre.y));
+    double meanPx = -1.0;
+    ASSERT_EQ(calibrationFit(engine, &meanPx), 0);
+    EXPECT_LT(meanPx, 1.0) << "the calibration lies on the bent paint";
+    // Without the lens the same corners miss the bent paint.
+    ASSERT_EQ(setLens(engine, 0, 0, 320, 180), 0);
+    double pinholePx = -1.0;
+    if (calibrationFit(engine, &pinholePx) == 0) {
+        EXPECT_GT(pinholePx, 2.0 * meanPx);
+    }
 }
 
 TEST_F(CameraTest, ChangingTheLensRefitsThroughTheSamePoints)

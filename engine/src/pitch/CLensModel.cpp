@@ -1,5 +1,7 @@
 #include "pitch/CLensModel.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include <cmath>
 #include <limits>
 
@@ -7,6 +9,10 @@ namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr int kMaxIterations = 60;
+// The undistortion map is computed on a grid this many pixels apart and
+// interpolated between: the lens bends smoothly, so the interpolation
+// stays within a few hundredths of a pixel.
+constexpr int kMapStepPx = 2;
 
 bool isFinite(cv::Point2d p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
@@ -127,4 +133,33 @@ std::optional<cv::Point2d> CLensModel::distort(cv::Point2d ideal) const
     if (!rho)
         return std::nullopt;
     return middle + offset * (*rho * unit / distance);
+}
+
+cv::Mat CLensModel::undistortPicture(const cv::Mat& recorded) const
+{
+    if (isPinhole() || recorded.empty())
+        return recorded;
+    const cv::Size coarse((recorded.cols + kMapStepPx - 1) / kMapStepPx + 1,
+        (recorded.rows + kMapStepPx - 1) / kMapStepPx + 1);
+    cv::Mat coarseX(coarse, CV_32FC1);
+    cv::Mat coarseY(coarse, CV_32FC1);
+    for (int j = 0; j < coarse.height; ++j) {
+        for (int i = 0; i < coarse.width; ++i) {
+            const cv::Point2d ideal(i * kMapStepPx, j * kMapStepPx);
+            // Beyond where the lens reaches: a point outside any picture.
+            const cv::Point2d source = distort(ideal).value_or(cv::Point2d(-1e6, -1e6));
+            coarseX.at<float>(j, i) = static_cast<float>(source.x);
+            coarseY.at<float>(j, i) = static_cast<float>(source.y);
+        }
+    }
+    // Pixel x of the full map reads the grid at x / step.
+    const cv::Matx23d shrink(1.0 / kMapStepPx, 0.0, 0.0, 0.0, 1.0 / kMapStepPx, 0.0);
+    cv::Mat mapX, mapY;
+    const int flags = cv::INTER_LINEAR | cv::WARP_INVERSE_MAP;
+    cv::warpAffine(coarseX, mapX, shrink, recorded.size(), flags, cv::BORDER_REPLICATE);
+    cv::warpAffine(coarseY, mapY, shrink, recorded.size(), flags, cv::BORDER_REPLICATE);
+    cv::Mat ideal;
+    cv::remap(recorded, ideal, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_REPLICATE,
+        cv::Scalar::all(0));
+    return ideal;
 }

@@ -53,6 +53,12 @@ public:
     // point is not finite.
     std::optional<cv::Point2d> distort(cv::Point2d ideal) const;
 
+    // The picture an ideal (pinhole) camera of the same size and position
+    // would have recorded: pixel u shows what the frame shows at
+    // distort(u). The picture aids that assume straight lines look at it.
+    // Returns the frame itself for the pinhole camera.
+    cv::Mat undistortPicture(const cv::Mat& recorded) const;
+
     // The scale factor 1 + k1 rho^2 + k2 rho^4 at a normalised radius.
     double factor(double rho) const;
     // Half the picture diagonal: the pixel length of rho = 1.
