@@ -229,6 +229,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     cv::Mat frame = PitchPainter(truth).render();
     PlayerPainter(truth).draw(frame, index);
     shiftPicture(frame, clipSettings, index);
+    frame = warpThroughLens(frame, clipSettings.lens);
     drawFrameCode(frame, clipSettings, index);
     return frame;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LensWarp.h"
+
 #include <opencv2/core.hpp>
 
 #include <array>
@@ -46,6 +48,9 @@ struct ClipSpec
     int shiftAtFrame = 0;
     int shiftXPx = 0;
     int shiftYPx = 0;
+    // Every finished frame bent through this lens (the truth stays pinhole:
+    // its points go through lens.distort).
+    Lens lens;
 };
 
 struct ClipTruth

@@ -34,6 +34,7 @@
 //   video/VistrelVideoSource.cpp LoadVideo, Stop, Pause, capture queries, seeking
 //   video/VistrelFrameSeek.cpp   showing, stepping and redrawing single frames
 //   pitch/VistrelCalibration.cpp calibration assist on the current frame
+//   pitch/VistrelCameraModel.cpp the lens and calibrating from known points
 // The plain C functions that reach it live in api/.
 //
 // Threads: the host's GUI thread calls most slots, the host's worker thread
@@ -285,6 +286,17 @@ public:
     int calibrationFit(double* meanPx);
     int findCorners(double* corners);
 
+    // The camera model, behind the C functions of VistrelCamera.h
+    // (pitch/VistrelCameraModel.cpp). Each works under the mutex; a refusal
+    // (-1, or empty) changes nothing.
+    int calibrateFromPoints(const std::vector<cv::Point2d>& picture,
+        const std::vector<cv::Point2d>& pitch, double* rmsPx);
+    int setLensDistortion(double k1, double k2, cv::Point2d centre);
+    // Empty without a video.
+    std::optional<CLensModel> lensDistortion();
+    // Estimates the lens on the current frame and sets it.
+    std::optional<CLensModel> estimateLensDistortion();
+
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
     void enableTracing(bool value) { logger->setEnabled(value); }
@@ -316,6 +328,14 @@ private:
     private:
         Vistrel& engine;
     };
+
+    // Makes `lens` the engine's lens, refitting the calibration's picture
+    // points through it; false (nothing changed) when they define no
+    // calibration through it.
+    bool applyLens(const CLensModel& lens);
+    // After a video is opened: the lens stays for a picture of the same
+    // size and becomes the pinhole camera otherwise.
+    void adoptLensFor(cv::Size picture);
 
     // Positions the capture on the frame that targetMs falls in; false when
     // the capture refuses.
@@ -404,6 +424,14 @@ private:
     std::atomic<bool> blobDetectionEnabled { false };
     CLookupTable lookupTable;
     CField field;
+    // The points of the last calibration from known points, refitted when
+    // the lens changes while the corners still come from them.
+    struct KnownPoints
+    {
+        std::vector<cv::Point2d> picture;
+        std::vector<cv::Point2d> pitch;
+    };
+    std::optional<KnownPoints> knownPoints;
     std::atomic<double> clickSigmaPx { 1.0 };
     std::string videoPath;
     std::atomic<float> playbackRate { 25.0f };

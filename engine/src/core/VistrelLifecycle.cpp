@@ -161,20 +161,20 @@ void Vistrel::setDrawFieldLines(bool value)
 
 std::optional<CPitchGeometry> Vistrel::pitchGeometry()
 {
-    std::optional<std::array<cv::Point2f, 4>> clicked;
+    std::optional<std::array<cv::Point2d, 4>> ideal;
+    CLensModel lens;
     double width = 0.0;
     double length = 0.0;
     {
         MutexHold hold(*this);
-        clicked = field.getCorners();
+        ideal = field.getIdealCorners();
+        lens = field.getLens();
         width = field.getWidth();
         length = field.getLength();
     }
-    if (!clicked)
+    if (!ideal)
         return std::nullopt;
-    CPitchGeometry::Corners corners;
-    std::copy(clicked->begin(), clicked->end(), corners.begin());
-    return CPitchGeometry::fromCorners(corners, width, length);
+    return CPitchGeometry::fromCorners(*ideal, width, length, lens);
 }
 
 bool Vistrel::setClickSigma(double sigmaPx)

@@ -21,6 +21,10 @@ const cv::Scalar kViolet(255, 0, 128, 255);
 const cv::Scalar kWhite(255, 255, 255, 255);
 constexpr int kDotRadiusPx = 1;
 constexpr int kThicknessPx = 1;
+// With a lens, each straight pitch line is drawn as this many pieces, and
+// the centre circle with this many times its usual samples.
+constexpr int kCurvePieces = 48;
+constexpr int kCircleRefinement = 4;
 
 // Relative size of a triangle's area below which three corners count as
 // lying on one line.
@@ -182,6 +186,7 @@ void CField::ClearPoints()
 {
     topPoints.clear();
     bottomPoints.clear();
+    fittedCorners = false;
     fieldLines.clear();
     centreLines.clear();
     recountPoints();
@@ -196,6 +201,54 @@ void CField::ClearPoints()
             aspect = candidate;
     }
     targetQuad = unitQuad(aspect);
+}
+
+std::optional<std::array<cv::Point2d, 4>> CField::getIdealCorners() const
+{
+    if (fittedCorners)
+        return fittedIdeal;
+    const auto corners = getCorners();
+    if (!corners)
+        return std::nullopt;
+    std::array<cv::Point2d, 4> ideal;
+    for (std::size_t i = 0; i < ideal.size(); ++i)
+        ideal[i] = lens.undistort(cv::Point2d((*corners)[i]));
+    return ideal;
+}
+
+void CField::SetLens(const CLensModel& value)
+{
+    lens = value;
+    // The field lines are kept until the corners change; so they do now.
+    fieldLines.clear();
+    if (!cornersComplete)
+        return;
+    if (ComputePerspective() != 0)
+        cornersComplete = false;
+    else if (centreSet)
+        UpdateCentreGeometry(clickCoordinate(gameCentre.x), clickCoordinate(gameCentre.y));
+}
+
+int CField::SetFittedCorners(const std::array<cv::Point2d, 4>& ideal)
+{
+    ClearPoints();
+    fittedCorners = true;
+    fittedIdeal = ideal;
+    // The recorded corners, for the dots and for whoever reads them; a
+    // corner the lens cannot bend back lies far outside the picture anyway.
+    for (std::size_t i = 0; i < ideal.size(); ++i) {
+        const cv::Point2d recorded = lens.distort(ideal[i]).value_or(ideal[i]);
+        (i < 2 ? topPoints : bottomPoints).push_back(cv::Point2f(recorded));
+    }
+    recountPoints();
+    cornersComplete = true;
+    if (ComputePerspective() != 0) {
+        ClearPoints();
+        return -1;
+    }
+    if (centreSet)
+        UpdateCentreGeometry(clickCoordinate(gameCentre.x), clickCoordinate(gameCentre.y));
+    return 0;
 }
 
 std::optional<std::array<cv::Point2f, 4>> CField::getCorners() const
@@ -268,7 +321,13 @@ int CField::ComputePerspective()
 {
     if (!cornersComplete || topPoints.size() < 2 || bottomPoints.size() < 2)
         return -1;
-    sourceQuad = { bottomPoints[0], bottomPoints[1], topPoints[0], topPoints[1] };
+    // The perspective works on ideal picture points (the clicks themselves
+    // for a pinhole camera).
+    const auto ideal = getIdealCorners();
+    if (!ideal)
+        return -1;
+    sourceQuad = { cv::Point2f((*ideal)[2]), cv::Point2f((*ideal)[3]), cv::Point2f((*ideal)[0]),
+        cv::Point2f((*ideal)[1]) };
     perspectiveValid = false;
     pictureFromField = cv::Matx33f::zeros();
     fieldFromPicture = cv::Matx33f::zeros();
@@ -314,15 +373,37 @@ CField::PicturePoint CField::projectVisible(cv::Point2f field) const
     const cv::Point2f picture(h[0] / h[2], h[1] / h[2]);
     if (!isFinite(picture))
         return std::nullopt;
-    return picture;
+    if (!curved())
+        return picture;
+    const std::optional<cv::Point2d> recorded = lens.distort(cv::Point2d(picture));
+    if (!recorded || !isFinite(cv::Point2f(*recorded)))
+        return std::nullopt;
+    return cv::Point2f(*recorded);
+}
+
+void CField::appendCurve(std::vector<FieldLine>& lines, cv::Point2f a, cv::Point2f b) const
+{
+    PicturePoint previous = projectVisible(a);
+    for (int i = 1; i <= kCurvePieces; ++i) {
+        const float t = static_cast<float>(i) / kCurvePieces;
+        const PicturePoint next = projectVisible(a + (b - a) * t);
+        appendSegment(lines, previous, next);
+        previous = next;
+    }
 }
 
 int CField::UpdateCentreGeometry(int x, int y)
 {
     if (!cornersComplete || !perspectiveValid)
         return -1;
-    const cv::Point2f centre
-        = PictureToField(cv::Point2f(static_cast<float>(x), static_cast<float>(y)));
+    cv::Point2f click(static_cast<float>(x), static_cast<float>(y));
+    if (curved())
+        click = cv::Point2f(lens.undistort(cv::Point2d(click)));
+    const cv::Point2f centre = PictureToField(click);
+    halfwayField.reset();
+    if (isFinite(centre))
+        halfwayField = std::array<cv::Point2f, 2> { cv::Point2f(targetQuad[0].x, centre.y),
+            cv::Point2f(targetQuad[1].x, centre.y) };
     if (isFinite(centre)) {
         halfwayStart = projectVisible(cv::Point2f(targetQuad[0].x, centre.y));
         halfwayEnd = projectVisible(cv::Point2f(targetQuad[1].x, centre.y));
@@ -338,6 +419,8 @@ void CField::computeCircle(cv::Point2f centre)
 {
     const bool computable = isFinite(centre) && isUsableDimension(length)
         && isUsableDimension(width) && std::isfinite(radius) && radius >= 0.0f;
+    circleComputable = computable;
+    circleCentreField = centre;
     for (int i = 0; i < circleSamples; ++i) {
         if (!computable) {
             circleField[i] = cv::Point2f();
@@ -368,6 +451,13 @@ void CField::computeGrid()
 std::vector<FieldLine> CField::outlineSegments() const
 {
     std::vector<FieldLine> lines;
+    if (curved() && isCalibrated()) {
+        appendCurve(lines, targetQuad[3], targetQuad[2]);
+        appendCurve(lines, targetQuad[1], targetQuad[0]);
+        appendCurve(lines, targetQuad[2], targetQuad[0]);
+        appendCurve(lines, targetQuad[3], targetQuad[1]);
+        return lines;
+    }
     if (topPoints.size() >= 2)
         appendSegment(lines, topPoints[1], topPoints[0]);
     if (bottomPoints.size() >= 2)
@@ -380,13 +470,42 @@ std::vector<FieldLine> CField::outlineSegments() const
 std::vector<FieldLine> CField::halfwaySegments() const
 {
     std::vector<FieldLine> lines;
+    if (curved()) {
+        if (halfwayField)
+            appendCurve(lines, (*halfwayField)[0], (*halfwayField)[1]);
+        return lines;
+    }
     appendSegment(lines, halfwayStart, halfwayEnd);
     return lines;
+}
+
+void CField::appendCircleCurve(std::vector<FieldLine>& lines) const
+{
+    const int samples = circleSamples * kCircleRefinement;
+    const auto sample = [&](int i) {
+        const double theta = i * (kFullTurnRad / samples);
+        return projectVisible(cv::Point2f(
+            circleCentreField.x + static_cast<float>(std::cos(theta)) * (radius / width) * aspect,
+            circleCentreField.y + static_cast<float>(std::sin(theta)) * (radius / length)));
+    };
+    const PicturePoint first = sample(0);
+    PicturePoint previous = first;
+    for (int i = 1; i < samples; ++i) {
+        const PicturePoint next = sample(i);
+        appendSegment(lines, previous, next);
+        previous = next;
+    }
+    appendSegment(lines, first, previous);
 }
 
 std::vector<FieldLine> CField::circleSegments() const
 {
     std::vector<FieldLine> lines;
+    if (curved()) {
+        if (circleComputable)
+            appendCircleCurve(lines);
+        return lines;
+    }
     for (int i = 0; i + 1 < circleSamples; ++i)
         appendSegment(lines, circlePicture[i], circlePicture[i + 1]);
     appendSegment(lines, circlePicture[0], circlePicture[circleSamples - 1]);
@@ -398,6 +517,11 @@ std::vector<FieldLine> CField::gridSegments() const
     std::vector<FieldLine> lines;
     if (gridPicture.size() <= 1)
         return lines;
+    if (curved()) {
+        for (std::size_t k = 0; 2 * k + 1 < gridField.size(); ++k)
+            appendCurve(lines, gridField[2 * k], gridField[2 * k + 1]);
+        return lines;
+    }
     for (std::size_t k = 0; 2 * k + 1 < gridPicture.size(); ++k)
         appendSegment(lines, gridPicture[2 * k], gridPicture[2 * k + 1]);
     return lines;

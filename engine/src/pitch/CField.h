@@ -1,6 +1,7 @@
 #pragma once
 
 #include "VistrelInterface.h"
+#include "pitch/CLensModel.h"
 
 #include <opencv2/core.hpp>
 
@@ -49,6 +50,21 @@ public:
     // bottom right) once both edges hold their points, as clicked.
     std::optional<std::array<cv::Point2f, 4>> getCorners() const;
 
+    // The lens every picture point goes through: clicks and the game centre
+    // are undistorted before the perspective, projected points distorted
+    // after it, and with a lens the overlay is drawn as curves. Setting it
+    // keeps the corners' picture points and recomputes the perspective.
+    void SetLens(const CLensModel& value);
+    const CLensModel& getLens() const { return lens; }
+    // Calibrates from corners a fit produced, in ideal (undistorted) picture
+    // coordinates in click order; they may lie outside the picture. Replaces
+    // any clicks. 0, or -1 (no calibration) when they define no perspective.
+    int SetFittedCorners(const std::array<cv::Point2d, 4>& ideal);
+    bool hasFittedCorners() const { return fittedCorners; }
+    // The four corners in ideal picture coordinates, double, click order,
+    // once both edges hold their points.
+    std::optional<std::array<cv::Point2d, 4>> getIdealCorners() const;
+
     // Overlay.
     int UpdateCentreGeometry(int x, int y);
     int Draw(const cv::Mat& frame);
@@ -87,6 +103,11 @@ private:
     cv::Matx33d solvePerspective() const;
     bool perspectiveIsUsable() const;
     PicturePoint projectVisible(cv::Point2f field) const;
+    // With a lens: the segments of a straight pitch line from a to b as it
+    // appears bent in the picture.
+    void appendCurve(std::vector<FieldLine>& lines, cv::Point2f a, cv::Point2f b) const;
+    bool curved() const { return !lens.isPinhole(); }
+    void appendCircleCurve(std::vector<FieldLine>& lines) const;
     void computeCircle(cv::Point2f centre);
     void computeGrid();
 
@@ -128,4 +149,11 @@ private:
     std::vector<FieldLine> fieldLines;
     std::vector<FieldLine> centreLines;
     bool drawLines = true;
+    CLensModel lens;
+    bool fittedCorners = false;
+    std::array<cv::Point2d, 4> fittedIdeal {};
+    // Field positions of what is drawn with a lens.
+    std::optional<std::array<cv::Point2f, 2>> halfwayField;
+    cv::Point2f circleCentreField;
+    bool circleComputable = false;
 };

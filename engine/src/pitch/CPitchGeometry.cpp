@@ -113,16 +113,17 @@ bool CPitchGeometry::isValidClickSigma(double sigmaPx)
 }
 
 CPitchGeometry::CPitchGeometry(const Corners& corners, double width, double length,
-    const cv::Matx33d& forward, const cv::Matx33d& inverse)
+    const cv::Matx33d& forward, const cv::Matx33d& inverse, const CLensModel& lens)
     : corners(corners)
     , width(width)
     , length(length)
     , forward(forward)
     , inverse(inverse)
+    , lens(lens)
 { }
 
 std::optional<CPitchGeometry> CPitchGeometry::fromCorners(
-    const Corners& corners, double width, double length)
+    const Corners& corners, double width, double length, const CLensModel& lens)
 {
     if (!isUsableDimension(width) || !isUsableDimension(length))
         return std::nullopt;
@@ -145,19 +146,24 @@ std::optional<CPitchGeometry> CPitchGeometry::fromCorners(
     const cv::Matx33d inverse = forward->inv(cv::DECOMP_LU, &invertible);
     if (!invertible || !isFinite(inverse))
         return std::nullopt;
-    return CPitchGeometry(corners, width, length, *forward, inverse);
+    return CPitchGeometry(corners, width, length, *forward, inverse, lens);
 }
 
 std::optional<cv::Point2d> CPitchGeometry::toPitch(cv::Point2d picture) const
 {
-    return mapInFront(forward, picture);
+    if (!isFinite(picture))
+        return std::nullopt;
+    return mapInFront(forward, lens.undistort(picture));
 }
 
 // The exact inverse keeps w positive on the pitch: a corner c with
 // forward * c = w (q, 1), w > 0, gives inverse * (q, 1) = c / w.
 std::optional<cv::Point2d> CPitchGeometry::toPicture(cv::Point2d pitch) const
 {
-    return mapInFront(inverse, pitch);
+    const std::optional<cv::Point2d> ideal = mapInFront(inverse, pitch);
+    if (!ideal)
+        return std::nullopt;
+    return lens.distort(*ideal);
 }
 
 CPitchGeometry::Separation CPitchGeometry::separation(cv::Point2d from, cv::Point2d to) const
@@ -180,7 +186,8 @@ std::optional<cv::Matx<double, 2, 12>> CPitchGeometry::separationJacobian(
         cv::Point2d ends[2] = { from, to };
         cv::Point2d& point = k < 8 ? moved[k / 2] : ends[(k - 8) / 2];
         (k % 2 == 0 ? point.x : point.y) += step;
-        const auto geometry = k < 8 ? fromCorners(moved, width, length) : std::optional(*this);
+        const auto geometry
+            = k < 8 ? fromCorners(moved, width, length, lens) : std::optional(*this);
         if (!geometry)
             return std::nullopt;
         return geometry->separation(ends[0], ends[1]);

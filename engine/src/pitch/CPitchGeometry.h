@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pitch/CLensModel.h"
+
 #include <opencv2/core.hpp>
 
 #include <array>
@@ -36,8 +38,10 @@ public:
     // that is not finite, a dimension <= 0, three corners on one line, or a
     // quadrilateral that crosses itself (part of the pitch would then lie
     // beyond the horizon).
+    // With a lens the corners are ideal (undistorted) picture points and
+    // every picture point given or returned goes through the lens.
     static std::optional<CPitchGeometry> fromCorners(
-        const Corners& corners, double width, double length);
+        const Corners& corners, double width, double length, const CLensModel& lens = {});
 
     // Empty for a point on or beyond the horizon of the pitch plane, where
     // the homogeneous coordinate is 0 or has the other sign than at the pitch.
@@ -58,7 +62,7 @@ public:
 
 private:
     CPitchGeometry(const Corners& corners, double width, double length, const cv::Matx33d& forward,
-        const cv::Matx33d& inverse);
+        const cv::Matx33d& inverse, const CLensModel& lens);
 
     // The pitch vector from one picture point to another, and how it moves
     // with each of the twelve clicked coordinates.
@@ -72,4 +76,5 @@ private:
     double length;
     cv::Matx33d forward;
     cv::Matx33d inverse;
+    CLensModel lens;
 };

@@ -10,17 +10,17 @@
 
 namespace {
 
-// The corners of a calibrated pitch model with finite, positive dimensions;
-// nothing otherwise.
+// The corners of a calibrated pitch model with finite, positive dimensions,
+// as ideal (undistorted) picture points; nothing otherwise.
 std::optional<CMarkingEstimator::Corners> calibratedCorners(const CField& field)
 {
     const auto positive = [](float v) { return std::isfinite(v) && v > 0.0f; };
-    const auto corners = field.getCorners();
+    const auto corners = field.getIdealCorners();
     if (!corners || !field.isCalibrated() || !positive(field.getWidth())
         || !positive(field.getLength()))
         return std::nullopt;
-    return CMarkingEstimator::Corners { cv::Point2d((*corners)[0]), cv::Point2d((*corners)[1]),
-        cv::Point2d((*corners)[2]), cv::Point2d((*corners)[3]) };
+    return CMarkingEstimator::Corners { (*corners)[0], (*corners)[1], (*corners)[2],
+        (*corners)[3] };
 }
 
 } // namespace
@@ -36,12 +36,16 @@ int Vistrel::snapToLines(double px, double py, double radiusPx, double* sx, doub
     MutexHold hold(*this);
     if (frame.empty())
         return -1;
-    const std::optional<cv::Point2d> snapped
-        = CLineFinder().SnapToLines(frame, cv::Point2d(px, py), radiusPx);
-    if (!snapped)
+    // The picture aids look for straight lines: with a lens they work on
+    // the undistorted picture, and their results are bent back.
+    const CLensModel& lens = field.getLens();
+    const std::optional<cv::Point2d> snapped = CLineFinder().SnapToLines(
+        lens.undistortPicture(frame), lens.undistort(cv::Point2d(px, py)), radiusPx);
+    const std::optional<cv::Point2d> recorded = snapped ? lens.distort(*snapped) : std::nullopt;
+    if (!recorded)
         return -1;
-    *sx = snapped->x;
-    *sy = snapped->y;
+    *sx = recorded->x;
+    *sy = recorded->y;
     return 0;
 }
 
@@ -53,7 +57,8 @@ int Vistrel::estimateDimensions(double* length, double* width)
     const std::optional<CMarkingEstimator::Corners> corners = calibratedCorners(field);
     if (frame.empty() || !corners)
         return -1;
-    const auto estimate = CMarkingEstimator().Estimate(frame, *corners);
+    const auto estimate
+        = CMarkingEstimator().Estimate(field.getLens().undistortPicture(frame), *corners);
     if (!estimate)
         return -1;
     *length = estimate->length;
@@ -70,7 +75,8 @@ int Vistrel::calibrationFit(double* meanPx)
     if (frame.empty() || !corners)
         return -1;
     const std::optional<double> fit
-        = CCalibrationFit().Measure(frame, *corners, field.getWidth(), field.getLength());
+        = CCalibrationFit().Measure(field.getLens().undistortPicture(frame), *corners,
+            field.getWidth(), field.getLength());
     if (!fit)
         return -1;
     *meanPx = *fit;
@@ -84,12 +90,21 @@ int Vistrel::findCorners(double* corners)
     MutexHold hold(*this);
     if (frame.empty())
         return -1;
-    const std::optional<CPitchFinder::Corners> found = CPitchFinder().Find(frame);
+    const CLensModel& lens = field.getLens();
+    const std::optional<CPitchFinder::Corners> found
+        = CPitchFinder().Find(lens.undistortPicture(frame));
     if (!found)
         return -1;
+    std::array<cv::Point2d, 4> recorded;
     for (std::size_t i = 0; i < found->size(); ++i) {
-        corners[2 * i] = (*found)[i].x;
-        corners[2 * i + 1] = (*found)[i].y;
+        const std::optional<cv::Point2d> bent = lens.distort((*found)[i]);
+        if (!bent)
+            return -1;
+        recorded[i] = *bent;
+    }
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        corners[2 * i] = recorded[i].x;
+        corners[2 * i + 1] = recorded[i].y;
     }
     return 0;
 }

@@ -85,6 +85,7 @@ int Vistrel::LoadVideo(const std::string& path)
         frameIndex = -1;
         frameTotal = -1;
         deliveredSize = capture ? first.size() : cv::Size();
+        adoptLensFor(deliveredSize);
         if (capture) {
             captureFps = static_cast<float>(capture->get(cv::CAP_PROP_FPS));
             exportImage = cv::Mat(first.size(), CV_8UC3, cv::Scalar::all(0));
