@@ -1,6 +1,7 @@
 #include "ClipGenerator.h"
 
 #include "FfmpegPipe.h"
+#include "PlayerSprite.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -297,6 +298,8 @@ void drawPlayers(
     for (const Player& p : players)
         drawPlayer(frame, truth, p, index);
     drawLinePlayers(frame, truth);
+    if (truth.clipSettings.match)
+        drawMatch(frame, truth, index);
 }
 
 // Block `bit` of the frame code; the block's inner half is what is read, so

@@ -50,6 +50,9 @@ struct ClipSpec
     int shiftAtFrame = 0;
     int shiftXPx = 0;
     int shiftYPx = 0;
+    // A simulated match drawn standing (PlayerSimulation, PlayerSprite): 22
+    // players, a referee and people beside the pitch, with ground truth.
+    bool match = false;
 };
 
 struct ClipTruth
