@@ -177,6 +177,12 @@ std::optional<CPitchGeometry> Vistrel::pitchGeometry()
     return CPitchGeometry::fromCorners(corners, width, length);
 }
 
+std::string Vistrel::openVideoPath()
+{
+    MutexHold hold(*this);
+    return capture ? videoPath : std::string();
+}
+
 bool Vistrel::setClickSigma(double sigmaPx)
 {
     if (!CPitchGeometry::isValidClickSigma(sigmaPx))
