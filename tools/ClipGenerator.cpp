@@ -141,6 +141,16 @@ void shiftPicture(cv::Mat& frame, const ClipSpec& s, int index)
     frame = moved;
 }
 
+// What happens to a drawn frame on its way out, in the camera's order: the
+// knock moves the whole scene, the lens bends it, and the frame code is
+// drawn on the finished picture where a reader finds it.
+void finishFrame(cv::Mat& frame, const ClipSpec& clipSettings, int index)
+{
+    shiftPicture(frame, clipSettings, index);
+    frame = warpThroughLens(frame, clipSettings.lens);
+    drawFrameCode(frame, clipSettings, index);
+}
+
 bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
 {
     const cv::Mat pitch = PitchPainter(truth).render();
@@ -150,8 +160,7 @@ bool encodeFrames(const ClipTruth& truth, FfmpegPipe& pipe)
     for (int i = 0; i < truth.clipSettings.frames; ++i) {
         pitch.copyTo(frame);
         players.draw(frame, i);
-        shiftPicture(frame, truth.clipSettings, i);
-        drawFrameCode(frame, truth.clipSettings, i);
+        finishFrame(frame, truth.clipSettings, i);
         if (!pipe.write(frame.data, bytes))
             return false;
     }
@@ -228,9 +237,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
     const ClipTruth truth = truthFor(clipSettings);
     cv::Mat frame = PitchPainter(truth).render();
     PlayerPainter(truth).draw(frame, index);
-    shiftPicture(frame, clipSettings, index);
-    frame = warpThroughLens(frame, clipSettings.lens);
-    drawFrameCode(frame, clipSettings, index);
+    finishFrame(frame, clipSettings, index);
     return frame;
 }
 

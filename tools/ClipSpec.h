@@ -51,6 +51,9 @@ struct ClipSpec
     // Every finished frame bent through this lens (the truth stays pinhole:
     // its points go through lens.distort).
     Lens lens;
+    // A simulated match drawn standing (PlayerSimulation, PlayerSprite): 22
+    // players, a referee and people beside the pitch, with ground truth.
+    bool match = false;
 };
 
 struct ClipTruth

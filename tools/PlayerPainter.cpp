@@ -1,6 +1,7 @@
 #include "PlayerPainter.h"
 
 #include "DrawingPrecision.h"
+#include "PlayerSprite.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -90,6 +91,8 @@ void PlayerPainter::draw(cv::Mat& frame, int index) const
     for (const Player& p : players)
         drawMoving(frame, p, index);
     drawOnLine(frame);
+    if (spec.match)
+        drawMatch(frame, truth, index);
 }
 
 } // namespace testclips

@@ -19,6 +19,7 @@ const char kUsage[]
       "                 [--tilt T] [--seed S] [--keyframe-interval K] [--frame-code 0|1]\n"
       "                 [--line-width M] [--penalty-areas 0|1] [--pan P] [--roll DEG]\n"
       "                 [--line-players N] [--shift-at FRAME --shift-x PX --shift-y PY]\n"
+      "                 [--match 0|1]\n"
       "PATH ends in .mkv (lossless FFV1), .avi (MJPEG) or .mp4 (H.264).\n";
 
 template <typename T> bool parseNumber(std::string_view text, T* value)
@@ -86,6 +87,8 @@ bool applyOption(
         return parseNumber(value, &clipSettings->rollDeg);
     if (name == "--line-players")
         return parseNumber(value, &clipSettings->linePlayers);
+    if (name == "--match")
+        return parseSwitch(value, &clipSettings->match);
     return false;
 }
 

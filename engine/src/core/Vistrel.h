@@ -263,6 +263,9 @@ public:
     // atomic; setting it refuses values CPitchGeometry does not accept.
     std::optional<CPitchGeometry> pitchGeometry();
     double getClickSigma() const { return clickSigmaPx; }
+    // For the tracking functions (api/VistrelTracking.cpp): the path of the
+    // open video, copied under the mutex; empty when no video is open.
+    std::string openVideoPath();
     bool setClickSigma(double sigmaPx);
 
     // Single frames (VistrelFrameSeek.cpp), behind the plain C functions of

@@ -177,6 +177,12 @@ std::optional<CPitchGeometry> Vistrel::pitchGeometry()
     return CPitchGeometry::fromCorners(*ideal, width, length, lens);
 }
 
+std::string Vistrel::openVideoPath()
+{
+    MutexHold hold(*this);
+    return capture ? videoPath : std::string();
+}
+
 bool Vistrel::setClickSigma(double sigmaPx)
 {
     if (!CPitchGeometry::isValidClickSigma(sigmaPx))

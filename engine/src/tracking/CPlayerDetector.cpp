@@ -1,0 +1,254 @@
+#include "tracking/CPlayerDetector.h"
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/video.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+// The reduced copy shows the ground at about this many pixels per metre: a
+// player stays a few pixels wide, and the background model runs on a
+// fraction of a 1920x1080 frame.
+constexpr double kWorkPxPerMetre = 7.0;
+constexpr double kAreaMarginM = 1.0; // round the area people may stand in
+constexpr int kForegroundLevel = 200; // MOG2 marks shadows 127, objects 255
+constexpr double kMog2VarThreshold = 25.0;
+constexpr int kMog2History = 500;
+constexpr double kMog2LearningRate = 0.002;
+constexpr int kPrimeRounds = 10;
+// Shares of one player's expected picture area: below kNoiseShare a blob is
+// noise, below kWeakShare a weak sighting, from kSplitShare on several
+// players standing together.
+constexpr double kNoiseShare = 0.2;
+constexpr double kWeakShare = 0.55;
+constexpr double kSplitShare = 1.7;
+constexpr int kMaxPlayersPerBlob = 5;
+constexpr double kShortsShare = 0.45; // of the body from the feet: not the shirt
+constexpr float kLabScale = 1.0f;
+
+// One player's blob area in work pixels: the body widened by the pixels its
+// edges touch and the cleaning adds, which at a few pixels across is much
+// of the whole.
+constexpr double kBlobPadPx = 1.0;
+
+double blobArea(const CPlayerShape& shape, double scale)
+{
+    const double r = shape.radiusPx * scale + kBlobPadPx;
+    const double length = std::max(0.0, shape.heightPx * scale + 2 * kBlobPadPx - 2 * r * shape.upright);
+    return CV_PI * r * r + 2 * r * length;
+}
+
+cv::Vec3f toLab(const cv::Scalar& bgr)
+{
+    cv::Mat pixel(1, 1, CV_32FC3, cv::Scalar(bgr[0] / 255.0, bgr[1] / 255.0, bgr[2] / 255.0));
+    cv::cvtColor(pixel, pixel, cv::COLOR_BGR2Lab);
+    return pixel.at<cv::Vec3f>(0, 0) * kLabScale;
+}
+
+} // namespace
+
+std::optional<CPlayerDetector> CPlayerDetector::create(
+    const CPitchGeometry& geometry, double width, double length, cv::Size frameSize)
+{
+    const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
+    if (!centre || frameSize.width <= 0 || frameSize.height <= 0)
+        return std::nullopt;
+    const double scale = std::min(1.0, kWorkPxPerMetre / centre->pxPerMetre);
+    // The area where people count, and above it the bodies standing there.
+    const double reach = kOutsideM + kAreaMarginM;
+    std::vector<cv::Point2f> ends;
+    for (const double x : { -reach, width + reach })
+        for (const double y : { -reach, length + reach })
+            if (const auto shape = CPlayerShape::at(geometry, { x, y })) {
+                ends.emplace_back(shape->foot);
+                ends.emplace_back(shape->foot + shape->upUnit * shape->heightPx);
+            }
+    if (ends.size() < 8)
+        return std::nullopt;
+    const cv::Rect box = cv::boundingRect(ends);
+    const cv::Rect area = cv::Rect(box.x - 2, box.y - 2, box.width + 5, box.height + 5)
+        & cv::Rect(cv::Point(0, 0), frameSize);
+    if (area.width < 8 || area.height < 8)
+        return std::nullopt;
+    return CPlayerDetector(geometry, width, length, frameSize, scale, area);
+}
+
+CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, double length,
+    cv::Size frameSize, double scale, cv::Rect area)
+    : geometry(geometry)
+    , width(width)
+    , length(length)
+    , frameSize(frameSize)
+    , scale(scale)
+    , area(area)
+    , background(cv::createBackgroundSubtractorMOG2(kMog2History, kMog2VarThreshold, true))
+    , learningRate(kMog2LearningRate)
+{ }
+
+cv::Mat CPlayerDetector::reduce(const cv::Mat& bgr) const
+{
+    cv::Mat small;
+    const cv::Mat roi = bgr(area);
+    if (scale >= 1.0)
+        roi.copyTo(small);
+    else
+        cv::resize(roi, small,
+            cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale))),
+            0, 0, cv::INTER_AREA);
+    return small;
+}
+
+void CPlayerDetector::addBackgroundSample(const cv::Mat& bgr)
+{
+    if (bgr.size() == frameSize && bgr.type() == CV_8UC3)
+        backgroundSamples.push_back(reduce(bgr));
+}
+
+void CPlayerDetector::primeBackground()
+{
+    if (backgroundSamples.empty())
+        return;
+    const cv::Mat& first = backgroundSamples.front();
+    cv::Mat median(first.size(), first.type());
+    std::vector<uchar> values(backgroundSamples.size());
+    const std::size_t middle = values.size() / 2;
+    const int channels = first.cols * first.channels();
+    for (int y = 0; y < first.rows; ++y) {
+        uchar* out = median.ptr<uchar>(y);
+        for (int x = 0; x < channels; ++x) {
+            for (std::size_t k = 0; k < values.size(); ++k)
+                values[k] = backgroundSamples[k].ptr<uchar>(y)[x];
+            std::nth_element(values.begin(), values.begin() + middle, values.end());
+            out[x] = values[middle];
+        }
+    }
+    backgroundSamples.clear();
+    cv::Mat ignored;
+    background->apply(median, ignored, 1.0);
+    for (int i = 0; i < kPrimeRounds; ++i)
+        background->apply(median, ignored, 0.5);
+}
+
+cv::Mat CPlayerDetector::foreground(const cv::Mat& small)
+{
+    cv::Mat mask;
+    background->apply(small, mask, learningRate);
+    cv::threshold(mask, mask, kForegroundLevel, 255, cv::THRESH_BINARY);
+    static const cv::Mat cross = cv::getStructuringElement(cv::MORPH_CROSS, cv::Size(3, 3));
+    cv::morphologyEx(mask, mask, cv::MORPH_OPEN, cross);
+    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE, cross);
+    return mask;
+}
+
+std::vector<CPlayerDetection> CPlayerDetector::detect(const cv::Mat& bgr)
+{
+    std::vector<CPlayerDetection> found;
+    if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
+        return found;
+    workFrame = reduce(bgr);
+    const cv::Mat mask = foreground(workFrame);
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    for (int label = 1; label < count; ++label) {
+        const cv::Rect box(stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
+            stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
+        if (stats.at<int>(label, cv::CC_STAT_AREA) >= 2)
+            readBlob(labels, label, box, found);
+    }
+    return found;
+}
+
+cv::Point2d CPlayerDetector::toFrame(cv::Point2d work) const
+{
+    return cv::Point2d((work.x + 0.5) / scale - 0.5 + area.x, (work.y + 0.5) / scale - 0.5 + area.y);
+}
+
+bool CPlayerDetector::playing(cv::Point2d pitch) const
+{
+    return pitch.x >= -kOutsideM && pitch.x <= width + kOutsideM && pitch.y >= -kOutsideM
+        && pitch.y <= length + kOutsideM;
+}
+
+// One blob: one player, a weak part of one, noise, or several players
+// standing together, told apart by its area against one player's.
+void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect& box,
+    std::vector<CPlayerDetection>& out) const
+{
+    std::vector<cv::Point2f> points;
+    for (int y = box.y; y < box.br().y; ++y) {
+        const int* row = labels.ptr<int>(y);
+        for (int x = box.x; x < box.br().x; ++x)
+            if (row[x] == label)
+                points.emplace_back(float(x), float(y));
+    }
+    const cv::Point2d bottom = toFrame(cv::Point2d(box.x + box.width / 2.0, box.br().y - 1.0));
+    const auto ground = geometry.toPitch(bottom);
+    const auto shape = ground ? CPlayerShape::at(geometry, *ground) : std::nullopt;
+    if (!shape)
+        return;
+    const double players = points.size() / blobArea(*shape, scale);
+    if (players < kNoiseShare)
+        return;
+    const int parts = std::min(kMaxPlayersPerBlob, int(std::lround(players)));
+    if (players < kSplitShare || parts < 2 || int(points.size()) < 2 * parts) {
+        addPart(points, out);
+        return;
+    }
+    cv::Mat assignment, centres;
+    cv::kmeans(points, parts, assignment,
+        cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.1), 3,
+        cv::KMEANS_PP_CENTERS, centres);
+    std::vector<std::vector<cv::Point2f>> split(parts);
+    for (std::size_t i = 0; i < points.size(); ++i)
+        split[assignment.at<int>(int(i))].push_back(points[i]);
+    for (const auto& part : split)
+        if (!part.empty())
+            addPart(part, out);
+}
+
+// The foot point of one player's pixels: the blob's lowest extent along the
+// body's picture direction, raised by the half width of the body as far as
+// the view looks down on it (seen from above, the feet are the middle of a
+// disc), across at the pixels' middle.
+void CPlayerDetector::addPart(
+    const std::vector<cv::Point2f>& points, std::vector<CPlayerDetection>& out) const
+{
+    const cv::Rect box = cv::boundingRect(points);
+    const auto ground = geometry.toPitch(toFrame(cv::Point2d(box.x + box.width / 2.0, box.br().y - 1.0)));
+    const auto shape = ground ? CPlayerShape::at(geometry, *ground) : std::nullopt;
+    if (!shape)
+        return;
+    const cv::Point2d up = shape->upUnit, across(-up.y, up.x);
+    double lowest = HUGE_VAL, highest = -HUGE_VAL, acrossSum = 0;
+    for (const cv::Point2f& p : points) {
+        const double along = up.dot(cv::Point2d(p));
+        lowest = std::min(lowest, along);
+        highest = std::max(highest, along);
+        acrossSum += across.dot(cv::Point2d(p));
+    }
+    // Pixel centres: the blob reaches half a pixel beyond its lowest one.
+    const double footAlong = lowest - 0.5 + shape->radiusPx * scale * (1.0 - shape->upright);
+    const cv::Point2d footWork = across * (acrossSum / points.size()) + up * footAlong;
+    CPlayerDetection d;
+    d.picture = toFrame(footWork);
+    const auto pitch = geometry.toPitch(d.picture);
+    if (!pitch || !playing(*pitch))
+        return;
+    d.pitch = *pitch;
+    d.weak = points.size() < kWeakShare * blobArea(*shape, scale);
+    // The shirt: the upper body in an oblique view, everything from above.
+    const double shirtFrom = shape->upright > 0.5 ? lowest + kShortsShare * (highest - lowest) : -HUGE_VAL;
+    cv::Scalar sum;
+    int n = 0;
+    for (const cv::Point2f& p : points)
+        if (up.dot(cv::Point2d(p)) >= shirtFrom) {
+            const cv::Vec3b& c = workFrame.at<cv::Vec3b>(cvRound(p.y), cvRound(p.x));
+            sum += cv::Scalar(c[0], c[1], c[2]);
+            ++n;
+        }
+    d.colour = toLab(n > 0 ? sum / n : sum);
+    out.push_back(d);
+}

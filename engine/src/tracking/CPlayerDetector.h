@@ -1,0 +1,73 @@
+#pragma once
+
+#include "pitch/CPitchGeometry.h"
+#include "tracking/CPlayerShape.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/video/background_segm.hpp>
+
+#include <optional>
+#include <vector>
+
+// One player seen in one frame.
+struct CPlayerDetection
+{
+    cv::Point2d picture; // the foot point, video pixels
+    cv::Point2d pitch; // the same on the pitch, metres
+    cv::Vec3f colour; // the shirt's mean colour, CIE L*a*b* (8-bit scale)
+    bool weak = false; // a blob smaller than a player: matched only to known tracks
+};
+
+// Finds the players in the frames of a fixed camera: background subtraction
+// (MOG2, primed with an empty-pitch picture) on a reduced copy of the area
+// round the pitch, cleaned blobs, blobs as large as several players split
+// by the size one player has at that place, and a foot point per player
+// taken from the blob and the camera's view of a standing body
+// (CPlayerShape). Only people whose feet are on the pitch or within
+// kOutsideM of its lines are reported.
+class CPlayerDetector
+{
+public:
+    // Beyond the lines by this much a person still plays (a throw-in); a
+    // little more than the 1.5 m a thrower stands out, for the foot point's
+    // own error.
+    static constexpr double kOutsideM = 2.0;
+
+    // Empty when the geometry gives no usable scale at the pitch's centre.
+    static std::optional<CPlayerDetector> create(
+        const CPitchGeometry& geometry, double width, double length, cv::Size frameSize);
+
+    // The background model starts from the per-pixel median of frames
+    // sampled across the video (full frame size): a picture of the pitch
+    // without its players as long as each of them moves at some time,
+    // instead of learning it over many frames while missing players.
+    void addBackgroundSample(const cv::Mat& bgr);
+    void primeBackground();
+    // Feeds one full-size BGR frame and returns the players in it.
+    std::vector<CPlayerDetection> detect(const cv::Mat& bgr);
+
+    double workScale() const { return scale; }
+    cv::Rect workArea() const { return area; }
+
+private:
+    CPlayerDetector(const CPitchGeometry& geometry, double width, double length, cv::Size frameSize,
+        double scale, cv::Rect area);
+
+    cv::Mat reduce(const cv::Mat& bgr) const;
+    cv::Mat foreground(const cv::Mat& small);
+    void readBlob(const cv::Mat& labels, int label, const cv::Rect& box,
+        std::vector<CPlayerDetection>& out) const;
+    void addPart(const std::vector<cv::Point2f>& points, std::vector<CPlayerDetection>& out) const;
+    cv::Point2d toFrame(cv::Point2d work) const;
+    bool playing(cv::Point2d pitch) const;
+
+    CPitchGeometry geometry;
+    double width, length;
+    cv::Size frameSize;
+    double scale; // work pixels per frame pixel
+    cv::Rect area; // of the frame, in frame pixels
+    cv::Ptr<cv::BackgroundSubtractorMOG2> background;
+    cv::Mat workFrame; // the reduced frame the blobs' colours are read from
+    std::vector<cv::Mat> backgroundSamples; // reduced
+    double learningRate;
+};

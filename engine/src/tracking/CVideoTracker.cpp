@@ -1,0 +1,126 @@
+#include "tracking/CVideoTracker.h"
+
+#include "tracking/CPlayerDetector.h"
+#include "tracking/CPlayerTracker.h"
+#include "tracking/CTracksCsvWriter.h"
+
+#include <opencv2/videoio.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace {
+
+constexpr const char* kLocalFilePrefix = "file:";
+constexpr const char* kPartSuffix = ".part";
+
+bool openVideo(const std::string& path, cv::VideoCapture& capture)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), error)
+        && capture.open(kLocalFilePrefix + path, cv::CAP_FFMPEG) && capture.isOpened();
+}
+
+// Frames spread evenly over the video (the first ones when its length is
+// unknown) for the empty-pitch background.
+void sampleBackground(const std::string& path, long long total, CPlayerDetector& detector)
+{
+    cv::VideoCapture capture;
+    if (!openVideo(path, capture))
+        return;
+    cv::Mat frame;
+    const int samples = CVideoTracker::kBackgroundSamples;
+    for (int k = 0; k < samples; ++k) {
+        if (total > samples) {
+            const long long index = (total - 1) * k / (samples - 1);
+            capture.set(cv::CAP_PROP_POS_FRAMES, double(index));
+        }
+        if (!capture.read(frame) || frame.empty())
+            break;
+        detector.addBackgroundSample(frame);
+    }
+    detector.primeBackground();
+}
+
+bool writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return bool(out);
+}
+
+// Writes both files beside their targets, then renames them in place.
+bool writeOutputs(const CVideoTracker::Job& job, const CVideoTracker::Report& report,
+    std::ofstream& csv, const std::string& csvPart)
+{
+    CTracksCsvWriter::write(csv, report.tracks, report.fps);
+    csv.close();
+    const std::string jsonPath = job.csv + ".json", jsonPart = jsonPath + kPartSuffix;
+    const CTracksCsvWriter::Sidecar facts { job.video, report.fps, report.frames, job.length,
+        job.width, job.corners };
+    std::error_code error;
+    if (!csv || !writeFile(jsonPart, CTracksCsvWriter::sidecar(facts)))
+        return false;
+    std::filesystem::rename(csvPart, job.csv, error);
+    if (!error)
+        std::filesystem::rename(jsonPart, jsonPath, error);
+    return !error;
+}
+
+CVideoTracker::Report failure(CVideoTracker::Outcome outcome, const std::string& error)
+{
+    CVideoTracker::Report report;
+    report.outcome = outcome;
+    report.error = error;
+    return report;
+}
+
+} // namespace
+
+CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progress)
+{
+    cv::VideoCapture capture;
+    if (!openVideo(job.video, capture))
+        return failure(Outcome::CannotRead, job.video + " cannot be opened as a video");
+    cv::Mat frame;
+    if (!capture.read(frame) || frame.empty() || frame.type() != CV_8UC3)
+        return failure(Outcome::CannotRead, job.video + " has no readable frame");
+    const double fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
+    const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
+    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size());
+    if (!detector)
+        return failure(Outcome::NoCalibration, "the calibration does not show the pitch");
+    const std::string csvPart = job.csv + kPartSuffix;
+    std::ofstream csv(csvPart, std::ios::binary | std::ios::trunc);
+    if (!csv)
+        return failure(Outcome::CannotWrite, job.csv + " cannot be written");
+    sampleBackground(job.video, total, *detector);
+
+    CPlayerTracker tracker(fps);
+    Report report;
+    report.fps = fps;
+    do {
+        if (frame.type() != CV_8UC3)
+            break;
+        tracker.update(int(report.frames), detector->detect(frame));
+        ++report.frames;
+        if (progress && !progress(report.frames, total)) {
+            csv.close();
+            std::error_code ignored;
+            std::filesystem::remove(csvPart, ignored);
+            return failure(Outcome::Cancelled, "cancelled");
+        }
+    } while (capture.read(frame) && !frame.empty());
+    report.tracks = CTrackFinisher(fps).finish(tracker.finish());
+    if (!writeOutputs(job, report, csv, csvPart)) {
+        std::error_code ignored;
+        std::filesystem::remove(csvPart, ignored);
+        std::filesystem::remove(job.csv + ".json" + kPartSuffix, ignored);
+        return failure(Outcome::CannotWrite, job.csv + " cannot be written");
+    }
+    report.outcome = Outcome::Done;
+    return report;
+}

@@ -1,0 +1,111 @@
+#include "tracking/CPlayerTracker.h"
+#include "tracking/CTrackFinisher.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr double kFps = 25.0;
+
+CPlayerDetection at(cv::Point2d pitch, bool weak = false)
+{
+    CPlayerDetection d;
+    d.pitch = pitch;
+    d.picture = pitch * 10;
+    d.weak = weak;
+    return d;
+}
+
+// Runs `frames` frames; `seen(frame)` gives that frame's detections.
+std::vector<CTrackHistory> track(
+    int frames, const std::function<std::vector<CPlayerDetection>(int)>& seen)
+{
+    CPlayerTracker tracker(kFps);
+    for (int f = 0; f < frames; ++f)
+        tracker.update(f, seen(f));
+    return tracker.finish();
+}
+
+// The track whose last sample lies nearest `where`.
+const CTrackHistory* endingNear(const std::vector<CTrackHistory>& tracks, cv::Point2d where)
+{
+    const CTrackHistory* best = nullptr;
+    for (const CTrackHistory& t : tracks)
+        if (!best || cv::norm(t.samples.back().pitch - where) < cv::norm(best->samples.back().pitch - where))
+            best = &t;
+    return best;
+}
+
+// Two players run through each other at 4 m/s; while they overlap the
+// detector sees one blob between them. Each keeps its identity.
+TEST(CPlayerTracker, KeepsIdentitiesThroughACrossing)
+{
+    const double v = 4.0 / kFps;
+    const auto tracks = track(75, [&](int f) {
+        const cv::Point2d a(20 + f * v, 30 + f * v * 0.2), b(32 - f * v, 30 + 2.4 - f * v * 0.2);
+        if (cv::norm(a - b) < 0.8)
+            return std::vector<CPlayerDetection> { at((a + b) * 0.5) };
+        return std::vector<CPlayerDetection> { at(a), at(b) };
+    });
+    ASSERT_EQ(tracks.size(), 2u);
+    const CTrackHistory* fromLeft = endingNear(tracks, { 20 + 74 * v, 30 + 74 * v * 0.2 });
+    EXPECT_LT(fromLeft->samples.front().pitch.x, 21.0);
+    EXPECT_GT(fromLeft->samples.back().pitch.x, 30.0);
+}
+
+// A player hidden for 0.6 s keeps the track; the hidden frames are bridged
+// and, once the track is finished, filled in between the two sightings.
+TEST(CPlayerTracker, BridgesAShortOcclusion)
+{
+    const auto tracks = track(60, [](int f) {
+        if (f >= 20 && f < 35)
+            return std::vector<CPlayerDetection> {};
+        return std::vector<CPlayerDetection> { at({ 10 + f * 0.2, 5 }) };
+    });
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].samples.size(), 60u);
+    const auto finished = CTrackFinisher(kFps).finish(tracks);
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].samples[27].state, CTrackSample::State::Interpolated);
+    EXPECT_NEAR(finished[0].samples[27].pitch.x, 10 + 27 * 0.2, 0.1);
+    EXPECT_EQ(finished[0].samples[40].state, CTrackSample::State::Detected);
+}
+
+// Gone longer than the tracker's memory, a player comes back as a new
+// track; the ended track's id is not given again, and no guessed samples
+// follow its last sighting.
+TEST(CPlayerTracker, EndsLostTracksAndNeverReusesIds)
+{
+    const int gap = int(CPlayerTracker::kMemoryS * kFps) + 10;
+    const auto tracks = track(20 + gap + 20, [&](int f) {
+        if (f >= 20 && f < 20 + gap)
+            return std::vector<CPlayerDetection> {};
+        return std::vector<CPlayerDetection> { at({ 50, 20 }) };
+    });
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_EQ(tracks[0].id, 1);
+    EXPECT_EQ(tracks[1].id, 2);
+    EXPECT_EQ(tracks[0].samples.back().frame, 19);
+    EXPECT_EQ(tracks[0].samples.back().state, CTrackSample::State::Detected);
+}
+
+// Weak detections (part of a body) keep a known track going but start none.
+TEST(CPlayerTracker, WeakDetectionsOnlyExtendTracks)
+{
+    const auto tracks = track(40, [](int f) {
+        std::vector<CPlayerDetection> d { at({ 70, 40 }, true) };
+        if (f < 10 || f >= 30)
+            d.push_back(at({ 10, 10 }));
+        else
+            d.push_back(at({ 10.1, 10 }, true));
+        return d;
+    });
+    ASSERT_EQ(tracks.size(), 1u);
+    for (const CTrackSample& s : tracks[0].samples)
+        EXPECT_EQ(s.state, CTrackSample::State::Detected);
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+#include "EngineTestSupport.h"
+#include "TrackScoring.h"
+#include "tracking/CVideoTracker.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+using testclips::ClipSpec;
+
+struct View
+{
+    const char* name;
+    double tilt, pan, roll;
+};
+
+ClipSpec matchClip(const View& view, int frames)
+{
+    ClipSpec spec;
+    spec.width = 1280;
+    spec.height = 720;
+    spec.fps = 25;
+    spec.frames = frames;
+    spec.players = 0;
+    spec.match = true;
+    spec.penaltyAreas = true;
+    spec.lineWidth = 0.12f;
+    spec.tilt = view.tilt;
+    spec.pan = view.pan;
+    spec.rollDeg = view.roll;
+    spec.seed = 3;
+    return spec;
+}
+
+CVideoTracker::Job jobFor(const ClipSpec& spec, const std::string& video, const std::string& csv)
+{
+    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    CPitchGeometry::Corners corners;
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        corners[i] = cv::Point2d(truth.corners[i]);
+    auto geometry = CPitchGeometry::fromCorners(corners, spec.fieldWidth, spec.fieldLength);
+    EXPECT_TRUE(geometry.has_value());
+    return { video, csv, *geometry, spec.fieldWidth, spec.fieldLength, corners };
+}
+
+class GeneratedMatch : public ::testing::TestWithParam<View>
+{ };
+
+// The figures a coach's report rests on, on clips whose truth is known in
+// metres: who is where, the same identity over time, the team, and the
+// distance covered.
+TEST_P(GeneratedMatch, TracksEveryPlayerWithinOneMetre)
+{
+    const ClipSpec spec = matchClip(GetParam(), 200);
+    const std::string video = enginetest::clipPath(spec, std::string("match-") + GetParam().name + ".mkv");
+    ASSERT_FALSE(video.empty());
+    const std::string csv = (enginetest::scratchDir() / (std::string(GetParam().name) + ".csv")).string();
+    const CVideoTracker::Report report = CVideoTracker::run(jobFor(spec, video, csv), {});
+    ASSERT_EQ(report.outcome, CVideoTracker::Outcome::Done) << report.error;
+    EXPECT_EQ(report.frames, spec.frames);
+
+    trackscoring::Scores s = trackscoring::score(trackscoring::truthFrames(spec),
+        trackscoring::trackFrames(report.tracks, spec.frames), 1.0);
+    for (const CFinishedTrack& t : report.tracks)
+        s.distanceM += t.distanceM;
+    s.truthDistanceM = trackscoring::truthDistance(spec);
+    std::cout << GetParam().name << ": " << s << "\n";
+    EXPECT_GE(s.recall, 0.97);
+    EXPECT_GE(s.precision, 0.97);
+    EXPECT_GE(s.idf1, 0.90);
+    EXPECT_LE(s.medianErrorM, 0.3);
+    EXPECT_GE(s.teamsRight, 0.95);
+    EXPECT_NEAR(s.distanceRatio(), 1.0, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, GeneratedMatch,
+    ::testing::Values(View { "StraightDown", 0.0, 0.0, 0.0 }, View { "Slight", 0.3, 0.0, 0.0 },
+        View { "Oblique", 0.6, 0.1, 0.0 }, View { "SteepOblique", 0.9, 0.0, 0.0 },
+        View { "Turned", 0.5, -0.15, 8.0 }),
+    [](const ::testing::TestParamInfo<View>& info) { return std::string(info.param.name); });
+
+} // namespace
