@@ -43,9 +43,15 @@ ensure_packages() {
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
-# build PRESET: configure (once) and build the given preset.
+# build PRESET: configure (once) and build the given preset. Where ccache is
+# installed, compilations are reused across clean builds and other clones.
 build() {
     local preset=$1
+    if command -v ccache >/dev/null 2>&1; then
+        export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+        export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+        export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$TOP} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+    fi
     cmake --preset "$preset" >/dev/null
     cmake --build "$(preset_dir "$preset")" --parallel "$(jobs)"
 }
