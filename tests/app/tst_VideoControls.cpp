@@ -46,6 +46,8 @@ private slots:
     void playPauseStopFollowTheEngine();
     void jumpsWhilePaused_data();
     void jumpsWhilePaused();
+    void jumpsWhileStopped_data();
+    void jumpsWhileStopped();
     void progressSliderClickSeeks();
     void endOfVideoReturnsToStopped();
     void refusedFileKeepsTheOpenVideo_data();
@@ -299,6 +301,47 @@ void tst_VideoControls::jumpsWhilePaused()
     QVERIFY(engine->isPaused());
     QVERIFY(!engine->isStopped());
     QVERIFY(!controls->isVideoStopped());
+}
+
+void tst_VideoControls::jumpsWhileStopped_data()
+{
+    QTest::addColumn<long long>("from");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<long long>("to");
+    QTest::newRow("forward 400") << 0LL << "jumpForwardButton"
+                                 << "400" << 10LL;
+    QTest::newRow("back 200") << 20LL << "jumpBackButton"
+                              << "200" << 15LL;
+    QTest::newRow("back 1 ms, into the frame before") << 20LL << "jumpBackButton"
+                                                      << "1" << 19LL;
+    QTest::newRow("back past the start") << 3LL << "jumpBackButton"
+                                         << "5000" << 0LL;
+    QTest::newRow("forward past the end") << (kLongClipFrames - 10LL) << "jumpForwardButton"
+                                          << "5000" << (kLongClipFrames - 1LL);
+    QTest::newRow("no number") << 7LL << "jumpForwardButton"
+                               << "" << 7LL;
+}
+
+// With no playback running a jump is a seek by its length from the frame
+// shown; the panel stays stopped and the position display follows.
+void tst_VideoControls::jumpsWhileStopped()
+{
+    QFETCH(long long, from);
+    QFETCH(QString, button);
+    QFETCH(QString, step);
+    QFETCH(long long, to);
+    QVERIFY(controls->loadFile(longClip));
+    QVERIFY(controls->showFrame(from));
+    child<QLineEdit>("jumpEdit")->setText(step);
+    click(button.toLatin1().constData());
+    QCOMPARE(controls->currentFrameIndex(), to);
+    QCOMPARE(labelText("timeLabel"),
+        QStringLiteral("00:00:%1:%2")
+            .arg(to * kFramePeriodMs / 1000, 2, 10, QLatin1Char('0'))
+            .arg(to * kFramePeriodMs % 1000, 2, 10, QLatin1Char('0')));
+    QVERIFY(controls->isVideoStopped());
+    QVERIFY(engine->isStopped());
 }
 
 void tst_VideoControls::progressSliderClickSeeks()
