@@ -1,6 +1,7 @@
 // The playback panel against the real engine playing generated clips.
 
 #include "ShellTestSupport.h"
+#include "playback/FramePacer.h"
 #include "playback/VideoControls.h"
 
 #include <QFile>
@@ -41,6 +42,8 @@ private slots:
     void speedSliderSetsDelayFactor_data();
     void speedSliderSetsDelayFactor();
     void delayFactorSetAtConstruction();
+    void refreshFollowsTheFrameRate_data();
+    void refreshFollowsTheFrameRate();
 
     void commandsWithoutVideoChangeNothing();
     void playPauseStopFollowTheEngine();
@@ -301,6 +304,30 @@ void tst_VideoControls::jumpsWhilePaused()
     QVERIFY(engine->isPaused());
     QVERIFY(!engine->isStopped());
     QVERIFY(!controls->isVideoStopped());
+}
+
+void tst_VideoControls::refreshFollowsTheFrameRate_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<double>("displayHz");
+    QTest::addColumn<int>("intervalMs");
+    // A quarter more often than pictures come, up to the display's rate.
+    QTest::newRow("60 fps at x1") << 60.0 << 1.0 << 60.0 << 13;
+    QTest::newRow("25 fps at x1") << 25.0 << 1.0 << 60.0 << 32;
+    QTest::newRow("25 fps at x0.25") << 25.0 << 0.25 << 60.0 << 128;
+    QTest::newRow("60 fps at x2: the display's rate") << 60.0 << 2.0 << 60.0 << 16;
+    QTest::newRow("60 fps at x4 on 144 Hz") << 60.0 << 4.0 << 144.0 << 6;
+    QTest::newRow("no rate known") << 0.0 << 1.0 << 0.0 << 32;
+}
+
+void tst_VideoControls::refreshFollowsTheFrameRate()
+{
+    QFETCH(double, fps);
+    QFETCH(double, speed);
+    QFETCH(double, displayHz);
+    QFETCH(int, intervalMs);
+    QCOMPARE(FramePacer::refreshIntervalMs(fps, speed, displayHz), intervalMs);
 }
 
 void tst_VideoControls::jumpsWhileStopped_data()
