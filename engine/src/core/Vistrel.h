@@ -372,6 +372,7 @@ private:
     bool pausedPictureCurrent(unsigned changes) const;
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
+    void renderPendingExport();
 
     // Steps of ProcessImage (VistrelPipeline.cpp).
     void SegmentColourMask();
@@ -425,6 +426,11 @@ private:
     cv::Mat frame;
     cv::Mat outputImage;
     cv::Mat exportImage;
+    // When the picture on display is the frame itself, the export picture
+    // is converted and drawn only when a host fetches it (exportPending):
+    // a loop that plays faster than anyone looks skips both.
+    cv::Mat exportSource;
+    bool exportPending = false;
     cv::Mat grayPrevious;
     cv::Mat grayBeforePrevious;
     std::atomic<bool> captureOpen { false };

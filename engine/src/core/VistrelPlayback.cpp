@@ -360,6 +360,7 @@ std::shared_ptr<unsigned char[]> Vistrel::exportFrame()
     acquire();
     trace("exportFrame", "has mutex");
     try {
+        renderPendingExport();
         exportBuffer = packedCopy(exportImage, *exportPool);
     } catch (const std::exception&) {
         exportBuffer.reset();

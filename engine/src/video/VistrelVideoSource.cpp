@@ -88,6 +88,8 @@ int Vistrel::LoadVideo(const std::string& path)
         if (capture) {
             captureFps = static_cast<float>(capture->get(cv::CAP_PROP_FPS));
             exportImage = cv::Mat(first.size(), CV_8UC3, cv::Scalar::all(0));
+            exportSource.release();
+            exportPending = false;
             ++exportSerial;
             // The first frame is the current one (what measuring looks at);
             // the export picture stays black until a host asks to see it,
