@@ -1,7 +1,8 @@
 // Jumps and frame steps on a long-GOP file, against plain decoding of the
 // same file in the same run: a 100 ms jump of the paused loop against
 // decoding the frames it passes plus one pass, and one frame step forward
-// (VistrelSeekFrame with no loop running) in absolute time.
+// and back (VistrelSeekFrame with no loop running) in absolute time, back
+// both inside the cache of recently decoded frames and past it.
 
 #include "BenchSupport.h"
 #include "VistrelFrames.h"
@@ -16,8 +17,9 @@ namespace {
 constexpr const char* kClipName = "soccer_fixedcam_lefthalf_3072x1728_hevc.mp4";
 constexpr int kJumpStepMs = 100;
 constexpr int kJumps = 40;
-constexpr int kSteps = 40;
-constexpr int kBackSteps = 3;
+constexpr int kSteps = 80;
+constexpr int kBackSteps = 5;
+constexpr int kFarBackSteps = 3;
 constexpr double kJumpTargetRatio = 1.5;
 constexpr double kStepTargetMs = 60.0;
 constexpr double kMsPerSecond = 1000.0;
@@ -137,7 +139,19 @@ int main()
     std::printf("step one frame forward %.1f ms; target < %.0f ms: %s\n", step, kStepTargetMs,
         step < kStepTargetMs ? "met" : "MISSED");
     const double back = medianMs(kBackSteps, [&](int) { seek(engine, --at); });
-    std::printf(
-        "step one frame back at frame %lld: %.1f ms (decodes from the keyframe)\n", at, back);
+    std::printf("step one frame back inside the cache, at frame %lld: %.1f ms\n", at, back);
+    // Each time to a frame just further back than the cache holds.
+    const auto cacheBytes = symbol<long long(VistrelInterface*)>("VistrelGetFrameCacheBytes");
+    const long long frameBytes = 3LL * engine->getFrameWidth() * engine->getFrameHeight();
+    const long long cacheFrames = cacheBytes(engine) / frameBytes;
+    const double farBack = medianMs(kFarBackSteps, [&](int) {
+        at = std::max(0LL, at - cacheFrames - 1);
+        seek(engine, at);
+    });
+    std::printf("step back past the cache (%lld frames), at frame %lld: %.1f ms (decodes from "
+                "the keyframe before)\n",
+        cacheFrames, at, farBack);
+    const double backAfter = medianMs(kBackSteps, [&](int) { seek(engine, --at); });
+    std::printf("step one frame back after that, at frame %lld: %.1f ms\n", at, backAfter);
     return 0;
 }

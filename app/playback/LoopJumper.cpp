@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 
@@ -16,6 +18,8 @@ namespace {
 // matters when the loop cannot serve it (it is ending, or stuck in a decode).
 constexpr int kJumpWaitLimitMs = 2000;
 constexpr std::chrono::milliseconds kJumpPollInterval { 1 };
+// A frame time a rounding error above a whole millisecond is that millisecond.
+constexpr double kRoundingSlackMs = 1e-6;
 
 } // namespace
 
@@ -29,6 +33,17 @@ int LoopJumper::clampedStep(Direction direction, int stepMs, int positionMs, int
     const int now = std::max(positionMs, 0);
     const int room = direction == Direction::Back ? now : std::max(lastFrameMs - now, 0);
     return std::clamp(stepMs, 0, room);
+}
+
+int LoopJumper::frameTimeMs(long long index, double fps)
+{
+    const double ms = std::ceil(double(index) * 1000.0 / fps - kRoundingSlackMs);
+    return int(std::clamp(ms, 0.0, double(INT_MAX)));
+}
+
+long long LoopJumper::frameAtTime(int ms, double fps)
+{
+    return std::max(0LL, (long long)(double(ms) * fps) / 1000);
 }
 
 void LoopJumper::jumpBy(Direction direction, int stepMs, int lastFrameMs)

@@ -24,6 +24,11 @@ public:
 
     // The step that keeps a jump from positionMs inside [0, lastFrameMs].
     static int clampedStep(Direction direction, int stepMs, int positionMs, int lastFrameMs);
+    // The time of frame `index`, rounded up to the millisecond, so that
+    // frameAtTime gives the frame back; and the frame a time falls in, by
+    // the engine's rule for jumps.
+    static int frameTimeMs(long long index, double fps);
+    static long long frameAtTime(int ms, double fps);
 
 private:
     void request(Direction direction);

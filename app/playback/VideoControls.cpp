@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -48,6 +50,22 @@ constexpr double kFallbackFps = 25.0;
 // StopPlayback is repeated while the worker still runs: a loop that had not
 // yet started when the stop came would otherwise clear the stop request.
 constexpr int kStopPollMs = 5;
+
+// The budget of the engine's cache of recently decoded frames, from the
+// settings (playback/frameCacheMiB); the engine keeps its own default when
+// the setting is missing or the library has no cache.
+constexpr qlonglong kFrameCacheMiB = 256;
+
+void applyFrameCacheSetting(VistrelInterface* engine)
+{
+    using SetBytes = int (*)(VistrelInterface*, long long);
+    const auto set
+        = reinterpret_cast<SetBytes>(EngineFunctions::symbol(engine, "VistrelSetFrameCacheBytes"));
+    const qlonglong mib
+        = QSettings().value(QStringLiteral("playback/frameCacheMiB"), kFrameCacheMiB).toLongLong();
+    if (set && mib >= 0)
+        set(engine, mib << 20);
+}
 
 } // namespace
 
@@ -78,11 +96,14 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     connect(position->slider(), &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
     connect(position->slider(), &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
 
+    applyFrameCacheSetting(engine);
     worker = std::make_unique<WorkerThread>(engine);
     jumper = std::make_unique<LoopJumper>(engine, worker.get());
     pacer = new FramePacer(this);
     connect(pacer, &FramePacer::refresh, this, &VideoControls::giveNewImage);
     connect(pacer, &FramePacer::tick, this, &VideoControls::followPosition);
+    connect(speed, &SpeedControl::speedChanged, pacer, &FramePacer::setSpeed);
+    pacer->setSpeed(speed->speedFactor());
 
     connect(openButton, &QPushButton::released, this, &VideoControls::openFile);
     connect(playPauseButton, &QPushButton::released, this, &VideoControls::playPauseVideo);
@@ -228,6 +249,7 @@ bool VideoControls::openInEngine(const QString& path)
         return false;
     const double rate = engine->getFps();
     engine->setPlaybackRate(float(std::isfinite(rate) && rate > 0.0 ? rate : kFallbackFps));
+    pacer->setFrameRate(rate);
     return true;
 }
 
@@ -384,13 +406,31 @@ void VideoControls::jumpForward() { jump(Jump::Forward); }
 
 void VideoControls::jump(Jump direction)
 {
-    if (fileName.isEmpty() || !loopRunning())
+    if (fileName.isEmpty())
         return;
-    stopTimers();
     const int step = jumpEdit->text().toInt(); // no number reads as 0
+    if (!loopRunning()) {
+        seekBy(direction, step);
+        return;
+    }
+    stopTimers();
     jumper->jumpBy(direction, step, position->lastFrameMs());
     updateTime(float(engine->getPosition()));
     startTimers();
+}
+
+// Without a running loop a jump is a seek by its length from the frame
+// shown, held inside the video.
+void VideoControls::seekBy(Jump direction, int stepMs)
+{
+    const long long index = frames.frameIndex();
+    const double fps = position->fps();
+    if (index < 0 || !(fps > 0.0) || !frames.canShowFrames())
+        return;
+    const int shownMs = LoopJumper::frameTimeMs(index, fps);
+    const int step = LoopJumper::clampedStep(direction, stepMs, shownMs, position->lastFrameMs());
+    const int targetMs = direction == Jump::Back ? shownMs - step : shownMs + step;
+    showFrame(LoopJumper::frameAtTime(targetMs, fps));
 }
 
 void VideoControls::stopTimers() { pacer->stop(); }
@@ -399,8 +439,11 @@ void VideoControls::stopTimers() { pacer->stop(); }
 // single frames shown while stopped update both themselves.
 void VideoControls::startTimers()
 {
-    if (worker->isRunning())
-        pacer->start();
+    if (!worker->isRunning())
+        return;
+    if (const QScreen* shownOn = screen())
+        pacer->setDisplayRate(shownOn->refreshRate());
+    pacer->start();
 }
 
 void VideoControls::slotSliderPressed() { position->setSliderFollows(false); }

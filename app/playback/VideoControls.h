@@ -19,8 +19,9 @@ class WorkerThread;
 // speed (SpeedControl), and shows the position and the duration
 // (PositionDisplay). It owns the worker thread
 // that runs the engine's playback loop and paces the screen refresh with
-// giveNewImage() at most every 25 ms while the loop runs (the screens fetch
-// only when the picture changed); while stopped no timer runs. While
+// giveNewImage() at the pace of the video (FramePacer) while the loop runs
+// (the screens fetch only when the picture changed); while stopped no timer
+// runs. While
 // stopped or paused it shows single frames: the first one as soon as a
 // video opens and after a stop, and the next or previous one on a step.
 class VideoControls : public PanelDialog
@@ -126,6 +127,7 @@ private:
     double currentPositionMs() const;
     double progressPercent() const;
     void jump(Jump direction);
+    void seekBy(Jump direction, int stepMs);
     void stopTimers();
     void startTimers();
     void setPlayPauseIcon(const char* icon);

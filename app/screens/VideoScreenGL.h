@@ -54,8 +54,10 @@ public:
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
     QSize imageSize() const { return QSize(imageWidth, imageHeight); }
-    // Whether a frame of the open video was fetched.
+    // Whether a frame of the open video was fetched, and that frame (the
+    // one the texture shows from the next paint on).
     bool hasPicture() const { return !frame.isNull(); }
+    const QImage& shownFrame() const { return frame; }
     bool insidePicture(const QPoint& widgetPosition) const;
     // The video pixel under a widget position, held to the picture.
     QPoint toVideoInPicture(const QPoint& widgetPosition) const;

@@ -18,7 +18,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_FRAMES_API_VERSION 2
+#define VISTREL_FRAMES_API_VERSION 3
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -56,6 +56,15 @@ VISTREL_EXPORT int VistrelRedrawFrame(VistrelInterface* engine);
    same. Cheap and lock-free: it does not wait for the playback loop. 0 for a
    null or foreign engine (and for an engine that drew no picture yet). */
 VISTREL_EXPORT unsigned long long VistrelGetFrameSerial(VistrelInterface* engine);
+
+/* The memory the cache of recently decoded frames may take, in bytes
+   (default 256 MiB), counted in frames of the open video's size: steps and
+   seeks back to a frame in the cache are served without decoding. 0 keeps
+   no frames. A smaller budget drops the oldest frames at once. */
+VISTREL_EXPORT int VistrelSetFrameCacheBytes(VistrelInterface* engine, long long bytes);
+
+/* The frame cache's budget in bytes; -1 for a null or foreign engine. */
+VISTREL_EXPORT long long VistrelGetFrameCacheBytes(VistrelInterface* engine);
 
 #ifdef __cplusplus
 }

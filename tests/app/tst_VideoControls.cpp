@@ -1,6 +1,7 @@
 // The playback panel against the real engine playing generated clips.
 
 #include "ShellTestSupport.h"
+#include "playback/FramePacer.h"
 #include "playback/VideoControls.h"
 
 #include <QFile>
@@ -41,11 +42,15 @@ private slots:
     void speedSliderSetsDelayFactor_data();
     void speedSliderSetsDelayFactor();
     void delayFactorSetAtConstruction();
+    void refreshFollowsTheFrameRate_data();
+    void refreshFollowsTheFrameRate();
 
     void commandsWithoutVideoChangeNothing();
     void playPauseStopFollowTheEngine();
     void jumpsWhilePaused_data();
     void jumpsWhilePaused();
+    void jumpsWhileStopped_data();
+    void jumpsWhileStopped();
     void progressSliderClickSeeks();
     void endOfVideoReturnsToStopped();
     void refusedFileKeepsTheOpenVideo_data();
@@ -299,6 +304,71 @@ void tst_VideoControls::jumpsWhilePaused()
     QVERIFY(engine->isPaused());
     QVERIFY(!engine->isStopped());
     QVERIFY(!controls->isVideoStopped());
+}
+
+void tst_VideoControls::refreshFollowsTheFrameRate_data()
+{
+    QTest::addColumn<double>("fps");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<double>("displayHz");
+    QTest::addColumn<int>("intervalMs");
+    // A quarter more often than pictures come, up to the display's rate.
+    QTest::newRow("60 fps at x1") << 60.0 << 1.0 << 60.0 << 13;
+    QTest::newRow("25 fps at x1") << 25.0 << 1.0 << 60.0 << 32;
+    QTest::newRow("25 fps at x0.25") << 25.0 << 0.25 << 60.0 << 128;
+    QTest::newRow("60 fps at x2: the display's rate") << 60.0 << 2.0 << 60.0 << 16;
+    QTest::newRow("60 fps at x4 on 144 Hz") << 60.0 << 4.0 << 144.0 << 6;
+    QTest::newRow("no rate known") << 0.0 << 1.0 << 0.0 << 32;
+}
+
+void tst_VideoControls::refreshFollowsTheFrameRate()
+{
+    QFETCH(double, fps);
+    QFETCH(double, speed);
+    QFETCH(double, displayHz);
+    QFETCH(int, intervalMs);
+    QCOMPARE(FramePacer::refreshIntervalMs(fps, speed, displayHz), intervalMs);
+}
+
+void tst_VideoControls::jumpsWhileStopped_data()
+{
+    QTest::addColumn<long long>("from");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<long long>("to");
+    QTest::newRow("forward 400") << 0LL << "jumpForwardButton"
+                                 << "400" << 10LL;
+    QTest::newRow("back 200") << 20LL << "jumpBackButton"
+                              << "200" << 15LL;
+    QTest::newRow("back 1 ms, into the frame before") << 20LL << "jumpBackButton"
+                                                      << "1" << 19LL;
+    QTest::newRow("back past the start") << 3LL << "jumpBackButton"
+                                         << "5000" << 0LL;
+    QTest::newRow("forward past the end") << (kLongClipFrames - 10LL) << "jumpForwardButton"
+                                          << "5000" << (kLongClipFrames - 1LL);
+    QTest::newRow("no number") << 7LL << "jumpForwardButton"
+                               << "" << 7LL;
+}
+
+// With no playback running a jump is a seek by its length from the frame
+// shown; the panel stays stopped and the position display follows.
+void tst_VideoControls::jumpsWhileStopped()
+{
+    QFETCH(long long, from);
+    QFETCH(QString, button);
+    QFETCH(QString, step);
+    QFETCH(long long, to);
+    QVERIFY(controls->loadFile(longClip));
+    QVERIFY(controls->showFrame(from));
+    child<QLineEdit>("jumpEdit")->setText(step);
+    click(button.toLatin1().constData());
+    QCOMPARE(controls->currentFrameIndex(), to);
+    QCOMPARE(labelText("timeLabel"),
+        QStringLiteral("00:00:%1:%2")
+            .arg(to * kFramePeriodMs / 1000, 2, 10, QLatin1Char('0'))
+            .arg(to * kFramePeriodMs % 1000, 2, 10, QLatin1Char('0')));
+    QVERIFY(controls->isVideoStopped());
+    QVERIFY(engine->isStopped());
 }
 
 void tst_VideoControls::progressSliderClickSeeks()

@@ -25,8 +25,15 @@ struct FramesApi
         = librarySymbol<long long(VistrelInterface*)>("VistrelGetFrameTotal");
     decltype(&VistrelRedrawFrame) redraw
         = librarySymbol<int(VistrelInterface*)>("VistrelRedrawFrame");
+    decltype(&VistrelSetFrameCacheBytes) setCacheBytes
+        = librarySymbol<int(VistrelInterface*, long long)>("VistrelSetFrameCacheBytes");
+    decltype(&VistrelGetFrameCacheBytes) cacheBytes
+        = librarySymbol<long long(VistrelInterface*)>("VistrelGetFrameCacheBytes");
 
-    bool complete() const { return seek && index && total && redraw; }
+    bool complete() const
+    {
+        return seek && index && total && redraw && setCacheBytes && cacheBytes;
+    }
 };
 
 // The index the exported picture carries in its frame code.
@@ -132,6 +139,51 @@ TEST(Frames, SeeksExactlyOnALongGopClipAndPlayGoesOnFromThere)
     EXPECT_EQ(api.index(engine), 61);
     engine->StopPlayback();
     ASSERT_TRUE(finishes(play));
+}
+
+// Steps forward through 90 frames, then back one frame at a time to the
+// start: out of the cache (ten frames) at first, then across its boundary
+// and across keyframes, where the cache is refilled; each frame checked by
+// its code. Forward steps and playback go on exactly from a cached frame.
+TEST(Frames, StepsBackFrameExactAcrossTheCacheAndKeyframes)
+{
+    if (!testclips::h264Available())
+        GTEST_SKIP() << "no H.264 encoder";
+    const FramesApi api;
+    ASSERT_TRUE(api.complete());
+    for (const int keyframeInterval : { 50, 0 }) {
+        SCOPED_TRACE(keyframeInterval);
+        testclips::ClipSpec clipSettings = longGopClip();
+        clipSettings.keyframeInterval = keyframeInterval;
+        VistrelInterface* engine = newEngine();
+        ASSERT_NE(engine, nullptr);
+        EXPECT_EQ(api.cacheBytes(engine), 256LL << 20) << "the default";
+        EXPECT_EQ(api.setCacheBytes(engine, -1), -1);
+        const long long frameBytes = clipSettings.width * clipSettings.height * 3;
+        ASSERT_EQ(api.setCacheBytes(engine, 10 * frameBytes), 0);
+        ASSERT_EQ(engine->LoadVideo(enginetest::clipPath(
+                      clipSettings, "steps_" + std::to_string(keyframeInterval) + ".mp4")),
+            0);
+        for (long long frame = 0; frame <= 90; ++frame)
+            ASSERT_EQ(api.seek(engine, frame), 0) << frame;
+        for (long long frame = 89; frame >= 0; --frame) {
+            ASSERT_EQ(api.seek(engine, frame), 0) << frame;
+            ASSERT_EQ(shownCode(*engine), frame);
+            ASSERT_EQ(api.index(engine), frame);
+        }
+        for (long long frame = 1; frame <= 12; ++frame) {
+            ASSERT_EQ(api.seek(engine, frame), 0) << frame;
+            ASSERT_EQ(shownCode(*engine), frame);
+        }
+        ASSERT_EQ(api.seek(engine, 5), 0);
+        engine->setPlaybackRate(kTinyPlaybackRate);
+        auto play = playAsync(*engine);
+        ASSERT_TRUE(waitUntil([&] { return api.index(engine) != 5; }));
+        EXPECT_EQ(api.index(engine), 6);
+        EXPECT_EQ(shownCode(*engine), 6);
+        engine->StopPlayback();
+        ASSERT_TRUE(finishes(play));
+    }
 }
 
 // At a rate of a thousandth the loop sleeps for minutes after each pass:

@@ -52,4 +52,20 @@ VISTREL_EXPORT unsigned long long VistrelGetFrameSerial(VistrelInterface* engine
     return vistrel ? vistrel->frameSerial() : 0;
 }
 
+VISTREL_EXPORT int VistrelSetFrameCacheBytes(VistrelInterface* engine, long long bytes)
+{
+    if (bytes < 0)
+        return -1;
+    return guarded(engine, [bytes](Vistrel& vistrel) {
+        vistrel.setFrameCacheBytes(static_cast<std::size_t>(bytes));
+        return 0;
+    });
+}
+
+VISTREL_EXPORT long long VistrelGetFrameCacheBytes(VistrelInterface* engine)
+{
+    return guarded(
+        engine, [](Vistrel& vistrel) { return static_cast<long long>(vistrel.frameCacheBytes()); });
+}
+
 } // extern "C"

@@ -1,19 +1,22 @@
 #pragma once
 
-#include "pitch/CField.h"
-#include "video/CFrameBufferPool.h"
-#include "core/CLogger.h"
+#include "VistrelInterface.h"
 #include "analysis/CLookupTable.h"
 #include "analysis/CMotionAnalysis.h"
-#include "pitch/CPitchGeometry.h"
 #include "analysis/CProbabilityMatrix.h"
 #include "analysis/CSegmentation.h"
-#include "VistrelInterface.h"
+#include "core/CLogger.h"
+#include "pitch/CField.h"
+#include "pitch/CPitchGeometry.h"
+#include "video/CFrameBufferPool.h"
+#include "video/CFrameCache.h"
+#include "video/CKeyframeIndex.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -276,6 +279,13 @@ public:
     int redrawFrame();
     long long currentFrameIndex() const { return frameIndex; }
     long long knownFrameTotal() const { return frameTotal; }
+    // The frame cache's budget in bytes (VistrelFrameCache.h); 0 keeps no
+    // frames.
+    void setFrameCacheBytes(std::size_t bytes) { frameCache.setBudget(bytes); }
+    std::size_t frameCacheBytes() const { return frameCache.budget(); }
+    std::size_t cachedFrames() const { return frameCache.frames(); }
+    // Waits until the keyframes of the open video are all known.
+    void waitForKeyframeIndex() { keyframeIndex.waitForScan(); }
     // Counts the export pictures drawn; a host compares it with the value it
     // saw when it last fetched, without taking the mutex.
     unsigned long long frameSerial() const { return exportSerial; }
@@ -358,6 +368,10 @@ private:
     // the loop and tells whether there was one.
     bool showFrameAt(long long index);
     bool moveToFrame(long long index, bool toLastFrame);
+    bool decodeTo(long long target, bool toLastFrame);
+    long long readAheadTo(long long target) const;
+    bool fillBackTo(long long target);
+    bool readAfterCachedFrame();
     void adoptFrame(cv::Mat& decoded, long long index);
     bool servePendingSeek();
     void withdrawSeek(unsigned ticket);
@@ -376,11 +390,12 @@ private:
     bool frameUsable() const;
     void prepareDisplayImage();
     void letWaitersIn(unsigned acquisitionsAtRelease);
-    void sleepUntilRequest(std::int64_t ms, unsigned requests);
+    void sleepUntilDue(std::int64_t periodUs, unsigned requests);
     void waitForChange(unsigned requests, unsigned changes);
     bool pausedPictureCurrent(unsigned changes) const;
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
+    void renderPendingExport();
 
     // Steps of ProcessImage (VistrelPipeline.cpp).
     void SegmentColourMask();
@@ -442,6 +457,11 @@ private:
     cv::Mat frame;
     cv::Mat outputImage;
     cv::Mat exportImage;
+    // When the picture on display is the frame itself, the export picture
+    // is converted and drawn only when a host fetches it (exportPending):
+    // a loop that plays faster than anyone looks skips both.
+    cv::Mat exportSource;
+    bool exportPending = false;
     cv::Mat grayPrevious;
     cv::Mat grayBeforePrevious;
     std::atomic<bool> captureOpen { false };
@@ -454,6 +474,14 @@ private:
     std::atomic<double> reportedFps { 0.0 };
     std::atomic<double> framePosition { 0.0 };
     bool frameProcessed = false;
+    // The frames decoded last, and the keyframes of the open video (both
+    // VistrelFrameSeek.cpp). cacheServedFrame: the current frame came from
+    // the cache, so the capture is not right after it.
+    CFrameCache frameCache;
+    CKeyframeIndex keyframeIndex;
+    bool cacheServedFrame = false;
+    // When the loop's next pass is due (VistrelPlayback.cpp).
+    std::chrono::steady_clock::time_point passDue;
     // The index of `frame` (-1 without one) and the frame count as far as
     // reading has shown it: the container's, corrected where reading met
     // the real end (-1: not known, or no video).

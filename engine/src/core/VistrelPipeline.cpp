@@ -22,6 +22,9 @@ void Vistrel::ProcessImage()
         return;
     }
     try {
+        // Some stages write into the frame, whose pixels the frame cache
+        // shares: they work on a copy of their own.
+        frame = frame.clone();
         // The stages write into the display image; it must not share the
         // frame's pixels, which later stages still read.
         if (outputImage.data == frame.data)

@@ -19,7 +19,6 @@ namespace {
 
 constexpr double kMicrosecondsPerSecond = 1'000'000.0;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
-constexpr std::int64_t kMicrosecondsPerMillisecond = 1000;
 // While paused the loop sleeps until a request or a change wakes it; this
 // bound only re-checks the flags should a wake-up ever be missed. A pass
 // after it draws nothing when nothing changed.
@@ -100,6 +99,7 @@ int Vistrel::Play()
     stopped = false;
     // A run draws its first pass also while paused.
     pictureChangesDrawn = -1;
+    passDue = std::chrono::steady_clock::now();
     trace("Play", "waiting to unlock");
     releaseCompletely();
     trace("Play", "unlocked");
@@ -134,10 +134,12 @@ bool Vistrel::playPass()
     releaseCompletely();
     trace("Play", "unlocked");
     letWaitersIn(acquisitions);
-    if (paused)
+    if (paused) {
         waitForChange(requests, changes);
-    else
-        sleepUntilRequest(waitUs / kMicrosecondsPerMillisecond, requests);
+        passDue = std::chrono::steady_clock::now();
+    } else {
+        sleepUntilDue(waitUs, requests);
+    }
     return true;
 }
 
@@ -237,13 +239,21 @@ void Vistrel::letWaitersIn(unsigned acquisitionsAtRelease)
         std::this_thread::yield();
 }
 
-// Any request of the host (stop, pause, jump, seek, a new rate) since
-// `requests` ends the sleep: the next pass serves it at once.
-void Vistrel::sleepUntilRequest(std::int64_t ms, unsigned requests)
+// Paces the passes by the clock: the next pass is due one period (scaled by
+// the delay factor) after the last one was due, so that the time a pass
+// takes does not slow the video down (a 60 fps clip gets 60 passes a second
+// at x1). A loop that fell more than a period behind (a slow decode) counts
+// afresh from now instead of hurrying to catch up. Any request of the host
+// ends the sleep early: the next pass serves it at once.
+void Vistrel::sleepUntilDue(std::int64_t periodUs, unsigned requests)
 {
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    passDue += microseconds(periodUs);
+    if (passDue + microseconds(periodUs) < now)
+        passDue = now;
     std::unique_lock lock(wakeMutex);
-    wakeCondition.wait_for(
-        lock, std::chrono::milliseconds(ms), [&] { return stopped || hostRequests != requests; });
+    wakeCondition.wait_until(lock, passDue, [&] { return stopped || hostRequests != requests; });
 }
 
 // The paused loop sleeps until a request or a change of what the picture is
@@ -350,6 +360,7 @@ std::shared_ptr<unsigned char[]> Vistrel::exportFrame()
     acquire();
     trace("exportFrame", "has mutex");
     try {
+        renderPendingExport();
         exportBuffer = packedCopy(exportImage, *exportPool);
     } catch (const std::exception&) {
         exportBuffer.reset();

@@ -89,18 +89,29 @@ int Vistrel::LoadVideo(const std::string& path)
         if (capture) {
             captureFps = static_cast<float>(capture->get(cv::CAP_PROP_FPS));
             exportImage = cv::Mat(first.size(), CV_8UC3, cv::Scalar::all(0));
+            exportSource.release();
+            exportPending = false;
             ++exportSerial;
             // The first frame is the current one (what measuring looks at);
             // the export picture stays black until a host asks to see it,
             // and the capture stays at the start for Play.
             frame = std::move(first);
             frameIndex = 0;
+            frameCache.setFrameSize(deliveredSize);
+            frameCache.clear();
+            frameCache.put(0, frame);
+            keyframeIndex.scan(path);
             frameProcessed = false;
             captureOpen = true;
             stopped = true;
             positionMs = 0;
             result = 0;
         }
+        if (!capture) {
+            frameCache.clear();
+            keyframeIndex.scan(std::string());
+        }
+        cacheServedFrame = false;
         publishCaptureInfo();
         noteHostRequest();
     } catch (const std::exception&) {
@@ -181,14 +192,21 @@ bool Vistrel::seekToTime(int targetMs)
     }
 }
 
-// Reads into `frame` itself: playback reuses its buffer from frame to frame.
+// Each frame is read into a buffer of its own, as the cache keeps the frames
+// read before; once the cache is full the oldest one's buffer is reused.
+// Without a cache, playback reuses the frame's buffer from frame to frame.
 bool Vistrel::readFrame()
 {
     if (!capture)
         return false;
     try {
+        if (cacheServedFrame && frameIndex >= 0)
+            return readAfterCachedFrame();
         const long long expected = std::llround(capture->get(cv::CAP_PROP_POS_FRAMES));
-        if (!capture->read(frame) || frame.empty() || frame.type() != CV_8UC3) {
+        cv::Mat decoded = frameCache.recycle();
+        if (decoded.empty() && frameCache.capacityFrames() == 0)
+            decoded = frame;
+        if (!capture->read(decoded) || decoded.empty() || decoded.type() != CV_8UC3) {
             frame.release();
             // Reading on from the current frame met the end: the video has
             // no more frames than that, whatever its container claims.
@@ -197,7 +215,7 @@ bool Vistrel::readFrame()
             frameIndex = -1;
             return false;
         }
-        adoptFrame(frame, std::llround(capture->get(cv::CAP_PROP_POS_FRAMES)) - 1);
+        adoptFrame(decoded, std::llround(capture->get(cv::CAP_PROP_POS_FRAMES)) - 1);
         return true;
     } catch (const std::exception&) {
         frame.release();
@@ -221,40 +239,57 @@ void Vistrel::adoptFrame(cv::Mat& decoded, long long index)
     // end of mp4); the index is exact and agrees with seeking.
     positionMs = positionForIndex(static_cast<double>(index), captureFps);
     frameProcessed = false;
+    frameCache.put(index, frame);
 }
 
-// Positions the capture exactly on frame `index` and makes that frame the
-// current one; the current frame stays when it cannot be read. With
-// toLastFrame an index past the end gives the last frame the video really
-// has (and corrects the known total).
+// Makes frame `index` the current one: from the frame cache when it holds
+// it, else decoded (a step back past the cache refills it); the current
+// frame stays when it cannot be read. With toLastFrame an index past the end
+// gives the last frame the video really has (and corrects the known total).
 bool Vistrel::moveToFrame(long long index, bool toLastFrame)
 {
     if (!capture || index < 0)
         return false;
     try {
-        const CFrameSeeker seeker(CFrameSeeker::readAheadFor(captureFps));
         const long long total = frameTotal;
-        long long target = toLastFrame && total > 0 ? std::min(index, total - 1) : index;
-        cv::Mat decoded;
-        if (!seeker.readAt(*capture, target, decoded) || decoded.type() != CV_8UC3) {
-            if (!toLastFrame)
-                return false;
-            target = seeker.readLastBefore(*capture, target, decoded);
-            if (target < 0 || decoded.type() != CV_8UC3)
-                return false;
-            frameTotal = target + 1;
+        const long long target = toLastFrame && total > 0 ? std::min(index, total - 1) : index;
+        cv::Mat cached;
+        if (frameCache.get(target, cached)) {
+            adoptFrame(cached, target);
+            cacheServedFrame = true;
+            return true;
         }
-        adoptFrame(decoded, target);
-        return true;
+        if (target < frameIndex && fillBackTo(target))
+            return true;
+        return decodeTo(target, toLastFrame);
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// Positions the capture exactly on frame `target` and reads it.
+bool Vistrel::decodeTo(long long target, bool toLastFrame)
+{
+    const CFrameSeeker seeker(readAheadTo(target));
+    cv::Mat decoded;
+    if (!seeker.readAt(*capture, target, decoded) || decoded.type() != CV_8UC3) {
+        if (!toLastFrame)
+            return false;
+        target = seeker.readLastBefore(*capture, target, decoded);
+        if (target < 0 || decoded.type() != CV_8UC3)
+            return false;
+        frameTotal = target + 1;
+    }
+    adoptFrame(decoded, target);
+    cacheServedFrame = false;
+    return true;
 }
 
 // The current frame stays: it is what the export picture shows.
 void Vistrel::reopenCapture()
 {
     capture.reset();
+    cacheServedFrame = false;
     try {
         capture = openCapture(videoPath);
         if (capture)
