@@ -8,12 +8,12 @@
 #include "playback/PositionDisplay.h"
 #include "playback/ProgressSlider.h"
 #include "playback/SpeedControl.h"
+#include "playback/VideoFiles.h"
 #include "playback/WorkerThread.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -50,22 +49,6 @@ constexpr double kFallbackFps = 25.0;
 // StopPlayback is repeated while the worker still runs: a loop that had not
 // yet started when the stop came would otherwise clear the stop request.
 constexpr int kStopPollMs = 5;
-
-// The budget of the engine's cache of recently decoded frames, from the
-// settings (playback/frameCacheMiB); the engine keeps its own default when
-// the setting is missing or the library has no cache.
-constexpr qlonglong kFrameCacheMiB = 256;
-
-void applyFrameCacheSetting(VistrelInterface* engine)
-{
-    using SetBytes = int (*)(VistrelInterface*, long long);
-    const auto set
-        = reinterpret_cast<SetBytes>(EngineFunctions::symbol(engine, "VistrelSetFrameCacheBytes"));
-    const qlonglong mib
-        = QSettings().value(QStringLiteral("playback/frameCacheMiB"), kFrameCacheMiB).toLongLong();
-    if (set && mib >= 0)
-        set(engine, mib << 20);
-}
 
 } // namespace
 
@@ -96,7 +79,7 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     connect(position->slider(), &QSlider::sliderPressed, this, &VideoControls::slotSliderPressed);
     connect(position->slider(), &QSlider::sliderReleased, this, &VideoControls::slotSliderReleased);
 
-    applyFrameCacheSetting(engine);
+    VideoFiles::applyFrameCacheSetting(engine);
     worker = std::make_unique<WorkerThread>(engine);
     jumper = std::make_unique<LoopJumper>(engine, worker.get());
     pacer = new FramePacer(this);
@@ -183,11 +166,7 @@ std::shared_ptr<unsigned char[]> VideoControls::currentFrame() const
     return engine->exportFrame();
 }
 
-QString VideoControls::openFilter()
-{
-    return tr("Video files (*.avi *.mpg *.mp4 *.mkv *.wmv *.mov *.m4v *.mts *.webm);;"
-              "All files (*)");
-}
+QString VideoControls::openFilter() { return VideoFiles::openFilter(); }
 
 void VideoControls::openFile()
 {
@@ -200,7 +179,7 @@ void VideoControls::openFile()
 
 bool VideoControls::loadFile(const QString& path)
 {
-    if (const QString reason = unopenableReason(path); !reason.isEmpty()) {
+    if (const QString reason = VideoFiles::unopenableReason(path); !reason.isEmpty()) {
         emit openFailed(path, reason);
         return false;
     }
@@ -223,19 +202,6 @@ bool VideoControls::loadFile(const QString& path)
     emit videoOpened(path);
     emit stateChanged();
     return true;
-}
-
-// Why the file cannot even be handed to the engine; empty when it can.
-QString VideoControls::unopenableReason(const QString& path) const
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return tr("The file does not exist.");
-    if (info.isDir())
-        return tr("It is a folder, not a file.");
-    if (!info.isReadable())
-        return tr("The file cannot be read (permission denied).");
-    return {};
 }
 
 // The engine opens 8-bit paths; the file system's encoding keeps non-ASCII

@@ -117,7 +117,6 @@ private:
     void haltPlayback();
     void stopPlaybackLoop();
     bool loopRunning() const;
-    QString unopenableReason(const QString& path) const;
     bool openInEngine(const QString& path);
     void reopen(const QString& path, long long frameIndex);
     void stepBy(long long count);
