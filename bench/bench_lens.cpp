@@ -50,9 +50,11 @@ void measureClip(const std::string& name)
         return;
     const CLensEstimator estimator;
     const auto start = bench::Clock::now();
+    const double processorStart = bench::processorSeconds();
     const auto lens = estimator.Estimate(frame);
     const double seconds = bench::secondsSince(start);
-    std::printf("%s: estimate %.0f ms", name.c_str(), seconds * 1e3);
+    std::printf("%s: estimate %.0f ms (processor %.0f ms)", name.c_str(), seconds * 1e3,
+        (bench::processorSeconds() - processorStart) * 1e3);
     if (!lens) {
         std::printf(", no lens\n");
         return;

@@ -218,7 +218,11 @@ std::optional<std::array<cv::Point2d, 4>> CField::getIdealCorners() const
 
 void CField::SetLens(const CLensModel& value)
 {
+    // One pinhole camera maps like any other: nothing to recompute.
+    const bool samePictureGeometry = lens.isPinhole() && value.isPinhole();
     lens = value;
+    if (samePictureGeometry)
+        return;
     // The field lines are kept until the corners change; so they do now.
     fieldLines.clear();
     if (!cornersComplete)
