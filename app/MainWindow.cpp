@@ -770,6 +770,7 @@ void MainWindow::findPitch()
     fieldControls->setFoundCorners(corners);
     movementWatch->restart();
     statusBar()->showMessage(tr("Pitch found and calibrated; Ctrl+Z takes it back"), kNoticeMs);
+    fieldControls->offerMarkedSize();
 }
 
 // Grouped in the File menu above Exit; they need an open video.
