@@ -26,6 +26,7 @@ constexpr int kMaxPlayers = 64;
 constexpr double kMaxTilt = 1.0;
 constexpr double kMaxPan = 0.5;
 constexpr double kMaxRollDeg = 30.0;
+constexpr double kMaxLineWidthPx = 16.0;
 
 // The frame code: this many blocks across the full width, in a strip of this
 // share of the height (inside the margin) at the top, most significant bit
@@ -210,6 +211,11 @@ std::string specError(const ClipSpec& s)
         return "roll " + number(s.rollDeg) + " is outside -30 to 30 degrees";
     if (s.linePlayers < 0 || s.linePlayers > kMaxPlayers)
         return "line player count " + std::to_string(s.linePlayers) + " is outside 0 to 64";
+    if (!finite(s.lineWidthPx) || s.lineWidthPx < 0 || s.lineWidthPx > kMaxLineWidthPx)
+        return "line width " + number(s.lineWidthPx) + " px is outside 0 to 16";
+    if (!finite(s.cameraHeightM) || !finite(s.cameraBackM) || s.cameraHeightM < 0
+        || (s.cameraHeightM > 0 && s.cameraBackM < 0))
+        return "the camera must stand at a height above 0 and not in front of the bottom edge";
     if (s.keyframeInterval < 0)
         return "keyframe interval " + std::to_string(s.keyframeInterval) + " is below 0";
     if (s.shiftAtFrame < 0 || std::abs(s.shiftXPx) >= s.width || std::abs(s.shiftYPx) >= s.height)

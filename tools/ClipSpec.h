@@ -54,6 +54,19 @@ struct ClipSpec
     // A simulated match drawn standing (PlayerSimulation, PlayerSprite): 22
     // players, a referee and people beside the pitch, with ground truth.
     bool match = false;
+    // Every painted line this many pixels wide in the picture, near and far
+    // alike, as a camera close to the pitch sees its nearest lines; 0 leaves
+    // the width to lineWidth. Up to 16.
+    float lineWidthPx = 0.f;
+    // What lies beyond the outer lines.
+    enum class Surround { Grass, RunOff, Track, Wall };
+    Surround surround = Surround::Grass;
+    // A real camera in place of tilt: this many metres above the ground and
+    // behind the middle of the bottom edge, looking at the pitch centre (the
+    // picture then shows the pitch as that camera sees it, scaled into the
+    // margins, with pan and roll applied). 0 keeps the tilt model.
+    double cameraHeightM = 0.0;
+    double cameraBackM = 0.0;
 };
 
 struct ClipTruth

@@ -37,19 +37,41 @@ PitchCamera::PitchCamera(const ClipSpec& clipSettings)
     : spec(clipSettings)
 { }
 
-// A trapezoid, narrower at the far edge as tilt grows, its far edge shifted
-// sideways by pan, turned by the roll, and centred with a margin on every
-// side.
-std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
+// The tilt model: a trapezoid, narrower at the far edge as tilt grows, its
+// far edge shifted sideways by pan; in units of the near edge's length,
+// round the pitch's middle.
+std::array<cv::Point2d, 4> PitchCamera::tiltShape() const
 {
     const double topShare = 1.0 - kTopNarrowing * spec.tilt;
     const double depth
         = double(spec.fieldLength) / spec.fieldWidth * (1.0 - kDepthFlattening * spec.tilt);
     const double halfTop = topShare / 2.0, shift = spec.pan;
-    // In units of the near edge's length, round the pitch's middle.
-    std::array<cv::Point2d, 4> c { cv::Point2d(shift - halfTop, -depth / 2),
-        cv::Point2d(shift + halfTop, -depth / 2), cv::Point2d(-0.5, depth / 2),
-        cv::Point2d(0.5, depth / 2) };
+    return { cv::Point2d(shift - halfTop, -depth / 2), cv::Point2d(shift + halfTop, -depth / 2),
+        cv::Point2d(-0.5, depth / 2), cv::Point2d(0.5, depth / 2) };
+}
+
+// A pinhole camera at the given height behind the middle of the bottom edge
+// (moved sideways by pan times the width), aimed at the pitch centre; the
+// corners on its image plane, y downwards.
+std::array<cv::Point2d, 4> PitchCamera::cameraShape() const
+{
+    const double w = spec.fieldWidth, l = spec.fieldLength;
+    const cv::Vec3d eye(w / 2 + spec.pan * w, -spec.cameraBackM, spec.cameraHeightM);
+    const cv::Vec3d forward = cv::normalize(cv::Vec3d(w / 2, l / 2, 0) - eye);
+    const cv::Vec3d right = cv::normalize(forward.cross(cv::Vec3d(0, 0, 1)));
+    const cv::Vec3d up = right.cross(forward);
+    const auto image = [&](double x, double y) {
+        const cv::Vec3d d = cv::Vec3d(x, y, 0) - eye;
+        const double depth = d.dot(forward);
+        return cv::Point2d(d.dot(right) / depth, -d.dot(up) / depth);
+    };
+    return { image(0, l), image(w, l), image(0, 0), image(w, 0) };
+}
+
+// The shape turned by the roll and centred with a margin on every side.
+std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
+{
+    std::array<cv::Point2d, 4> c = spec.cameraHeightM > 0 ? cameraShape() : tiltShape();
     const double roll = spec.rollDeg * CV_PI / 180.0;
     cv::Point2d low(HUGE_VAL, HUGE_VAL), high(-HUGE_VAL, -HUGE_VAL);
     for (cv::Point2d& p : c) {

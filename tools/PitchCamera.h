@@ -8,6 +8,8 @@ namespace testclips {
 
 // Where the camera a clip's settings describe puts the pitch in the picture:
 // the four corners and the homography from real pitch coordinates to pixels.
+// The camera is either the tilt model (a trapezoid of chosen narrowing) or a
+// pinhole at a given height and distance behind the pitch.
 class PitchCamera
 {
 public:
@@ -19,6 +21,8 @@ public:
 private:
     // Picture corners before rounding, in click order.
     std::array<cv::Point2d, 4> trapezoid() const;
+    std::array<cv::Point2d, 4> tiltShape() const;
+    std::array<cv::Point2d, 4> cameraShape() const;
 
     ClipSpec spec;
 };

@@ -23,7 +23,12 @@ constexpr double kPenaltyWidthM = 40.32;
 constexpr double kGoalAreaDepthM = 5.5;
 constexpr double kGoalAreaWidthM = 18.32;
 
+// Beyond the outer lines: darker grass, a dark artificial run-off, a red
+// running track or a pale concrete wall.
 const cv::Scalar kSurround(38, 84, 46);
+const cv::Scalar kRunOff(44, 42, 40);
+const cv::Scalar kTrack(48, 58, 168);
+const cv::Scalar kWall(168, 172, 174);
 const cv::Scalar kGrassLight(62, 158, 74);
 const cv::Scalar kGrassDark(52, 140, 62);
 const cv::Scalar kLineWhite(255, 255, 255);
@@ -35,7 +40,20 @@ PitchPainter::PitchPainter(const ClipTruth& truth)
     , spec(truth.clipSettings)
 { }
 
-cv::Scalar PitchPainter::surround(const ClipSpec&) { return kSurround; }
+cv::Scalar PitchPainter::surround(const ClipSpec& clipSettings)
+{
+    switch (clipSettings.surround) {
+    case ClipSpec::Surround::RunOff:
+        return kRunOff;
+    case ClipSpec::Surround::Track:
+        return kTrack;
+    case ClipSpec::Surround::Wall:
+        return kWall;
+    case ClipSpec::Surround::Grass:
+        break;
+    }
+    return kSurround;
+}
 
 int PitchPainter::lineThicknessPx() const
 {
@@ -66,8 +84,25 @@ void PitchPainter::fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) c
     cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
 }
 
+// A strip of the picture width lineWidthPx centred on the picture segment
+// from a to b, lengthened by half the width at both ends.
+void PitchPainter::fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
+{
+    const cv::Point2d pa = truth.toPicture(a.x, a.y), pb = truth.toPicture(b.x, b.y);
+    const cv::Point2d along = (pb - pa) * (spec.lineWidthPx / 2.0 / cv::norm(pb - pa));
+    const cv::Point2d across(-along.y, along.x);
+    const std::array<cv::Point, 4> quad { fixedPoint(pa - along - across),
+        fixedPoint(pb + along - across), fixedPoint(pb + along + across),
+        fixedPoint(pa - along + across) };
+    cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
+}
+
 void PitchPainter::drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
 {
+    if (spec.lineWidthPx > 0) {
+        fillPictureStrip(frame, a, b);
+        return;
+    }
     if (spec.lineWidth > 0) {
         fillRealStrip(frame, a, b);
         return;
@@ -99,15 +134,24 @@ void PitchPainter::drawPenaltyAreas(cv::Mat& frame) const
     }
 }
 
-// The centre circle of the given real radius as a closed polygon.
-std::vector<cv::Point> PitchPainter::centreRing(double radius) const
+// The centre circle of the given real radius as a closed polygon, each
+// point moved outwards by offsetPx picture pixels (inwards when negative).
+std::vector<cv::Point> PitchPainter::centreRing(double radius, double offsetPx) const
 {
+    const auto at = [&](double a) {
+        return truth.toPicture(spec.fieldWidth / 2.0 + radius * std::cos(a),
+            spec.fieldLength / 2.0 + radius * std::sin(a));
+    };
+    const double step = 2 * CV_PI / kCircleSamples;
     std::vector<cv::Point> ring;
     ring.reserve(kCircleSamples);
     for (int i = 0; i < kCircleSamples; ++i) {
-        const double a = 2 * CV_PI * i / kCircleSamples;
-        ring.push_back(fixedPoint(truth.toPicture(spec.fieldWidth / 2.0 + radius * std::cos(a),
-            spec.fieldLength / 2.0 + radius * std::sin(a))));
+        const cv::Point2d p = at(i * step);
+        const cv::Point2d d = at((i + 1) * step) - at((i - 1) * step);
+        // The ring runs counter-clockwise on the pitch, clockwise in the
+        // picture's y-down frame: outwards is to the right of d there.
+        const cv::Point2d outwards = cv::Point2d(-d.y, d.x) * (1.0 / cv::norm(d));
+        ring.push_back(fixedPoint(p + outwards * offsetPx));
     }
     return ring;
 }
@@ -116,6 +160,13 @@ void PitchPainter::drawCentreCircle(cv::Mat& frame) const
 {
     if (spec.radius <= 0)
         return;
+    if (spec.lineWidthPx > 0) {
+        const double half = spec.lineWidthPx / 2.0;
+        const std::vector<std::vector<cv::Point>> edges { centreRing(spec.radius, half),
+            centreRing(spec.radius, -half) };
+        cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
+        return;
+    }
     if (spec.lineWidth <= 0) {
         cv::polylines(frame, centreRing(spec.radius), true, kLineWhite, lineThicknessPx(),
             cv::LINE_8, kShiftBits);

@@ -25,11 +25,12 @@ private:
     void fillRealQuad(
         cv::Mat& frame, double x0, double y0, double x1, double y1, const cv::Scalar& colour) const;
     void fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
+    void fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
     void drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
     void drawAreaBox(
         cv::Mat& frame, double edgeY, double inward, double boxWidth, double depth) const;
     void drawPenaltyAreas(cv::Mat& frame) const;
-    std::vector<cv::Point> centreRing(double radius) const;
+    std::vector<cv::Point> centreRing(double radius, double offsetPx = 0.0) const;
     void drawCentreCircle(cv::Mat& frame) const;
     int lineThicknessPx() const;
 

@@ -105,11 +105,24 @@ bool CornerPoints::dropCorner()
     return true;
 }
 
+// The pitch's centre in the picture: its diagonals cross there in any
+// perspective. The fourth corner where they do not cross (no pitch).
+QPoint CornerPoints::pitchCentre(const std::array<QPoint, kCount>& corners)
+{
+    QPointF centre;
+    const QLineF topLeftToBottomRight(corners[0], corners[3]);
+    const QLineF topRightToBottomLeft(corners[1], corners[2]);
+    if (topLeftToBottomRight.intersects(topRightToBottomLeft, &centre)
+        != QLineF::BoundedIntersection)
+        return corners.back();
+    return centre.toPoint();
+}
+
 void CornerPoints::setFound(const std::array<QPoint, kCount>& found)
 {
     cornerPoints.assign(found.begin(), found.end());
     clickedPoints = cornerPoints;
-    centrePoints = { found.back() };
+    centrePoints = { pitchCentre(found) };
     count = kCount;
     foundByEngine = true;
 }

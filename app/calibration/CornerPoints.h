@@ -50,7 +50,9 @@ public:
     bool dropCentre(std::size_t keep);
     // Drops the last corner given, with the fourth corner's centres.
     bool dropCorner();
+    // Corners the engine found, with the game centre on the pitch's centre.
     void setFound(const std::array<QPoint, kCount>& found);
+    static QPoint pitchCentre(const std::array<QPoint, kCount>& corners);
     // The corners and centre a stored calibration holds, as if clicked.
     void setStored(const CalibrationData& data);
     void clear();

@@ -399,12 +399,35 @@ void FieldControls::checkDimensions()
             tr("No painted markings were found on this frame to check the dimensions with."));
         return;
     }
-    const QString lengthText = QString::number(estimatedLength, 'f', 1);
-    const QString widthText = QString::number(estimatedWidth, 'f', 1);
-    const QString question = tr("The markings suggest %1 x %2 m (length x width).\n"
-                                "Use these dimensions?")
-                                 .arg(lengthText, widthText);
-    if (QMessageBox::question(this, title, question) != QMessageBox::Yes)
+    proposeDimensions(title,
+        tr("The markings suggest %1 x %2 m (length x width).\nUse these dimensions?"),
+        estimatedLength, estimatedWidth);
+}
+
+void FieldControls::offerMarkedSize()
+{
+    double estimatedLength = 0.0;
+    double estimatedWidth = 0.0;
+    if (!cornersComplete()
+        || EngineFunctions::of(engine).estimateDimensions(&estimatedLength, &estimatedWidth) != 0)
+        return;
+    const auto near = [](double estimate, float typed) {
+        return std::abs(estimate / double(typed) - 1.0) <= kSizeOfferShare;
+    };
+    if (near(estimatedLength, fieldLength()) && near(estimatedWidth, fieldWidth()))
+        return;
+    proposeDimensions(tr("Find pitch"), tr("The markings suggest %1 x %2 m. Use these?"),
+        estimatedLength, estimatedWidth);
+}
+
+// Asks question (the length and width fill %1 and %2) and applies the
+// dimensions as if typed when the answer is yes.
+void FieldControls::proposeDimensions(
+    const QString& title, const QString& question, double length, double width)
+{
+    const QString lengthText = QString::number(length, 'f', 1);
+    const QString widthText = QString::number(width, 'f', 1);
+    if (QMessageBox::question(this, title, question.arg(lengthText, widthText)) != QMessageBox::Yes)
         return;
     dimensions->setTexts({ lengthText, widthText, dimensions->texts().value(2) });
     dimensionEdited();

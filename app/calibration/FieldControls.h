@@ -46,6 +46,7 @@ public:
     // A mean distance above this between projected and painted markings is
     // worth a warning.
     static constexpr double kFitWarningPx = 3.0;
+    static constexpr double kSizeOfferShare = 0.03;
 
     // A typed dimension: a number above 0 and at most kDimensionMax, with a
     // decimal point or a decimal comma whatever the system locale; none
@@ -84,9 +85,9 @@ public:
     void moveCorner(int index, int x, int y);
     // Snaps a corner that was dragged into place, unless exact.
     void settleCorner(int index, bool exact);
-    // Makes these the four corners at once, in click order, the last one
-    // also the game centre. One undoLastPoint() brings back all the points
-    // given before.
+    // Makes these the four corners at once, in click order, with the game
+    // centre on the pitch's centre. One undoLastPoint() brings back all the
+    // points given before.
     void setFoundCorners(const std::array<QPoint, kCornerCount>& corners);
     void setDrawFieldLines(bool draw);
     // Takes the dimensions, corners and centre of a stored calibration as if
@@ -118,6 +119,10 @@ public slots:
     void refreshFit();
     // Proposes the dimensions the painted markings imply.
     void checkDimensions();
+    // After a found pitch: offers the size the markings imply at once, when
+    // it differs from the typed one by more than kSizeOfferShare; silent
+    // otherwise, and where no marking is found.
+    void offerMarkedSize();
     void resetPoints();
     // Takes back the last centre point or, with none of its own, the last
     // corner.
@@ -138,6 +143,8 @@ private:
     QHBoxLayout* createLinePreferencesRow();
     QPoint snapped(const QPoint& click, bool exact) const;
     void showFit(const QString& text, bool poor);
+    void proposeDimensions(
+        const QString& title, const QString& question, double length, double width);
     void applyDimensions();
     void dimensionEdited();
     void replayPoints();

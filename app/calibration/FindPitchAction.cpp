@@ -61,4 +61,5 @@ void FindPitchAction::findPitch()
     fieldControls->setFoundCorners(corners);
     emit found();
     emit notice(tr("Pitch found and calibrated; Ctrl+Z takes it back"));
+    fieldControls->offerMarkedSize();
 }

@@ -17,7 +17,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_CALIBRATION_API_VERSION 1
+#define VISTREL_CALIBRATION_API_VERSION 2
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -37,6 +37,20 @@ typedef struct VistrelInterface VistrelInterface;
    not calibrated or no painted marking lies near the projected ones along
    most of their course. */
 VISTREL_EXPORT int VistrelCalibrationFit(VistrelInterface* engine, double* meanPx);
+
+/* The fit for a pitch whose centre circle has the radius circleRadiusM in
+   metres, or whose radius is not known (0). meanPx: as VistrelCalibrationFit
+   with that circle (with the painted circle's own radius when it is not
+   known). cornerPx: with the painted circle's own radius, so that only the
+   corners decide it (the halfway line and the circle's centre and shape).
+   paintedRadiusM: the painted circle's radius in metres with the current
+   dimensions, 0 when no circle round the pitch centre is painted round with
+   them. A painted radius other than the one given, with a good cornerPx,
+   means the dimensions or the radius given are wrong, not the corners.
+   -1 (nothing written) as for VistrelCalibrationFit, and for a negative or
+   not finite radius. Any output pointer may be null. */
+VISTREL_EXPORT int VistrelJudgeCalibration(VistrelInterface* engine, double circleRadiusM,
+    double* meanPx, double* cornerPx, double* paintedRadiusM);
 
 #ifdef __cplusplus
 }

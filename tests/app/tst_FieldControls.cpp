@@ -101,6 +101,7 @@ private slots:
     void cornerClicksSnapToPaintedLines();
     void fitReadoutWarnsOfOffCorners();
     void checkDimensionsChangesEditsOnlyWhenAccepted();
+    void offersTheMarkedSizeAfterAFoundPitch();
 
 private:
     QTemporaryDir clipDir;
@@ -354,6 +355,9 @@ void TestFieldControls::foundCornersReplaceAllPointsAndGoInOneUndo()
     controls.setFoundCorners(found);
     QVERIFY(controls.cornersFound());
     QCOMPARE(controls.corners(), std::vector<QPoint>(found.begin(), found.end()));
+    // The game centre on the pitch's centre (where the diagonals cross),
+    // not on a corner.
+    QCOMPARE(controls.gameCentre(), std::optional(QPoint(321, 204)));
     QCOMPARE(controls.snapMoves().size(), found.size()); // a marker on each
     controls.selectPoint(kClicks[4].x(), kClicks[4].y());
 
@@ -504,6 +508,39 @@ void TestFieldControls::checkDimensionsChangesEditsOnlyWhenAccepted()
     QVERIFY2(std::abs(controls.fieldWidth() - 105.0f) < 0.03f * 105.0f, qPrintable(question));
     QCOMPARE(edits[0]->text(), QString::number(double(controls.fieldLength()), 'f', 1));
     QCOMPARE(displaytest::engine()->getFieldLength(), controls.fieldLength());
+}
+
+// After Find Pitch with the default size still typed, the size the markings
+// imply is offered at once and applied when accepted; once it is typed,
+// nothing is asked.
+void TestFieldControls::offersTheMarkedSizeAfterAFoundPitch()
+{
+    if (!loadMarkedPitch())
+        QSKIP("no engine or no generated clip");
+    FieldControls controls(displaytest::engine());
+    const testclips::ClipTruth truth = testclips::truthFor(markedPitch());
+    std::array<QPoint, FieldControls::kCornerCount> corners;
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        corners[i] = truePoint(truth.corners[i]);
+    controls.setFoundCorners(corners);
+    QString question;
+    answerNextMessageBox(QMessageBox::Yes, &question);
+    controls.offerMarkedSize();
+    QVERIFY2(question.startsWith("The markings suggest ") && question.endsWith(" m. Use these?"),
+        qPrintable(question));
+    QVERIFY(std::abs(controls.fieldLength() - 68.0f) < 0.03f * 68.0f);
+    QVERIFY(std::abs(controls.fieldWidth() - 105.0f) < 0.03f * 105.0f);
+
+    question.clear();
+    QTimer::singleShot(0, [&question] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    controls.offerMarkedSize();
+    QCoreApplication::processEvents();
+    QVERIFY2(question.isEmpty(), qPrintable(question));
 }
 
 int main(int argc, char** argv)

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QDropEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
@@ -17,6 +18,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
@@ -321,9 +323,19 @@ void tst_MainWindow::foundPitchCalibratesAndOneUndoTakesItBack()
     QVERIFY(!path.isEmpty());
     window->openVideo(path);
     FieldControls* field = givenTwoCorners();
+    // The default size is still typed: the markings' size is offered at once.
+    QString offer;
+    QTimer::singleShot(0, [&offer] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            offer = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
     press(Qt::Key_K);
     if (!field->cornersComplete())
         QSKIP("this engine finds no corners");
+    QVERIFY2(offer.startsWith(QStringLiteral("The markings suggest ")), qPrintable(offer));
+    QCOMPARE(field->fieldLength(), 36.0f);
     const auto truth = testclips::truthFor(wholePitch()).corners;
     for (int i = 0; i < FieldControls::kCornerCount; ++i) {
         const QPoint offBy = field->corners()[i] - QPoint(truth[i].x, truth[i].y);

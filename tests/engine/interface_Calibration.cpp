@@ -21,6 +21,41 @@ template <typename Function> Function lookUp(const char* name)
     return library ? reinterpret_cast<Function>(dlsym(library, name)) : nullptr;
 }
 
+// A small-sided pitch with a 5 m circle, calibrated right: with the 9.15 m
+// circle assumed the fit is poor but the corners' fit is good and the
+// painted radius says why; with 5 m or an unknown radius all is well.
+TEST(VistrelCalibrationAssist, JudgesTheCornersApartFromTheCircle)
+{
+    const auto judge = lookUp<decltype(&VistrelJudgeCalibration)>("VistrelJudgeCalibration");
+    ASSERT_TRUE(judge);
+    VistrelInterface* engine = newEngine();
+    ASSERT_NE(engine, nullptr);
+    testclips::ClipSpec clipSettings = markedPitch(960, 540, 0.4, 32.f, 50.f);
+    clipSettings.radius = 5.f;
+    clipSettings.penaltyAreas = false;
+    clipSettings.frames = 2;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "calibration_judge")), 0);
+    double meanPx = -1, cornerPx = -1, radiusM = -1;
+    EXPECT_EQ(judge(engine, 9.15, &meanPx, &cornerPx, &radiusM), -1) << "not calibrated";
+    engine->setFieldWidth(clipSettings.fieldWidth);
+    engine->setFieldLength(clipSettings.fieldLength);
+    engine->clearFieldPoints();
+    for (int i = 0; i < 4; ++i)
+        engine->addFieldPoint(i / 2, truth.corners[i].x, truth.corners[i].y);
+
+    ASSERT_EQ(judge(engine, 9.15, &meanPx, &cornerPx, &radiusM), 0);
+    EXPECT_GT(meanPx, 3.0);
+    EXPECT_LT(cornerPx, 1.5);
+    EXPECT_NEAR(radiusM, 5.0, 0.15);
+    for (const double radius : { 5.0, 0.0 }) {
+        ASSERT_EQ(judge(engine, radius, &meanPx, nullptr, nullptr), 0) << radius;
+        EXPECT_LT(meanPx, 1.5) << radius;
+    }
+    EXPECT_EQ(judge(engine, -1.0, &meanPx, &cornerPx, &radiusM), -1);
+    EXPECT_EQ(judge(nullptr, 5.0, &meanPx, &cornerPx, &radiusM), -1);
+}
+
 TEST(VistrelCalibrationAssist, SnapsEstimatesAndFitsOnTheCurrentFrame)
 {
     const auto snap = lookUp<decltype(&VistrelSnapToLines)>("VistrelSnapToLines");

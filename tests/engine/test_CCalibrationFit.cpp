@@ -1,6 +1,7 @@
 #include "pitch/CCalibrationFit.h"
 
 #include "CalibrationTestSupport.h"
+#include "PitchViewTable.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
@@ -33,6 +34,59 @@ TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
     EXPECT_GT(*farWrongSize, 3.0);
     EXPECT_FALSE(
         CCalibrationFit().Measure(cv::Mat::zeros(frame.size(), CV_8UC3), corners, 68, 105));
+}
+
+class FitOnEveryView : public testing::TestWithParam<PitchView>
+{
+};
+
+// Right: under 1.5 px whatever the circle, with its radius known or not,
+// and the painted radius measured within 3 %. A corner 8 px off reads
+// clearly worse (or finds no marking), and so do dimensions 15 % too large
+// where the circle's radius is known and its paint is found.
+TEST_P(FitOnEveryView, JudgesTheCornersAndTheDimensions)
+{
+    const testclips::ClipSpec& s = GetParam().clipSettings;
+    const cv::Mat frame = testclips::renderFrame(s, 0);
+    const auto corners = cornersOf(testclips::truthFor(s));
+    auto offCorner = corners;
+    offCorner[0] += cv::Point2d(8, 0);
+    const double w = s.fieldWidth, l = s.fieldLength;
+    const auto right = CCalibrationFit().Judge(frame, corners, w, l, s.radius);
+    const auto unknown = CCalibrationFit().Judge(frame, corners, w, l, 0.0);
+    ASSERT_TRUE(right && unknown);
+    EXPECT_LT(right->meanPx, 1.5);
+    EXPECT_LT(unknown->meanPx, 1.5);
+    const auto moved = CCalibrationFit().Judge(frame, offCorner, w, l, s.radius);
+    if (moved) {
+        EXPECT_GT(moved->meanPx, right->meanPx + 0.5);
+    }
+    if (!right->paintedRadiusM)
+        return;
+    EXPECT_NEAR(*right->paintedRadiusM, s.radius, 0.03 * s.radius);
+    const auto large = CCalibrationFit().Judge(frame, corners, 1.15 * w, 1.15 * l, s.radius);
+    ASSERT_TRUE(large);
+    EXPECT_GT(large->meanPx, right->meanPx + 1.5);
+    EXPECT_LT(large->cornerPx, 1.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, FitOnEveryView, testing::ValuesIn(pitchViews()),
+    [](const testing::TestParamInfo<PitchView>& info) { return info.param.name; });
+
+// A small-sided pitch with its 5 m circle, calibrated right but with the
+// 9.15 m circle assumed: the corners fit; the radius tells the story.
+TEST(CCalibrationFit, TellsAnotherCircleFromWrongCorners)
+{
+    testclips::ClipSpec s = markedPitch(1280, 720, 0.4, 32.f, 50.f);
+    s.radius = 5.f;
+    s.penaltyAreas = false;
+    const cv::Mat frame = testclips::renderFrame(s, 0);
+    const auto fit
+        = CCalibrationFit().Judge(frame, cornersOf(testclips::truthFor(s)), 50, 32, 9.15);
+    ASSERT_TRUE(fit && fit->paintedRadiusM);
+    EXPECT_LT(fit->cornerPx, 1.5);
+    EXPECT_GT(fit->meanPx, 3.0);
+    EXPECT_NEAR(*fit->paintedRadiusM, 5.0, 0.15);
 }
 
 // Above the horizon of the pitch plane the perspective turns round; a frame

@@ -1,6 +1,7 @@
 #include "pitch/CLineFinder.h"
 
 #include "CalibrationTestSupport.h"
+#include "PitchViewTable.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,41 @@ INSTANTIATE_TEST_SUITE_P(Views, SnapOnGeneratedPitch,
     testing::Values(View { "FromAbove720p", 1280, 720, 0.0 },
         View { "Oblique1080p", 1920, 1080, 0.5 }, View { "Flat540p", 960, 540, 1.0 }),
     [](const testing::TestParamInfo<View>& info) { return std::string(info.param.name); });
+
+class SnapOnEveryView : public testing::TestWithParam<PitchView>
+{
+};
+
+// Whatever the line width, the surround and the camera: every outer corner
+// and both ends of the halfway line, clicked up to 5 px off, land within
+// 1 px of the crossing (see PitchView for the one exception); open grass
+// inside the pitch and the surround outside it give nothing.
+TEST_P(SnapOnEveryView, LandsOnEveryCrossingAndNowhereElse)
+{
+    const testclips::ClipSpec& clipSettings = GetParam().clipSettings;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
+    const double w = clipSettings.fieldWidth, l = clipSettings.fieldLength;
+    const cv::Point2d crossings[] = { truth.toPicture(0, l), truth.toPicture(w, l),
+        truth.toPicture(0, 0), truth.toPicture(w, 0), truth.toPicture(0, l / 2),
+        truth.toPicture(w, l / 2) };
+    for (const cv::Point2d& crossing : crossings) {
+        for (const cv::Point2d& offset : kClickOffsets) {
+            const auto snapped = CLineFinder().SnapToLines(frame, crossing + offset, 12.0);
+            ASSERT_TRUE(snapped) << "at " << crossing << " from " << offset;
+            EXPECT_LT(cv::norm(*snapped - crossing), GetParam().snapTolerancePx)
+                << "at " << crossing << " from " << offset;
+        }
+    }
+    const cv::Point2d nowhere[] = { truth.toPicture(w * 0.3, l * 0.3),
+        truth.toPicture(w * 0.7, l * 0.8), truth.toPicture(-0.1 * w, 0.5 * l),
+        truth.toPicture(0.5 * w, -0.05 * l) };
+    for (const cv::Point2d& at : nowhere)
+        EXPECT_FALSE(CLineFinder().SnapToLines(frame, at, 12.0)) << "at " << at;
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, SnapOnEveryView, testing::ValuesIn(pitchViews()),
+    [](const testing::TestParamInfo<PitchView>& info) { return info.param.name; });
 
 // Never a guess: a point on a single line, on open grass, a black frame, a
 // pitch without paint or a point far outside the frame give nothing.

@@ -1,6 +1,7 @@
 #include "pitch/CMarkingEstimator.h"
 
 #include "CalibrationTestSupport.h"
+#include "PitchViewTable.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -50,6 +51,28 @@ INSTANTIATE_TEST_SUITE_P(Views, EstimateOnGeneratedPitch,
         Pitch { "LengthAlongTheEdge", 1280, 720, 0.6, 64.f, 100.f },
         Pitch { "BoxesWithoutCircle", 1920, 1080, 0.5, 110.f, 70.f, 0.f }),
     [](const testing::TestParamInfo<Pitch>& info) { return std::string(info.param.name); });
+
+class EstimateOnEveryView : public testing::TestWithParam<PitchView>
+{
+};
+
+// Thin or thick lines, with or without penalty areas, small-sided pitches
+// with their own circle: within 3 % (see PitchView for the exception) with
+// the true corners and the circle's radius.
+TEST_P(EstimateOnEveryView, IsWithinThreePercent)
+{
+    const testclips::ClipSpec& s = GetParam().clipSettings;
+    const cv::Mat frame = testclips::renderFrame(s, 0);
+    const auto estimate
+        = CMarkingEstimator().Estimate(frame, cornersOf(testclips::truthFor(s)), s.radius);
+    ASSERT_TRUE(estimate);
+    const double share = GetParam().estimateShare;
+    EXPECT_NEAR(estimate->length, s.fieldLength, share * s.fieldLength);
+    EXPECT_NEAR(estimate->width, s.fieldWidth, share * s.fieldWidth);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, EstimateOnEveryView, testing::ValuesIn(pitchViews()),
+    [](const testing::TestParamInfo<PitchView>& info) { return info.param.name; });
 
 TEST(CMarkingEstimator, FindsNothingWithoutMarkings)
 {

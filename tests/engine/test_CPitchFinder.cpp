@@ -1,6 +1,7 @@
 #include "pitch/CPitchFinder.h"
 
 #include "CalibrationTestSupport.h"
+#include "PitchViewTable.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -59,6 +60,27 @@ INSTANTIATE_TEST_SUITE_P(Views, FindCornersOnGeneratedPitch,
         View { "LengthAcross720p", 1280, 720, 0.3, 0.0, 0.0, 0, 68.f, 105.f },
         View { "PlayersOnTheLines1080p", 1920, 1080, 0.5, 0.2, 5.0, 16 }),
     [](const testing::TestParamInfo<View>& info) { return std::string(info.param.name); });
+
+class FindCornersOnEveryView : public testing::TestWithParam<PitchView>
+{
+};
+
+// Lines 1 to 12 px wide, any surround, low and high cameras: the corners
+// within 3 px; the far half of the same view (no whole boundary) nothing.
+TEST_P(FindCornersOnEveryView, FindsTheCornersOrRefusesAHalf)
+{
+    const testclips::ClipSpec& clipSettings = GetParam().clipSettings;
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
+    const auto found = CPitchFinder().Find(frame);
+    ASSERT_TRUE(found);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_LT(cv::norm((*found)[i] - cornersOf(truth)[i]), kMaxCornerErrorPx) << "corner " << i;
+    EXPECT_FALSE(CPitchFinder().Find(frame.rowRange(0, truth.centre().y + 8)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, FindCornersOnEveryView, testing::ValuesIn(pitchViews()),
+    [](const testing::TestParamInfo<PitchView>& info) { return info.param.name; });
 
 // Never a guess: part of a pitch, a painted rectangle that is no pitch,
 // noise and black give nothing.

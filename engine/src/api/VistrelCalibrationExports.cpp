@@ -47,4 +47,12 @@ VISTREL_EXPORT int VistrelCalibrationFit(VistrelInterface* engine, double* meanP
     return guarded(engine, [&](Vistrel& vistrel) { return vistrel.calibrationFit(meanPx); });
 }
 
+VISTREL_EXPORT int VistrelJudgeCalibration(VistrelInterface* engine, double circleRadiusM,
+    double* meanPx, double* cornerPx, double* paintedRadiusM)
+{
+    return guarded(engine, [&](Vistrel& vistrel) {
+        return vistrel.judgeCalibration(circleRadiusM, meanPx, cornerPx, paintedRadiusM);
+    });
+}
+
 } // extern "C"

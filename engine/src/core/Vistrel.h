@@ -297,6 +297,8 @@ public:
     int snapToLines(double px, double py, double radiusPx, double* sx, double* sy);
     int estimateDimensions(double* length, double* width);
     int calibrationFit(double* meanPx);
+    int judgeCalibration(
+        double circleRadiusM, double* meanPx, double* cornerPx, double* paintedRadiusM);
     int findCorners(double* corners);
 
     // The camera model, behind the C functions of VistrelCamera.h

@@ -30,11 +30,12 @@ struct Sample
 
 using Marking = std::vector<Sample>;
 
-std::vector<Marking> predictedMarkings(double widthM, double lengthM)
+// The centre circle (none for a radius of 0) and the two candidate halfway
+// lines.
+std::vector<Marking> predictedMarkings(double widthM, double lengthM, double r)
 {
-    const double r = CMarkingEstimator::kCentreCircleRadiusM;
     Marking circle, across, along;
-    for (int i = 0; i < kCircleSamples; ++i) {
+    for (int i = 0; r > 0 && i < kCircleSamples; ++i) {
         const double angle = 2 * CV_PI * i / kCircleSamples;
         circle.push_back(
             { cv::Point2d(0.5 + r / widthM * std::cos(angle), 0.5 + r / lengthM * std::sin(angle)),
@@ -78,11 +79,31 @@ CCalibrationFit::CCalibrationFit() = default;
 
 CCalibrationFit::~CCalibrationFit() = default;
 
-std::optional<double> CCalibrationFit::Measure(
-    const cv::Mat& bgr, const Corners& corners, double widthM, double lengthM) const
+std::optional<CCalibrationFit::Judgement> CCalibrationFit::Judge(const cv::Mat& bgr,
+    const Corners& corners, double widthM, double lengthM, double circleRadiusM) const
+{
+    const bool known = circleRadiusM > 0;
+    const std::optional<double> painted
+        = CMarkingEstimator().CircleRadius(bgr, corners, widthM, lengthM);
+    // The painted circle's own radius judges the corners; without one, the
+    // radius given (or none) does.
+    const std::optional<double> cornerPx
+        = Measure(bgr, corners, widthM, lengthM, painted.value_or(known ? circleRadiusM : 0.0));
+    if (!cornerPx)
+        return std::nullopt;
+    Judgement judgement { *cornerPx, *cornerPx, painted };
+    if (known && painted) {
+        const std::optional<double> meanPx = Measure(bgr, corners, widthM, lengthM, circleRadiusM);
+        judgement.meanPx = meanPx.value_or(*cornerPx);
+    }
+    return judgement;
+}
+
+std::optional<double> CCalibrationFit::Measure(const cv::Mat& bgr, const Corners& corners,
+    double widthM, double lengthM, double circleRadiusM) const
 {
     const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
-    if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0))
+    if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0) || !(circleRadiusM >= 0))
         return std::nullopt;
     // A homography is defined up to its sign; with the pitch centre in
     // front of the camera, w > 0 marks the visible side of the horizon.
@@ -92,7 +113,7 @@ std::optional<double> CCalibrationFit::Measure(
     // One ridge image for everything: paint is looked for near the markings only.
     std::vector<std::vector<std::pair<cv::Point2d, cv::Point2d>>> placed;
     std::vector<cv::Point2f> extent;
-    for (const Marking& marking : predictedMarkings(widthM, lengthM)) {
+    for (const Marking& marking : predictedMarkings(widthM, lengthM, circleRadiusM)) {
         placed.emplace_back();
         for (const Sample& s : marking) {
             if (const auto p = inPicture(unitToPicture, s, bgr.size())) {

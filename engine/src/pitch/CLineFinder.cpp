@@ -7,8 +7,9 @@
 
 namespace {
 
-// Painted lines are up to about this wide in the pictures the engine gets;
-// the top-hat keeps ridges narrower than its window.
+// Painted lines are up to about 12 px wide in the pictures the engine gets
+// (a 4K camera near the pitch); the top-hat keeps ridges narrower than its
+// window.
 constexpr int kTopHatSizePx = 15;
 // Grey levels a line must stand out from the grass around it.
 constexpr double kMinRidge = 30.0;
@@ -33,23 +34,40 @@ const double kDuplicateAngleRad = 1.0 * CV_PI / 180.0;
 constexpr double kDuplicateOffsetPx = 1.5;
 
 // Refinement: ridge centres are searched across the line at every pixel
-// along it, first widely round the rough line, then narrowly round the fit.
-constexpr double kWideSearchPx = 5.0;
-constexpr double kNarrowSearchPx = 3.0;
+// along it, first widely round the rough line (wide enough for the widest
+// line to end inside the search), then round the fit within the line's half
+// width and this margin.
+constexpr double kWideSearchPx = 15.0;
+constexpr double kMinWideSearchPx = 5.0;
+constexpr double kWideMarginPx = 2.0;
+// The rough width of a line is taken at this many places along its segment.
+constexpr int kBandSamples = 7;
+constexpr double kNarrowMarginPx = 2.5;
+constexpr double kMinNarrowSearchPx = 3.0;
 constexpr double kProfileStepPx = 0.5;
 constexpr double kAlongStepPx = 1.0;
-// Where grass is looked for on either side of a ridge centre, beyond the
-// half width of the widest line.
-constexpr double kGrassSideDistancesPx[] = { 4.0, 6.0, 8.0 };
+// Where grass is looked for beside a ridge centre: this far beyond the
+// line's edge.
+constexpr double kGrassSideDistancesPx[] = { 1.5, 3.5, 5.5 };
+// Where an outer line has no grass beyond it, its paint is this much paler
+// (darkest channel) than the ground this far beyond its edge.
+constexpr double kMinOuterContrast = 70.0;
+constexpr double kBeyondPaintPx = 3.0;
 // Fewer ridge centres than this along a line: not a line.
 constexpr std::size_t kMinSupport = 12;
+constexpr double kMinSupportShare = 0.5;
+// Ridge centres of a straight line lie this close to it.
+constexpr double kMaxOffLinePx = 1.0;
 
 // Snapping: lines are found in a window this much larger than the radius,
 // so that even a line that only touches the radius is long enough to fit.
 constexpr int kContextPx = 40;
-const double kMinCrossingAngleRad = 20.0 * CV_PI / 180.0;
+constexpr int kTightContextPx = 20;
+const double kMinCrossingAngleRad = 13.0 * CV_PI / 180.0;
 // How far beyond the paint two lines may be extended to meet: an L-shaped
-// corner ends where the other line begins.
+// corner ends where the other line begins, and where two lines meet at a
+// small angle their paint merges over a stretch as long as the other line's
+// width over the sine of the angle, where neither centre is seen.
 constexpr double kMaxGapPx = 10.0;
 
 // Bilinear sample of an 8-bit, one-channel image; 0 outside it.
@@ -103,52 +121,93 @@ double distanceTo(const CLineFinder::Line& line, cv::Point2d p)
 CLineFinder::Line lineThrough(cv::Point2d a, cv::Point2d b)
 {
     const cv::Point2d d = b - a;
-    return { a, d * (1.0 / cv::norm(d)), {} };
+    return { a, d * (1.0 / cv::norm(d)), { 0.0, cv::norm(d) }, 0.0 };
 }
 
-// Ridge centres across line at every step along it, and their positions.
-std::vector<cv::Point2f> ridgeCentres(
-    const cv::Mat& ridge, const CLineFinder::Line& line, double searchPx)
+// Ridge centres across line at every step along it, and the widths of the
+// ridges there.
+struct Centres
 {
-    std::vector<cv::Point2f> centres;
+    std::vector<cv::Point2f> points;
+    std::vector<double> widths;
+};
+
+Centres ridgeCentres(const cv::Mat& ridge, const CLineFinder::Line& line, double searchPx)
+{
+    Centres centres;
     double from = 0, to = 0;
     if (!rangeInside(line, ridge.size(), from, to))
         return centres;
     const cv::Point2d normal = normalOf(line);
     for (double t = from; t <= to; t += kAlongStepPx) {
         const cv::Point2d at = line.point + line.direction * t;
-        if (const auto offset = CLineFinder::RidgeOffset(ridge, at, normal, searchPx))
-            centres.emplace_back(at + normal * *offset);
+        if (const auto run = CLineFinder::RidgeAt(ridge, at, normal, searchPx)) {
+            centres.points.emplace_back(at + normal * run->offset);
+            centres.widths.push_back(run->width);
+        }
     }
     return centres;
 }
 
-// Paint on a pitch has grass on both sides; a kerb, a pole or a white car
-// has it on one side at most.
-bool grassOnBothSides(const cv::Mat& grass, cv::Point2d centre, cv::Point2d normal)
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// The width of the painted band under a rough line (a segment from its point
+// along its support): the median length of the mask's run across it.
+double bandWidth(const cv::Mat& mask, const CLineFinder::Line& rough)
+{
+    const cv::Point2d normal = normalOf(rough);
+    const cv::Rect inside(0, 0, mask.cols, mask.rows);
+    const auto painted = [&](cv::Point2d p) {
+        const cv::Point q(cvRound(p.x), cvRound(p.y));
+        return inside.contains(q) && mask.at<uchar>(q) != 0;
+    };
+    std::vector<double> widths;
+    const double length = rough.support.empty() ? 0.0 : rough.support.back();
+    for (int k = 0; k < kBandSamples; ++k) {
+        const cv::Point2d at = rough.point + rough.direction * (length * (k + 0.5) / kBandSamples);
+        if (!painted(at))
+            continue;
+        double run = 1.0;
+        for (const double side : { -1.0, 1.0 }) {
+            for (double d = 1.0; d <= kWideSearchPx && painted(at + normal * (side * d)); d += 1.0)
+                run += 1.0;
+        }
+        widths.push_back(run);
+    }
+    return median(widths);
+}
+
+// Which sides of a ridge centre have grass just beyond the paint: bit 0 the
+// side the normal points away from, bit 1 the side it points to.
+int grassSides(const cv::Mat& grass, cv::Point2d centre, cv::Point2d normal, double halfWidth)
 {
     const auto grassAt = [&](double side) {
         for (const double distance : kGrassSideDistancesPx) {
-            const cv::Point at = centre + normal * (side * distance);
+            const cv::Point at = centre + normal * (side * (halfWidth + distance));
             if (cv::Rect(0, 0, grass.cols, grass.rows).contains(at) && grass.at<uchar>(at) != 0)
                 return true;
         }
         return false;
     };
-    return grassAt(-1.0) && grassAt(1.0);
+    return (grassAt(-1.0) ? 1 : 0) | (grassAt(1.0) ? 2 : 0);
 }
 
 } // namespace
 
 CLineFinder::CLineFinder()
     : CLineFinder(kMinSegmentPx)
-{
-}
+{ }
 
 CLineFinder::CLineFinder(double minSegmentPx)
     : minSegmentPx(std::max(minSegmentPx, kMinSegmentPx))
-{
-}
+{ }
 
 CLineFinder::~CLineFinder() = default;
 
@@ -160,12 +219,20 @@ cv::Mat CLineFinder::GrassMask(const cv::Mat& bgr)
     return mask;
 }
 
-cv::Mat CLineFinder::RidgeImage(const cv::Mat& bgr)
+cv::Mat CLineFinder::RidgeImage(const cv::Mat& bgr) { return ridgeOf(paleOf(bgr)); }
+
+cv::Mat CLineFinder::paleOf(const cv::Mat& bgr)
 {
-    cv::Mat channels[3], pale, ridge;
+    cv::Mat channels[3], pale;
     cv::split(bgr, channels);
     cv::min(channels[0], channels[1], pale);
     cv::min(pale, channels[2], pale);
+    return pale;
+}
+
+cv::Mat CLineFinder::ridgeOf(const cv::Mat& pale)
+{
+    cv::Mat ridge;
     const cv::Mat window
         = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kTopHatSizePx, kTopHatSizePx));
     cv::morphologyEx(pale, ridge, cv::MORPH_TOPHAT, window);
@@ -184,11 +251,13 @@ cv::Mat CLineFinder::LineMask(const cv::Mat& ridge, const cv::Mat& grass)
 
 std::vector<CLineFinder::Line> CLineFinder::FindLines(const cv::Mat& bgr) const
 {
-    const cv::Mat ridge = RidgeImage(bgr);
+    const cv::Mat pale = paleOf(bgr);
+    const cv::Mat ridge = ridgeOf(pale);
     const cv::Mat grass = GrassMask(bgr);
+    const Surroundings around { grass, pale, LineMask(ridge, grass) };
     std::vector<Line> lines;
-    for (const Line& rough : groupSegments(segments(LineMask(ridge, grass)))) {
-        const std::optional<Line> line = refine(ridge, grass, rough);
+    for (const Line& rough : groupSegments(segments(around.paint))) {
+        const std::optional<Line> line = refine(ridge, around, rough);
         if (!line)
             continue;
         const auto same = std::find_if(lines.begin(), lines.end(), [&](const Line& other) {
@@ -211,7 +280,19 @@ std::optional<cv::Point2d> CLineFinder::SnapToLines(
     if (!(radiusPx >= 0.0))
         return std::nullopt;
     const double frameSpanPx = static_cast<double>(bgr.cols) + bgr.rows;
-    const int reach = static_cast<int>(std::ceil(std::min(radiusPx, frameSpanPx))) + kContextPx;
+    const int radius = static_cast<int>(std::ceil(std::min(radiusPx, frameSpanPx)));
+    // Where markings crowd (the far end seen from a low camera), a line
+    // lost among the others in the wider window stands out in the tighter.
+    for (const int context : { kContextPx, kTightContextPx }) {
+        if (const auto crossing = snapIn(bgr, point, radiusPx, radius + context))
+            return crossing;
+    }
+    return std::nullopt;
+}
+
+std::optional<cv::Point2d> CLineFinder::snapIn(
+    const cv::Mat& bgr, cv::Point2d point, double radiusPx, int reach) const
+{
     if (!(point.x > -reach && point.y > -reach && point.x < bgr.cols + reach
             && point.y < bgr.rows + reach))
         return std::nullopt;
@@ -225,16 +306,8 @@ std::optional<cv::Point2d> CLineFinder::SnapToLines(
     std::optional<cv::Point2d> best;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         for (std::size_t j = i + 1; j < lines.size(); ++j) {
-            if (std::abs(lines[i].direction.dot(lines[j].direction))
-                > std::cos(kMinCrossingAngleRad))
-                continue;
-            const std::optional<cv::Point2d> crossing = Crossing(lines[i], lines[j]);
+            const std::optional<cv::Point2d> crossing = Meeting(lines[i], lines[j]);
             if (!crossing || cv::norm(*crossing + origin - point) > radiusPx)
-                continue;
-            const auto along
-                = [&](const Line& l) { return (*crossing - l.point).dot(l.direction); };
-            if (GapTo(lines[i], along(lines[i])) > kMaxGapPx
-                || GapTo(lines[j], along(lines[j])) > kMaxGapPx)
                 continue;
             if (!best || cv::norm(*crossing + origin - point) < cv::norm(*best - point))
                 best = *crossing + origin;
@@ -243,7 +316,31 @@ std::optional<cv::Point2d> CLineFinder::SnapToLines(
     return best;
 }
 
+std::optional<cv::Point2d> CLineFinder::Meeting(const Line& a, const Line& b)
+{
+    const double cosine = std::abs(a.direction.dot(b.direction));
+    if (cosine > std::cos(kMinCrossingAngleRad))
+        return std::nullopt;
+    const std::optional<cv::Point2d> crossing = Crossing(a, b);
+    if (!crossing)
+        return std::nullopt;
+    const double sine = std::sqrt(1.0 - cosine * cosine);
+    const auto along = [&](const Line& l) { return (*crossing - l.point).dot(l.direction); };
+    const auto allowed
+        = [&](const Line& other) { return kMaxGapPx + (other.width + kNarrowMarginPx) / sine; };
+    if (GapTo(a, along(a)) > allowed(b) || GapTo(b, along(b)) > allowed(a))
+        return std::nullopt;
+    return crossing;
+}
+
 std::optional<double> CLineFinder::RidgeOffset(
+    const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx)
+{
+    const std::optional<Ridge> run = RidgeAt(ridge, at, normal, searchPx);
+    return run ? std::optional(run->offset) : std::nullopt;
+}
+
+std::optional<CLineFinder::Ridge> CLineFinder::RidgeAt(
     const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx)
 {
     if (!(searchPx >= kProfileStepPx && searchPx <= ridge.cols + ridge.rows))
@@ -257,9 +354,10 @@ std::optional<double> CLineFinder::RidgeOffset(
         return std::nullopt;
     // Runs above half the peak; the one nearest the middle is the ridge,
     // unless it reaches the end of the profile (a wide bright area, or a
-    // line running along the profile).
+    // line running along the profile). Its weighted middle is the centre
+    // of the paint whatever its width.
     const double level = peak / 2;
-    std::optional<double> nearest;
+    std::optional<Ridge> nearest;
     bool nearestCut = false;
     for (int k = 0; k < static_cast<int>(profile.size());) {
         if (profile[k] <= level) {
@@ -273,9 +371,9 @@ std::optional<double> CLineFinder::RidgeOffset(
             moment += (profile[k] - level) * (k - steps) * kProfileStepPx;
         }
         const bool cut = first == 0 || k == static_cast<int>(profile.size());
-        const double centre = moment / weight;
-        if (!nearest || std::abs(centre) < std::abs(*nearest)) {
-            nearest = centre;
+        const Ridge run { moment / weight, (k - first) * kProfileStepPx };
+        if (!nearest || std::abs(run.offset) < std::abs(nearest->offset)) {
+            nearest = run;
             nearestCut = cut;
         }
     }
@@ -337,27 +435,76 @@ std::vector<CLineFinder::Line> CLineFinder::groupSegments(const std::vector<cv::
     return groups;
 }
 
-std::optional<CLineFinder::Line> CLineFinder::refine(
-    const cv::Mat& ridge, const cv::Mat& grass, const Line& rough) const
+namespace {
+
+// Fits line to the centres; false when there are too few.
+bool fitTo(const Centres& centres, CLineFinder::Line& line)
 {
+    if (centres.points.size() < kMinSupport)
+        return false;
+    cv::Vec4f fit;
+    cv::fitLine(centres.points, fit, cv::DIST_HUBER, 0, 0.01, 0.01);
+    line.point = cv::Point2d(fit[2], fit[3]);
+    line.direction = cv::Point2d(fit[0], fit[1]);
+    line.width = median(centres.widths);
+    return true;
+}
+
+// The positions along line of the centres that have grass beside them:
+// on both sides, or on the side of the pitch where the line is an outer
+// one (a track, a run-off or a wall beyond it). That side is the one most
+// centres with grass on one side have it on.
+std::vector<double> supportOf(
+    const CLineFinder::Surroundings& around, const Centres& centres, const CLineFinder::Line& line)
+{
+    const cv::Point2d normal = normalOf(line);
+    std::vector<int> sides;
+    int counts[4] = { 0, 0, 0, 0 };
+    for (const cv::Point2f& c : centres.points) {
+        // A centre off the straight line is on a curve or on other paint.
+        const bool straight = distanceTo(line, c) <= kMaxOffLinePx;
+        sides.push_back(straight ? grassSides(around.grass, c, normal, line.width / 2) : 0);
+        ++counts[sides.back()];
+    }
+    const int inner = counts[1] >= counts[2] ? 1 : 2;
+    // Beyond an outer line the paint stands out clearly from what is there;
+    // the edge of a road or a path beside a lawn does not.
+    const double outwards = inner == 1 ? 1.0 : -1.0;
+    const auto standsOut = [&](cv::Point2d c) {
+        const cv::Point2d beyond = c + normal * (outwards * (line.width / 2 + kBeyondPaintPx));
+        return sampleAt(around.pale, c) - sampleAt(around.pale, beyond) >= kMinOuterContrast;
+    };
+    std::vector<double> support;
+    for (std::size_t k = 0; k < sides.size(); ++k) {
+        if (sides[k] == 3 || (sides[k] == inner && standsOut(centres.points[k])))
+            support.push_back((cv::Point2d(centres.points[k]) - line.point).dot(line.direction));
+    }
+    std::sort(support.begin(), support.end());
+    return support;
+}
+
+} // namespace
+
+std::optional<CLineFinder::Line> CLineFinder::refine(
+    const cv::Mat& ridge, const Surroundings& around, const Line& rough) const
+{
+    // Widely first, for a rough line anywhere on a wide line; then within
+    // the width found, so that neighbouring paint stays out.
     Line line = rough;
-    std::vector<cv::Point2f> centres;
-    for (const double searchPx : { kWideSearchPx, kNarrowSearchPx }) {
-        centres = ridgeCentres(ridge, line, searchPx);
-        if (centres.size() < kMinSupport)
-            return std::nullopt;
-        cv::Vec4f fit;
-        cv::fitLine(centres, fit, cv::DIST_HUBER, 0, 0.01, 0.01);
-        line.point = cv::Point2d(fit[2], fit[3]);
-        line.direction = cv::Point2d(fit[0], fit[1]);
-    }
-    line.support.clear();
-    for (const cv::Point2f& c : centres) {
-        if (grassOnBothSides(grass, c, normalOf(line)))
-            line.support.push_back((cv::Point2d(c) - line.point).dot(line.direction));
-    }
-    if (line.support.size() < kMinSupport)
+    // The rough line may run along either edge of the band.
+    const double wideSearchPx = std::clamp(
+        bandWidth(around.paint, rough) + kWideMarginPx, kMinWideSearchPx, kWideSearchPx);
+    if (!fitTo(ridgeCentres(ridge, rough, wideSearchPx), line))
         return std::nullopt;
-    std::sort(line.support.begin(), line.support.end());
+    const double searchPx = std::max(kMinNarrowSearchPx, line.width / 2 + kNarrowMarginPx);
+    const Centres centres = ridgeCentres(ridge, line, searchPx);
+    if (!fitTo(centres, line))
+        return std::nullopt;
+    // Paint is paint along most of its course: a line whose ridge has grass
+    // beside it only here and there is the edge of something else.
+    line.support = supportOf(around, centres, line);
+    if (line.support.size()
+        < std::max<double>(kMinSupport, kMinSupportShare * centres.points.size()))
+        return std::nullopt;
     return line;
 }

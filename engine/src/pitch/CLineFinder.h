@@ -5,10 +5,11 @@
 #include <optional>
 #include <vector>
 
-// Painted pitch lines in a BGR frame: bright, unsaturated, thin ridges on
-// grass. Builds the masks (grass, line pixels), groups line segments into
-// straight lines refined to the ridge centre with sub-pixel precision, and
-// finds where two of them cross.
+// Painted pitch lines in a BGR frame: bright, unsaturated ridges 1 to about
+// 12 px wide with grass beside them (on both sides, or on the inner side of
+// an outer line, whatever lies beyond it). Builds the masks (grass, line pixels), groups line
+// segments into straight lines refined to the ridge centre with sub-pixel precision, and finds
+// where two of them cross.
 //
 // Stateless apart from its settings; no lock of its own.
 class CLineFinder
@@ -22,6 +23,15 @@ public:
         cv::Point2d point;
         cv::Point2d direction;
         std::vector<double> support;
+        double width = 0.0; // of the paint across the line, pixels
+    };
+
+    // A ridge met across a line: the sub-pixel offset of its centre from
+    // where the search began, and its width at half its height.
+    struct Ridge
+    {
+        double offset = 0.0;
+        double width = 0.0;
     };
 
     CLineFinder();
@@ -50,16 +60,36 @@ public:
     // centre within searchPx; nothing when no ridge is that close.
     static std::optional<double> RidgeOffset(
         const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx);
+    // As RidgeOffset, with the ridge's width.
+    static std::optional<Ridge> RidgeAt(
+        const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx);
 
+    // Where two painted lines meet: they cross at 13 degrees or more, and
+    // each is painted up to the crossing (or up to where the other's paint
+    // hides it); nothing otherwise.
+    static std::optional<cv::Point2d> Meeting(const Line& a, const Line& b);
     // Where two lines cross; nothing when they are nearly parallel.
     static std::optional<cv::Point2d> Crossing(const Line& a, const Line& b);
     // Distance along line from the crossing position t to the nearest paint.
     static double GapTo(const Line& line, double t);
 
+    // The grass mask, the darkest channel and the line mask of a picture.
+    struct Surroundings
+    {
+        cv::Mat grass;
+        cv::Mat pale;
+        cv::Mat paint;
+    };
+
 private:
+    std::optional<cv::Point2d> snapIn(
+        const cv::Mat& bgr, cv::Point2d point, double radiusPx, int reach) const;
+    static cv::Mat paleOf(const cv::Mat& bgr);
+    static cv::Mat ridgeOf(const cv::Mat& pale);
     std::vector<cv::Vec4i> segments(const cv::Mat& mask) const;
     std::vector<Line> groupSegments(const std::vector<cv::Vec4i>& found) const;
-    std::optional<Line> refine(const cv::Mat& ridge, const cv::Mat& grass, const Line& rough) const;
+    std::optional<Line> refine(
+        const cv::Mat& ridge, const Surroundings& around, const Line& rough) const;
 
     double minSegmentPx;
 };

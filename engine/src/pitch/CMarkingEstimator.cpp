@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,6 +31,18 @@ constexpr int kMinSectorsSeen = 27;
 constexpr double kOutlineMargin = 0.02;
 // Estimates from different markings agree within this share.
 constexpr double kAgreement = 0.03;
+// The circle found among the painted pixels is refined on the centres of
+// the painted ridge: this many points round it, searched this far across it
+// (wide enough for the widest line, seen from a fit on one of its edges),
+// this many times.
+constexpr int kRidgeSamples = 180;
+constexpr double kRidgeSearchPx = 12.0;
+constexpr int kRidgePasses = 3;
+// Pixels round the circle that its ridge image needs (the top-hat window).
+constexpr int kRidgeContextPx = 16;
+// A circle whose radii across and along the pitch differ by more than this
+// share is not round with the dimensions given.
+constexpr double kRoundness = 0.05;
 // Real pitches, with a generous margin.
 constexpr double kMinSideM = 20.0;
 constexpr double kMaxSideM = 250.0;
@@ -160,7 +173,7 @@ double CMarkingEstimator::UnitsPerPixelAt(const cv::Matx33d& pictureToUnit, cv::
 }
 
 std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::Estimate(
-    const cv::Mat& bgr, const Corners& corners) const
+    const cv::Mat& bgr, const Corners& corners, double circleRadiusM) const
 {
     const std::optional<cv::Matx33d> pictureToUnit = PictureToUnitSquare(corners);
     if (!pictureToUnit || bgr.empty())
@@ -169,7 +182,9 @@ std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::Estimate(
     std::vector<Dimensions> found;
     for (const CPenaltyAreaGauge::Sizes& s : CPenaltyAreaGauge().Measure(paint, *pictureToUnit))
         found.push_back({ s.lengthM, s.widthM });
-    const std::optional<Dimensions> circle = fromCentreCircle(paint, *pictureToUnit);
+    const std::optional<Dimensions> circle = circleRadiusM > 0
+        ? fromCentreCircle(bgr, paint, *pictureToUnit, circleRadiusM)
+        : std::nullopt;
     // The circle is the reference when it is seen; without it the boxes
     // must agree among themselves.
     const std::optional<Dimensions> reference = circle ? circle
@@ -195,7 +210,33 @@ std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::Estimate(
     return Dimensions { mean.length / count, mean.width / count };
 }
 
-std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::fromCentreCircle(
+std::optional<double> CMarkingEstimator::CircleRadius(
+    const cv::Mat& bgr, const Corners& corners, double widthM, double lengthM) const
+{
+    const std::optional<cv::Matx33d> pictureToUnit = PictureToUnitSquare(corners);
+    if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0))
+        return std::nullopt;
+    const std::optional<Ellipse> ellipse
+        = centreEllipse(bgr, paintOfPitch(bgr, corners, *pictureToUnit), *pictureToUnit);
+    if (!ellipse)
+        return std::nullopt;
+    const double across = widthM / std::sqrt(ellipse->a);
+    const double along = lengthM / std::sqrt(ellipse->b);
+    if (std::abs(across / along - 1.0) > kRoundness)
+        return std::nullopt;
+    return std::sqrt(across * along);
+}
+
+std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::fromCentreCircle(const cv::Mat& bgr,
+    const std::vector<cv::Point2d>& paint, const cv::Matx33d& pictureToUnit, double radiusM) const
+{
+    const std::optional<Ellipse> ellipse = centreEllipse(bgr, paint, pictureToUnit);
+    if (!ellipse)
+        return std::nullopt;
+    return Dimensions { radiusM * std::sqrt(ellipse->b), radiusM * std::sqrt(ellipse->a) };
+}
+
+std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::centreEllipse(const cv::Mat& bgr,
     const std::vector<cv::Point2d>& paint, const cv::Matx33d& pictureToUnit) const
 {
     std::vector<cv::Point2d> nearCentre;
@@ -205,11 +246,13 @@ std::optional<CMarkingEstimator::Dimensions> CMarkingEstimator::fromCentreCircle
             nearCentre.push_back(q);
     }
     const double tolerance = kInlierPx * UnitsPerPixelAt(pictureToUnit, cv::Point2d(0.5, 0.5));
-    const std::optional<Ellipse> ellipse = fitCentreEllipse(nearCentre, tolerance);
+    std::optional<Ellipse> ellipse = fitCentreEllipse(nearCentre, tolerance);
     if (!ellipse)
         return std::nullopt;
-    return Dimensions { kCentreCircleRadiusM * std::sqrt(ellipse->b),
-        kCentreCircleRadiusM * std::sqrt(ellipse->a) };
+    ellipse = onRidgeCentres(bgr, pictureToUnit, *ellipse);
+    if (!ellipse || !plausible(ellipse->a, ellipse->b))
+        return std::nullopt;
+    return ellipse;
 }
 
 std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::fitCentreEllipse(
@@ -251,4 +294,49 @@ std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::fitCentreEllipse(
     if (!plausible(best.a, best.b) || sectorsSeen(best.a, best.b, inliers) < kMinSectorsSeen)
         return std::nullopt;
     return best;
+}
+
+// Painted pixels place the circle only to within the line's width; the
+// centres of the painted ridge across it place it to a fraction of a pixel
+// whatever that width.
+std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::onRidgeCentres(
+    const cv::Mat& bgr, const cv::Matx33d& pictureToUnit, Ellipse ellipse) const
+{
+    const cv::Matx33d unitToPicture = pictureToUnit.inv();
+    for (int pass = 0; pass < kRidgePasses; ++pass) {
+        std::vector<std::pair<cv::Point2d, cv::Point2d>> placed; // picture point, normal
+        std::vector<cv::Point2f> extent;
+        for (int i = 0; i < kRidgeSamples; ++i) {
+            const double angle = 2 * CV_PI * i / kRidgeSamples;
+            const cv::Point2d unit(0.5 + std::cos(angle) / std::sqrt(ellipse.a),
+                0.5 + std::sin(angle) / std::sqrt(ellipse.b));
+            const cv::Point2d radial(
+                std::cos(angle) / std::sqrt(ellipse.a), std::sin(angle) / std::sqrt(ellipse.b));
+            const cv::Point2d at = apply(unitToPicture, unit);
+            const cv::Point2d out = apply(unitToPicture, unit + radial * 1e-3) - at;
+            const double n = cv::norm(out);
+            if (!(n > 0) || !cv::Rect2d(0, 0, bgr.cols, bgr.rows).contains(at))
+                continue;
+            placed.emplace_back(at, out * (1.0 / n));
+            extent.emplace_back(at);
+        }
+        if (placed.size() < kMinPoints)
+            return std::nullopt;
+        const int margin = static_cast<int>(kRidgeSearchPx) + kRidgeContextPx;
+        cv::Rect box = cv::boundingRect(extent);
+        box = cv::Rect(
+                  box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
+            & cv::Rect(0, 0, bgr.cols, bgr.rows);
+        const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
+        const cv::Point2d origin(box.x, box.y);
+        std::vector<cv::Point2d> centres;
+        for (const auto& [at, normal] : placed) {
+            if (const auto run = CLineFinder::RidgeAt(ridge, at - origin, normal, kRidgeSearchPx))
+                centres.push_back(
+                    apply(pictureToUnit, at + normal * run->offset) - cv::Point2d(0.5, 0.5));
+        }
+        if (centres.size() < kMinPoints || !leastSquares(centres, ellipse.a, ellipse.b))
+            return std::nullopt;
+    }
+    return ellipse;
 }

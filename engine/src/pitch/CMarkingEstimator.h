@@ -36,7 +36,17 @@ public:
     // an end not visible or covered, a frame without a pitch), when the
     // boxes found without a circle disagree, or when the corners define no
     // perspective.
-    std::optional<Dimensions> Estimate(const cv::Mat& bgr, const Corners& corners) const;
+    // The centre circle has the given radius in metres; 0 when it is not
+    // known, and only the penalty and goal areas can tell.
+    std::optional<Dimensions> Estimate(const cv::Mat& bgr, const Corners& corners,
+        double circleRadiusM = kCentreCircleRadiusM) const;
+
+    // The radius in metres of the painted centre circle, with the pitch of
+    // the given width (along the bottom edge) and length; nothing when no
+    // circle round the pitch centre is painted, or it is not round with
+    // these dimensions (corners or dimensions wrong).
+    std::optional<double> CircleRadius(
+        const cv::Mat& bgr, const Corners& corners, double widthM, double lengthM) const;
 
     // The perspective from picture to the unit square; nothing for corners
     // that define none.
@@ -52,8 +62,13 @@ private:
         double b = 0.0; // 1 / semi-axis² along v
     };
 
-    std::optional<Dimensions> fromCentreCircle(
-        const std::vector<cv::Point2d>& paint, const cv::Matx33d& pictureToUnit) const;
+    std::optional<Ellipse> centreEllipse(const cv::Mat& bgr, const std::vector<cv::Point2d>& paint,
+        const cv::Matx33d& pictureToUnit) const;
+    std::optional<Dimensions> fromCentreCircle(const cv::Mat& bgr,
+        const std::vector<cv::Point2d>& paint, const cv::Matx33d& pictureToUnit,
+        double radiusM) const;
+    std::optional<Ellipse> onRidgeCentres(
+        const cv::Mat& bgr, const cv::Matx33d& pictureToUnit, Ellipse ellipse) const;
     std::optional<Ellipse> fitCentreEllipse(
         const std::vector<cv::Point2d>& points, double tolerance) const;
 };

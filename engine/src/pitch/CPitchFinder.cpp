@@ -12,8 +12,9 @@ namespace {
 // Lines are looked for on a picture of at most this many pixels (540p).
 constexpr double kDetectionAreaPx = 960.0 * 540.0;
 // A pitch seen whole covers a good part of the picture with grass that
-// survives an opening: noise, streets and black frames do not.
-constexpr double kMinGrassShare = 0.2;
+// survives an opening (a tenth from a low camera, which sees it flat):
+// noise, streets and black frames do not.
+constexpr double kMinGrassShare = 0.08;
 constexpr int kGrassOpeningPx = 5;
 // Inside the boundary, the pitch is mostly grass (players and paint aside).
 constexpr double kMinGrassInsideShare = 0.6;
@@ -26,7 +27,8 @@ constexpr std::size_t kMaxLines = 32;
 // least this share of the picture.
 constexpr double kMinSideShare = 0.1;
 constexpr double kMinAreaShare = 0.05;
-const double kMinCornerAngleRad = 20.0 * CV_PI / 180.0;
+// A low camera sees the far corners with the lines meeting at 15 degrees.
+const double kMinCornerAngleRad = 12.0 * CV_PI / 180.0;
 // Corners stay this far inside the picture: a boundary cut by the frame
 // edge is not the whole boundary.
 constexpr double kEdgeMarginPx = 3.0;

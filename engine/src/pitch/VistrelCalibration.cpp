@@ -83,6 +83,28 @@ int Vistrel::calibrationFit(double* meanPx)
     return 0;
 }
 
+int Vistrel::judgeCalibration(
+    double circleRadiusM, double* meanPx, double* cornerPx, double* paintedRadiusM)
+{
+    if (!std::isfinite(circleRadiusM) || circleRadiusM < 0.0)
+        return -1;
+    MutexHold hold(*this);
+    const std::optional<CMarkingEstimator::Corners> corners = calibratedCorners(field);
+    if (frame.empty() || !corners)
+        return -1;
+    const auto judgement = CCalibrationFit().Judge(
+        frame, *corners, field.getWidth(), field.getLength(), circleRadiusM);
+    if (!judgement)
+        return -1;
+    if (meanPx)
+        *meanPx = judgement->meanPx;
+    if (cornerPx)
+        *cornerPx = judgement->cornerPx;
+    if (paintedRadiusM)
+        *paintedRadiusM = judgement->paintedRadiusM.value_or(0.0);
+    return 0;
+}
+
 int Vistrel::findCorners(double* corners)
 {
     if (!corners)
