@@ -105,7 +105,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     do {
         if (frame.type() != CV_8UC3)
             break;
-        tracker.update(int(report.frames), detector->detect(frame));
+        tracker.update(int(report.frames), detector->detect(frame, tracker.expected()));
         ++report.frames;
         if (progress && !progress(report.frames, total)) {
             csv.close();
