@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -269,10 +270,15 @@ void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect&
         addPart(points, label, out);
         return;
     }
+    // A fixed seed for k-means's first centres: the same frame splits the
+    // same way every time.
+    const cv::RNG saved = cv::theRNG();
+    cv::theRNG() = cv::RNG(std::uint64_t(label) * 2654435761ULL + 1);
     cv::Mat assignment, centres;
     cv::kmeans(points, parts, assignment,
         cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.1), 3,
         cv::KMEANS_PP_CENTERS, centres);
+    cv::theRNG() = saved;
     std::vector<std::vector<cv::Point2f>> split(parts);
     for (std::size_t i = 0; i < points.size(); ++i)
         split[assignment.at<int>(int(i))].push_back(points[i]);
