@@ -75,9 +75,11 @@ int runCommand(const CommandLine& command, int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication application(argc, argv);
     BatchExport batch(EngineLibrary::bind());
-    return batch.run(command.mode() == CommandLine::Mode::ExportVideo ? BatchExport::Kind::Video
-                                                                      : BatchExport::Kind::Csv,
-        command.output(), command.video());
+    const BatchExport::Kind kind = command.mode() == CommandLine::Mode::ExportVideo
+        ? BatchExport::Kind::Video
+        : command.mode() == CommandLine::Mode::ExportTracks ? BatchExport::Kind::Tracks
+                                                            : BatchExport::Kind::Csv;
+    return batch.run(kind, command.output(), command.video());
 }
 
 } // namespace

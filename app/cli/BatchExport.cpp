@@ -1,5 +1,7 @@
 #include "cli/BatchExport.h"
 
+#include "cli/TracksExport.h"
+
 #include "calibration/CalibrationFile.h"
 #include "calibration/EngineCalibration.h"
 #include "engine/EngineFunctions.h"
@@ -45,6 +47,8 @@ int BatchExport::run(Kind kind, const QString& out, const QString& video)
         return fail(tr("the Vistrel library could not be loaded"));
     if (!openCalibrated(video))
         return kExitFailed;
+    if (kind == Kind::Tracks)
+        return exportTracks(out);
     return kind == Kind::Video ? exportVideo(out) : exportCsv(out);
 }
 
@@ -105,6 +109,12 @@ int BatchExport::exportCsv(const QString& out)
         return fail(tr("%1 cannot be written: %2").arg(out, file.errorString()));
     showProgress(1, 1);
     return kExitDone;
+}
+
+int BatchExport::exportTracks(const QString& out)
+{
+    const QString problem = TracksExport(engine, messages).run(out);
+    return problem.isEmpty() ? kExitDone : fail(tr("%1: %2").arg(out, problem));
 }
 
 void BatchExport::showProgress(long long done, long long total)

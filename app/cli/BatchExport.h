@@ -10,13 +10,14 @@ class PitchMeasurer;
 class VistrelInterface;
 
 // The command line's exports, without a window: the video with the overlay
-// and the measurements burnt in, or the measurements as CSV, both from the
-// calibration file saved beside the video. Progress goes to standard error
+// and the measurements burnt in, the measurements as CSV, or the players'
+// tracks (TracksExport), all from the calibration file saved beside the
+// video. Progress goes to standard error
 // as "NN%" lines, and a failure as one line.
 class BatchExport
 {
 public:
-    enum class Kind { Video, Csv };
+    enum class Kind { Video, Csv, Tracks };
 
     static constexpr int kExitDone = 0;
     // The video cannot be read or has no usable calibration, or the output
@@ -34,6 +35,7 @@ private:
     bool openCalibrated(const QString& video);
     int exportVideo(const QString& out);
     int exportCsv(const QString& out);
+    int exportTracks(const QString& out);
     void showProgress(long long done, long long total);
 
     VistrelInterface* engine;

@@ -5,14 +5,16 @@
 #include <QStringList>
 
 // The program's arguments: an export run without a window (--export-video
-// OUT VIDEO, --export-csv OUT VIDEO), the usage (--help), or else the
-// window's arguments, left to the application object and main().
+// OUT VIDEO, --export-csv OUT VIDEO, --export-tracks OUT VIDEO), the usage
+// (--help), a wrong command line (an unknown option, a missing argument),
+// or else the window's arguments (Qt's own options and a video), left to
+// the application object and main().
 // Parsed before any application object exists, because the export runs
 // under a window-less platform that must be chosen before that.
 class CommandLine
 {
 public:
-    enum class Mode { Window, ExportVideo, ExportCsv, Help, Invalid };
+    enum class Mode { Window, ExportVideo, ExportCsv, ExportTracks, Help, Invalid };
 
     explicit CommandLine(const QStringList& arguments);
 

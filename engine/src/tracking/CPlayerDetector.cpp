@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -13,6 +14,9 @@ namespace {
 // player stays a few pixels wide, and the background model runs on a
 // fraction of a 1920x1080 frame.
 constexpr double kWorkPxPerMetre = 7.0;
+// Down to half size, bilinear reduction misses no player and costs a
+// fraction of area averaging.
+constexpr double kLinearScale = 0.5;
 constexpr double kAreaMarginM = 1.0; // round the area people may stand in
 constexpr int kForegroundLevel = 200; // MOG2 marks shadows 127, objects 255
 constexpr double kMog2VarThreshold = 25.0;
@@ -20,11 +24,12 @@ constexpr int kMog2History = 500;
 constexpr double kMog2LearningRate = 0.002;
 constexpr int kPrimeRounds = 10;
 // Shares of one player's expected picture area: below kNoiseShare a blob is
-// noise, below kWeakShare a weak sighting, from kSplitShare on several
-// players standing together.
+// noise, below kWeakShare a weak sighting, from kLoneSplitShare on several
+// players standing together even where no known player says so.
 constexpr double kNoiseShare = 0.2;
 constexpr double kWeakShare = 0.55;
-constexpr double kSplitShare = 1.7;
+constexpr double kLoneSplitShare = 6.0;
+constexpr double kGroupM = 0.6; // pieces this close belong together
 constexpr int kMaxPlayersPerBlob = 5;
 constexpr double kShortsShare = 0.45; // of the body from the feet: not the shirt
 constexpr float kLabScale = 1.0f;
@@ -86,7 +91,11 @@ CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, d
     , area(area)
     , background(cv::createBackgroundSubtractorMOG2(kMog2History, kMog2VarThreshold, true))
     , learningRate(kMog2LearningRate)
-{ }
+{
+    const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
+    const int side = 2 * std::max(1, int(std::lround(kGroupM / 2 * centre->pxPerMetre * scale))) + 1;
+    groupKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(side, side));
+}
 
 cv::Mat CPlayerDetector::reduce(const cv::Mat& bgr) const
 {
@@ -97,7 +106,7 @@ cv::Mat CPlayerDetector::reduce(const cv::Mat& bgr) const
     else
         cv::resize(roi, small,
             cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale))),
-            0, 0, cv::INTER_AREA);
+            0, 0, scale >= kLinearScale ? cv::INTER_LINEAR : cv::INTER_AREA);
     return small;
 }
 
@@ -143,22 +152,81 @@ cv::Mat CPlayerDetector::foreground(const cv::Mat& small)
     return mask;
 }
 
-std::vector<CPlayerDetection> CPlayerDetector::detect(const cv::Mat& bgr)
+std::vector<CPlayerDetection> CPlayerDetector::detect(
+    const cv::Mat& bgr, const std::vector<cv::Point2d>& expected)
 {
     std::vector<CPlayerDetection> found;
     if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
         return found;
     workFrame = reduce(bgr);
-    const cv::Mat mask = foreground(workFrame);
-    cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    workMask = foreground(workFrame);
+    // Pieces of one player (the background model cuts small players, and
+    // marks drawn on the footage, into pieces) are grouped by a dilated
+    // copy; each group's own pixels are those of the undilated mask.
+    cv::Mat grouped, labels, stats, centroids;
+    cv::dilate(workMask, grouped, groupKernel);
+    const int count = cv::connectedComponentsWithStats(grouped, labels, stats, centroids, 8, CV_32S);
+    const std::vector<int> known = knownPerBlob(labels, count, expected);
     for (int label = 1; label < count; ++label) {
         const cv::Rect box(stats.at<int>(label, cv::CC_STAT_LEFT), stats.at<int>(label, cv::CC_STAT_TOP),
             stats.at<int>(label, cv::CC_STAT_WIDTH), stats.at<int>(label, cv::CC_STAT_HEIGHT));
-        if (stats.at<int>(label, cv::CC_STAT_AREA) >= 2)
-            readBlob(labels, label, box, found);
+        readBlob(labels, label, box, known[label], found);
     }
+    mergeFragments(found);
     return found;
+}
+
+// How many of the expected players stand on each blob: their foot points
+// on it or within a body's half width.
+std::vector<int> CPlayerDetector::knownPerBlob(
+    const cv::Mat& labels, int count, const std::vector<cv::Point2d>& expected) const
+{
+    std::vector<int> known(std::max(count, 1), 0);
+    for (const cv::Point2d& pitch : expected) {
+        const auto shape = CPlayerShape::at(geometry, pitch);
+        if (!shape)
+            continue;
+        const cv::Point2d work((shape->foot.x - area.x + 0.5) * scale - 0.5,
+            (shape->foot.y - area.y + 0.5) * scale - 0.5);
+        const cv::Point2d up = shape->upUnit * (shape->heightPx * scale * 0.3);
+        const int reach = std::max(1, int(std::ceil(shape->radiusPx * scale)));
+        const cv::Point centre(cvRound(work.x + up.x), cvRound(work.y + up.y));
+        int label = 0;
+        for (int dy = -reach; dy <= reach && !label; ++dy)
+            for (int dx = -reach; dx <= reach && !label; ++dx) {
+                const cv::Point p = centre + cv::Point(dx, dy);
+                if (p.x >= 0 && p.y >= 0 && p.x < labels.cols && p.y < labels.rows)
+                    label = labels.at<int>(p);
+            }
+        if (label > 0 && label < count)
+            ++known[label];
+    }
+    return known;
+}
+
+// Largest first, each sighting joins a larger one of another blob nearby;
+// the parts of one split blob stay apart, being players side by side.
+void CPlayerDetector::mergeFragments(std::vector<CPlayerDetection>& found)
+{
+    std::sort(found.begin(), found.end(),
+        [](const CPlayerDetection& a, const CPlayerDetection& b) { return a.pixels > b.pixels; });
+    std::vector<CPlayerDetection> kept;
+    for (const CPlayerDetection& d : found) {
+        const auto into = std::find_if(kept.begin(), kept.end(), [&](const CPlayerDetection& k) {
+            return k.blob != d.blob && cv::norm(k.pitch - d.pitch) < kFragmentM;
+        });
+        if (into == kept.end()) {
+            kept.push_back(d);
+            continue;
+        }
+        const double w = double(d.pixels) / (into->pixels + d.pixels);
+        into->pitch += (d.pitch - into->pitch) * w;
+        into->picture += (d.picture - into->picture) * w;
+        into->colour += (d.colour - into->colour) * float(w);
+        into->pixels += d.pixels;
+        into->weak = into->weak && d.weak;
+    }
+    found = std::move(kept);
 }
 
 cv::Point2d CPlayerDetector::toFrame(cv::Point2d work) const
@@ -174,14 +242,16 @@ bool CPlayerDetector::playing(cv::Point2d pitch) const
 
 // One blob: one player, a weak part of one, noise, or several players
 // standing together, told apart by its area against one player's.
-void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect& box,
+void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect& box, int known,
     std::vector<CPlayerDetection>& out) const
 {
     std::vector<cv::Point2f> points;
+    points.reserve(std::size_t(box.area()));
     for (int y = box.y; y < box.br().y; ++y) {
         const int* row = labels.ptr<int>(y);
+        const uchar* own = workMask.ptr<uchar>(y);
         for (int x = box.x; x < box.br().x; ++x)
-            if (row[x] == label)
+            if (row[x] == label && own[x])
                 points.emplace_back(float(x), float(y));
     }
     const cv::Point2d bottom = toFrame(cv::Point2d(box.x + box.width / 2.0, box.br().y - 1.0));
@@ -192,21 +262,29 @@ void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect&
     const double players = points.size() / blobArea(*shape, scale);
     if (players < kNoiseShare)
         return;
-    const int parts = std::min(kMaxPlayersPerBlob, int(std::lround(players)));
-    if (players < kSplitShare || parts < 2 || int(points.size()) < 2 * parts) {
-        addPart(points, out);
+    int parts = players >= kLoneSplitShare ? int(std::lround(players)) : 1;
+    if (known >= 2 && players >= 1.0)
+        parts = std::max(parts, std::min(known, std::max(2, int(std::lround(players)))));
+    parts = std::min(kMaxPlayersPerBlob, parts);
+    if (parts < 2 || int(points.size()) < 2 * parts) {
+        addPart(points, label, out);
         return;
     }
+    // A fixed seed for k-means's first centres: the same frame splits the
+    // same way every time.
+    const cv::RNG saved = cv::theRNG();
+    cv::theRNG() = cv::RNG(std::uint64_t(label) * 2654435761ULL + 1);
     cv::Mat assignment, centres;
     cv::kmeans(points, parts, assignment,
         cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.1), 3,
         cv::KMEANS_PP_CENTERS, centres);
+    cv::theRNG() = saved;
     std::vector<std::vector<cv::Point2f>> split(parts);
     for (std::size_t i = 0; i < points.size(); ++i)
         split[assignment.at<int>(int(i))].push_back(points[i]);
     for (const auto& part : split)
         if (!part.empty())
-            addPart(part, out);
+            addPart(part, label, out);
 }
 
 // The foot point of one player's pixels: the blob's lowest extent along the
@@ -214,7 +292,7 @@ void CPlayerDetector::readBlob(const cv::Mat& labels, int label, const cv::Rect&
 // the view looks down on it (seen from above, the feet are the middle of a
 // disc), across at the pixels' middle.
 void CPlayerDetector::addPart(
-    const std::vector<cv::Point2f>& points, std::vector<CPlayerDetection>& out) const
+    const std::vector<cv::Point2f>& points, int blob, std::vector<CPlayerDetection>& out) const
 {
     const cv::Rect box = cv::boundingRect(points);
     const auto ground = geometry.toPitch(toFrame(cv::Point2d(box.x + box.width / 2.0, box.br().y - 1.0)));
@@ -234,6 +312,8 @@ void CPlayerDetector::addPart(
     const cv::Point2d footWork = across * (acrossSum / points.size()) + up * footAlong;
     CPlayerDetection d;
     d.picture = toFrame(footWork);
+    d.pixels = int(points.size());
+    d.blob = blob;
     const auto pitch = geometry.toPitch(d.picture);
     if (!pitch || !playing(*pitch))
         return;

@@ -16,6 +16,8 @@ struct CPlayerDetection
     cv::Point2d pitch; // the same on the pitch, metres
     cv::Vec3f colour; // the shirt's mean colour, CIE L*a*b* (8-bit scale)
     bool weak = false; // a blob smaller than a player: matched only to known tracks
+    int pixels = 0; // of the work picture the sighting covers
+    int blob = 0; // which foreground blob it came from, within one frame
 };
 
 // Finds the players in the frames of a fixed camera: background subtraction
@@ -32,6 +34,9 @@ public:
     // little more than the 1.5 m a thrower stands out, for the foot point's
     // own error.
     static constexpr double kOutsideM = 2.0;
+    // Sightings of different blobs closer than this are parts of one player
+    // (the background model often cuts a small player into pieces).
+    static constexpr double kFragmentM = 0.8;
 
     // Empty when the geometry gives no usable scale at the pitch's centre.
     static std::optional<CPlayerDetector> create(
@@ -44,7 +49,13 @@ public:
     void addBackgroundSample(const cv::Mat& bgr);
     void primeBackground();
     // Feeds one full-size BGR frame and returns the players in it.
-    std::vector<CPlayerDetection> detect(const cv::Mat& bgr);
+    // `expected` holds where the known players should be now (pitch
+    // metres): a blob that several of them fall into is split into that many
+    // players; a blob no more than one falls into is split only when it is
+    // far larger than one player, since real players with their shadows and
+    // spread limbs often show larger than the model's.
+    std::vector<CPlayerDetection> detect(
+        const cv::Mat& bgr, const std::vector<cv::Point2d>& expected = {});
 
     double workScale() const { return scale; }
     cv::Rect workArea() const { return area; }
@@ -55,9 +66,13 @@ private:
 
     cv::Mat reduce(const cv::Mat& bgr) const;
     cv::Mat foreground(const cv::Mat& small);
-    void readBlob(const cv::Mat& labels, int label, const cv::Rect& box,
+    void readBlob(const cv::Mat& labels, int label, const cv::Rect& box, int known,
         std::vector<CPlayerDetection>& out) const;
-    void addPart(const std::vector<cv::Point2f>& points, std::vector<CPlayerDetection>& out) const;
+    std::vector<int> knownPerBlob(
+        const cv::Mat& labels, int count, const std::vector<cv::Point2d>& expected) const;
+    void addPart(const std::vector<cv::Point2f>& points, int blob,
+        std::vector<CPlayerDetection>& out) const;
+    static void mergeFragments(std::vector<CPlayerDetection>& found);
     cv::Point2d toFrame(cv::Point2d work) const;
     bool playing(cv::Point2d pitch) const;
 
@@ -68,6 +83,8 @@ private:
     cv::Rect area; // of the frame, in frame pixels
     cv::Ptr<cv::BackgroundSubtractorMOG2> background;
     cv::Mat workFrame; // the reduced frame the blobs' colours are read from
+    cv::Mat workMask; // its foreground
+    cv::Mat groupKernel;
     std::vector<cv::Mat> backgroundSamples; // reduced
     double learningRate;
 };

@@ -84,6 +84,17 @@ void CPlayerTracker::predict()
         t.filter.predict();
 }
 
+std::vector<cv::Point2d> CPlayerTracker::expected() const
+{
+    std::vector<cv::Point2d> out;
+    out.reserve(tracks.size());
+    for (const Track& t : tracks) {
+        const cv::Mat& s = t.filter.statePost;
+        out.emplace_back(s.at<double>(0) + s.at<double>(2) * dt, s.at<double>(1) + s.at<double>(3) * dt);
+    }
+    return out;
+}
+
 void CPlayerTracker::update(int frame, const std::vector<CPlayerDetection>& detections)
 {
     predict();

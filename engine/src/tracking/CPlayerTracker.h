@@ -49,6 +49,8 @@ public:
     explicit CPlayerTracker(double fps);
 
     void update(int frame, const std::vector<CPlayerDetection>& detections);
+    // Where the tracks' motion models put their players at the next update.
+    std::vector<cv::Point2d> expected() const;
     // The confirmed tracks alive at the last update, with their newest
     // sample (detected or predicted); speed is the filter's, in m/s.
     struct Live

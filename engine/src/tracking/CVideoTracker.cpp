@@ -1,5 +1,6 @@
 #include "tracking/CVideoTracker.h"
 
+#include "tracking/CFrameReader.h"
 #include "tracking/CPlayerDetector.h"
 #include "tracking/CPlayerTracker.h"
 #include "tracking/CTracksCsvWriter.h"
@@ -102,10 +103,11 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     CPlayerTracker tracker(fps);
     Report report;
     report.fps = fps;
+    CFrameReader reader(capture);
     do {
         if (frame.type() != CV_8UC3)
             break;
-        tracker.update(int(report.frames), detector->detect(frame));
+        tracker.update(int(report.frames), detector->detect(frame, tracker.expected()));
         ++report.frames;
         if (progress && !progress(report.frames, total)) {
             csv.close();
@@ -113,7 +115,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
             std::filesystem::remove(csvPart, ignored);
             return failure(Outcome::Cancelled, "cancelled");
         }
-    } while (capture.read(frame) && !frame.empty());
+    } while (reader.next(frame));
     report.tracks = CTrackFinisher(fps).finish(tracker.finish());
     if (!writeOutputs(job, report, csv, csvPart)) {
         std::error_code ignored;

@@ -45,5 +45,5 @@ public:
 
     static Report run(const Job& job, const Progress& progress);
 
-    static constexpr int kBackgroundSamples = 15;
+    static constexpr int kBackgroundSamples = 9;
 };

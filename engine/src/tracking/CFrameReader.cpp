@@ -1,0 +1,52 @@
+#include "tracking/CFrameReader.h"
+
+CFrameReader::CFrameReader(cv::VideoCapture& capture)
+    : capture(capture)
+    , thread([this] { run(); })
+{ }
+
+CFrameReader::~CFrameReader()
+{
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    thread.join();
+}
+
+void CFrameReader::run()
+{
+    for (;;) {
+        cv::Mat frame;
+        bool read = false;
+        try {
+            read = capture.read(frame) && !frame.empty();
+        } catch (...) {
+            read = false;
+        }
+        std::unique_lock lock(mutex);
+        if (!read) {
+            ended = true;
+            changed.notify_all();
+            return;
+        }
+        changed.wait(lock, [this] { return stopping || queue.size() < kQueued; });
+        if (stopping)
+            return;
+        queue.push_back(std::move(frame));
+        changed.notify_all();
+    }
+}
+
+bool CFrameReader::next(cv::Mat& frame)
+{
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return !queue.empty() || ended; });
+    if (queue.empty())
+        return false;
+    frame = std::move(queue.front());
+    queue.pop_front();
+    changed.notify_all();
+    return true;
+}
