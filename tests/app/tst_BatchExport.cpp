@@ -6,6 +6,7 @@
 #include "cli/BatchExport.h"
 #include "calibration/CalibrationFile.h"
 #include "ClipGenerator.h"
+#include "ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,28 +24,6 @@ constexpr int kSearchPx = 2;
 // has blue this far above green.
 constexpr int kVioletBlueOverGreen = 80;
 constexpr double kOutlineCoverage = 0.9;
-
-struct Run
-{
-    int exitCode = -1;
-    QStringList errorLines;
-};
-
-Run runProgram(const QTemporaryDir& dir, const QStringList& arguments)
-{
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(dir.path());
-    program.start(QStringLiteral(TARVOLA_PROGRAM), arguments);
-    if (!program.waitForFinished(120000) || program.exitStatus() != QProcess::NormalExit)
-        return {};
-    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
-    return { program.exitCode(), errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts) };
-}
 
 // A lossless clip with its true corners and one measurement saved beside it.
 testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibration = true)
@@ -121,7 +100,7 @@ void TestBatchExport::exportsEveryFrameWithTheOverlayOnTheTrueLines()
     const testclips::ClipTruth truth = makeCalibratedClip(clip);
     const QString out = dir.filePath(QStringLiteral("out.mp4"));
 
-    const Run run = runProgram(dir, { QStringLiteral("--export-video"), out, clip });
+    const ProgramRun run = runProgram(dir, { QStringLiteral("--export-video"), out, clip });
     QCOMPARE(run.exitCode, BatchExport::kExitDone);
     QVERIFY(run.errorLines.contains(QStringLiteral("100%")));
     const QString written = QFile::exists(out) ? out : dir.filePath(QStringLiteral("out.avi"));
@@ -172,7 +151,7 @@ void TestBatchExport::failureExitsWithTwoAndLeavesNoFile()
     const QString video = parts.size() > 1 ? dir.filePath(parts[1]) : clip;
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
 
-    const Run run = runProgram(dir, { option, dir.filePath(parts[0]), video });
+    const ProgramRun run = runProgram(dir, { option, dir.filePath(parts[0]), video });
     QCOMPARE(run.exitCode, BatchExport::kExitFailed);
     QCOMPARE(run.errorLines.filter(QStringLiteral("tarvola: ")).size(), 1);
     QDir after(dir.path());

@@ -6,6 +6,7 @@
 #include "calibration/CalibrationFile.h"
 #include "cli/BatchExport.h"
 #include "ClipGenerator.h"
+#include "ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,28 +17,6 @@
 namespace {
 
 constexpr int kFrames = 30;
-
-struct Run
-{
-    int exitCode = -1;
-    QStringList errorLines;
-};
-
-Run runProgram(const QTemporaryDir& dir, const QStringList& arguments)
-{
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
-        environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(dir.path());
-    program.start(QStringLiteral(TARVOLA_PROGRAM), arguments);
-    if (!program.waitForFinished(120000) || program.exitStatus() != QProcess::NormalExit)
-        return {};
-    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
-    return { program.exitCode(), errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts) };
-}
 
 // A lossless match clip, with its true corners saved beside it.
 void makeMatchClip(const QString& path, bool withCalibration)
@@ -93,7 +72,7 @@ void TestTracksExport::writesTracksAndSidecar()
     const QString clip = dir.filePath(QStringLiteral("match.mkv"));
     makeMatchClip(clip, true);
     const QString out = dir.filePath(QStringLiteral("tracks.csv"));
-    const Run run = runProgram(dir, { QStringLiteral("--export-tracks"), out, clip });
+    const ProgramRun run = runProgram(dir, { QStringLiteral("--export-tracks"), out, clip });
     QCOMPARE(run.exitCode, BatchExport::kExitDone);
     QVERIFY(run.errorLines.contains(QStringLiteral("100%")));
     QFile csv(out);
@@ -122,7 +101,7 @@ void TestTracksExport::failureExitsWithTwoAndLeavesNoFile()
     QTemporaryDir dir;
     makeMatchClip(dir.filePath(QStringLiteral("match.mkv")), calibrated);
     const QStringList before = entries(dir);
-    const Run run = runProgram(
+    const ProgramRun run = runProgram(
         dir, { QStringLiteral("--export-tracks"), dir.filePath(out), dir.filePath(video) });
     QCOMPARE(run.exitCode, BatchExport::kExitFailed);
     // Qt may add its own warnings about the environment; ours is one line.
@@ -149,7 +128,7 @@ void TestTracksExport::wrongCommandLineExitsWithTwoAndOneLine()
 {
     QFETCH(QStringList, arguments);
     QTemporaryDir dir;
-    const Run run = runProgram(dir, arguments);
+    const ProgramRun run = runProgram(dir, arguments);
     QCOMPARE(run.exitCode, BatchExport::kExitFailed);
     QCOMPARE(run.errorLines.size(), 1);
     QVERIFY(run.errorLines[0].startsWith(QStringLiteral("tarvola: ")));
