@@ -107,6 +107,10 @@ void tst_MeasureTool::giveCorners(const QList<QPoint>& corners)
 // M, and the Measurements dock it opens laid out before any click.
 void tst_MeasureTool::startMeasuring()
 {
+    // A window shortcut only fires in the active window; on a busy machine
+    // the activation can still be on its way.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_M);
     QVERIFY(window->findChild<QAction*>("measureAction")->isChecked());
     QTest::qWait(50);
