@@ -94,6 +94,11 @@ public:
     static cv::Point2f fromHomogeneous(float x, float y, float w);
 
 private:
+    // The angle step of the centre circle is this value over the sample
+    // count; it is kept as it always was rather than replaced by a precise
+    // 2 pi, so the circle points do not move between versions.
+    static constexpr double kFullTurnRad = 6.283184;
+
     // A picture point that lies in front of the camera, or nothing for a
     // point on or beyond the horizon.
     using PicturePoint = std::optional<cv::Point2f>;
