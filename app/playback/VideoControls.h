@@ -91,13 +91,14 @@ public slots:
     void stepForward();
     void stepBack();
     void showFirstFrame();
+    // Jumps by the step typed in the panel, while playing, paused or stopped.
+    void jumpBack();
+    void jumpForward();
     // Draws the frame on screen again with the current overlay, when no
     // playing loop is about to do it.
     void redrawFrame();
 
 private slots:
-    void jumpBack();
-    void jumpForward();
     void slotSliderPressed();
     void slotSliderReleased();
     void slotSliderMoved(int moved);

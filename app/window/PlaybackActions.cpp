@@ -34,6 +34,16 @@ PlaybackActions::PlaybackActions(VideoControls* videoControls, QObject* parent)
     stepBack->setShortcuts({ QKeySequence(Qt::Key_Comma), QKeySequence(Qt::Key_Left) });
     connect(stepBack, &QAction::triggered, videoControls, &VideoControls::stepBack);
 
+    jumpBack = makeAction(this, tr("&Jump Back"), QString(),
+        tr("Jump back by the step set in the video controls"), nullptr, "jumpBackAction");
+    jumpBack->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Left));
+    connect(jumpBack, &QAction::triggered, videoControls, &VideoControls::jumpBack);
+
+    jumpForward = makeAction(this, tr("Jump Forwar&d"), QString(),
+        tr("Jump forward by the step set in the video controls"), nullptr, "jumpForwardAction");
+    jumpForward->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Right));
+    connect(jumpForward, &QAction::triggered, videoControls, &VideoControls::jumpForward);
+
     firstFrame = makeAction(this, tr("F&irst Frame"), QString(),
         tr("Show the first frame (while stopped or paused)"), nullptr, "firstFrameAction");
     firstFrame->setShortcut(QKeySequence(Qt::Key_Home));
@@ -42,7 +52,7 @@ PlaybackActions::PlaybackActions(VideoControls* videoControls, QObject* parent)
 
 void PlaybackActions::addTo(QMenu* menu) const
 {
-    menu->addActions({ play, stepBack, stepForward, firstFrame });
+    menu->addActions({ play, stepBack, stepForward, jumpBack, jumpForward, firstFrame });
 }
 
 // The video controls say "play" when playback can be started and "pause"

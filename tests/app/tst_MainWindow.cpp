@@ -238,6 +238,14 @@ void tst_MainWindow::keysStepFramesAndTheStatusFollows()
         window->statusText(), QStringLiteral("Click the top left corner  |  Stopped at frame 2"));
     QTest::keyClick(window.get(), Qt::Key_Home);
     QCOMPARE(controls->currentFrameIndex(), 0LL);
+
+    // Jumps of the default 100 ms at 25 fps, while stopped.
+    QTest::keyClick(window.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(controls->currentFrameIndex(), 2LL);
+    QTest::keyClick(window.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(controls->currentFrameIndex(), 5LL);
+    QTest::keyClick(window.get(), Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(controls->currentFrameIndex(), 2LL);
 }
 
 void tst_MainWindow::droppedFileOpens()
