@@ -21,8 +21,7 @@ struct PitchView
     // camera, where the lines meet at 20 degrees among the halfway line and
     // the flattened circle, is still found a pixel or so off.
     double snapTolerancePx = 1.0;
-    // How far off the dimension estimate may be, as a share. The same low
-    // camera sees the circle some 6 px tall: its width is found only to 7 %.
+    // How far off the dimension estimate may be, as a share.
     double estimateShare = 0.03;
     // The fit a corner 8 px off, or dimensions 15 % wrong, must exceed. The
     // same low camera looks along its goal line: a near corner moved along
@@ -75,7 +74,7 @@ inline std::vector<PitchView> pitchViews()
     s.cameraBackM = 8.0;
     s.radius = 5.f;
     s.penaltyAreas = false;
-    add("LowCamera720", s, 1.5, 0.07, 1.0);
+    add("LowCamera720", s, 1.5, 0.03, 1.0);
     s = viewSpec(1280, 720, 4.f, Surround::Grass);
     s.cameraHeightM = 30.0;
     s.cameraBackM = 20.0;
