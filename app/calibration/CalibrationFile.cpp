@@ -78,6 +78,16 @@ bool readMeasurements(const QJsonValue& value, CalibrationData& data)
     return true;
 }
 
+// Files written before the setting existed have no centre circle: those
+// pitches were taken as full-size ones. A value that is not a radius is
+// taken the same way rather than losing the file.
+double readCentreCircle(const QJsonValue& value)
+{
+    const double radius = value.toDouble(-1.0);
+    return std::isfinite(radius) && radius >= 0.0 ? radius
+                                                  : CalibrationData::kFullSizeCentreCircleM;
+}
+
 void readPoints(const QJsonObject& root, CalibrationData& data)
 {
     const QJsonObject corners = root.value("corners").toObject();
@@ -111,8 +121,8 @@ QByteArray CalibrationFile::toJson(const CalibrationData& data)
     QJsonObject root { { "format", kFormat }, { "version", kVersion },
         { "video", videoObject(data.video) },
         { "pitch",
-            QJsonObject {
-                { "length", data.length }, { "width", data.width }, { "radius", data.radius } } },
+            QJsonObject { { "length", data.length }, { "width", data.width },
+                { "radius", data.radius }, { "centre_circle", data.centreCircleM } } },
         { "click_sigma_px", data.clickSigmaPx },
         { "measurements", measurementArray(data.measurements) } };
     QJsonObject corners;
@@ -153,6 +163,7 @@ std::optional<CalibrationData> CalibrationFile::fromJson(const QByteArray& json,
     data.length = pitch.value("length").toDouble();
     data.width = pitch.value("width").toDouble();
     data.radius = pitch.value("radius").toDouble();
+    data.centreCircleM = readCentreCircle(pitch.value("centre_circle"));
     data.clickSigmaPx = root.value("click_sigma_px").toDouble(1.0);
     readPoints(root, data);
     if (!readMeasurements(root.value("measurements"), data))

@@ -29,11 +29,15 @@ struct CalibrationData
         bool operator==(const StoredMeasurement&) const = default;
     };
     static constexpr int kCornerCount = 4;
+    // The circle painted round the centre of a full-size pitch.
+    static constexpr double kFullSizeCentreCircleM = 9.15;
 
     VideoFacts video;
     double length = 0.0;
     double width = 0.0;
     double radius = 0.0;
+    // The painted centre circle's radius in metres; 0: none painted.
+    double centreCircleM = kFullSizeCentreCircleM;
     // Top left, top right, bottom left, bottom right; absent until clicked.
     std::array<std::optional<QPoint>, kCornerCount> corners;
     std::optional<QPoint> centre;

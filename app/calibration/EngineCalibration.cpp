@@ -83,6 +83,7 @@ CalibrationData EngineCalibration::read(const CalibrationData::VideoFacts& video
     data.length = plainDimension(field.fieldLength());
     data.width = plainDimension(field.fieldWidth());
     data.radius = plainDimension(field.centreRadius());
+    data.centreCircleM = field.centreCircleM();
     const std::vector<QPoint> corners = field.corners();
     const int given = CalibrationData::kCornerCount - field.remainingCorners();
     for (int i = 0; i < given; ++i)

@@ -1,6 +1,7 @@
 #include "calibration/FieldControls.h"
 
 #include "MainException.h"
+#include "calibration/FitReadout.h"
 #include "engine/EngineFunctions.h"
 
 #include <QCheckBox>
@@ -44,6 +45,8 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
 
     dimensions = new DimensionEdits(this);
     connect(dimensions, &DimensionEdits::edited, this, &FieldControls::dimensionEdited);
+    centreCircle = new CentreCircleSetting(this);
+    connect(centreCircle, &CentreCircleSetting::radiusChanged, this, &FieldControls::refreshFit);
     fitLabel = new QLabel(this);
     fitLabel->setObjectName(QStringLiteral("fitLabel"));
     fitLabel->setWordWrap(true);
@@ -104,6 +107,9 @@ void FieldControls::createLayout()
     dimensionsRow->addLayout(dimensions->createGrid());
     dimensionsRow->addStretch();
 
+    auto* circleRow = new QHBoxLayout;
+    circleRow->addWidget(centreCircle);
+
     auto* sigmaRow = new QHBoxLayout;
     sigmaRow->addWidget(new QLabel(tr("Click accuracy: "), this));
     sigmaRow->addWidget(clickSigmaBox);
@@ -131,7 +137,7 @@ void FieldControls::createLayout()
     auto* layout = new QVBoxLayout(this);
     auto* errorRow = new QHBoxLayout;
     errorRow->addWidget(dimensions->errorLabel());
-    for (QHBoxLayout* row : { pointsRow, dimensionsRow, sigmaRow, errorRow, buttonsRow, assistRow,
+    for (QHBoxLayout* row : { pointsRow, dimensionsRow, circleRow, sigmaRow, errorRow, buttonsRow, assistRow,
              fitRow, spacerRow, captionRow, linesRow })
         layout->addLayout(row);
     layout->addStretch();
@@ -270,6 +276,7 @@ void FieldControls::applyCalibration(const CalibrationData& data)
 {
     history.clearSteps();
     dimensions->setValues(data.length, data.width, data.radius);
+    centreCircle->setRadiusM(data.centreCircleM);
     applyDimensions();
     points.setStored(data);
     replayPoints();
@@ -352,22 +359,10 @@ void FieldControls::overlayChanged()
 
 void FieldControls::refreshFit()
 {
-    // An engine without the check (an older library) shows no readout.
-    const EngineFunctions functions = EngineFunctions::of(engine);
-    if (!points.complete() || !functions.canCheckCalibration()) {
-        showFit(QString(), false);
-        return;
-    }
-    double meanPx = 0.0;
-    if (functions.calibrationFit(&meanPx) != 0) {
-        showFit(tr("fit: no markings found"), false);
-        return;
-    }
-    const QString number = QString::number(meanPx, 'f', 1);
-    if (meanPx > kFitWarningPx)
-        showFit(tr("fit %1 px: check the corners and dimensions").arg(number), true);
-    else
-        showFit(tr("fit %1 px").arg(number), false);
+    const FitReadout::Reading reading = points.complete()
+        ? FitReadout::read(EngineFunctions::of(engine), centreCircleM(), fieldLength(), fieldWidth())
+        : FitReadout::Reading {};
+    showFit(reading.text, reading.poor);
 }
 
 void FieldControls::showFit(const QString& text, bool poor)

@@ -4,6 +4,7 @@
 
 #include "PanelDialog.h"
 #include "calibration/CalibrationFile.h"
+#include "calibration/CentreCircleSetting.h"
 #include "calibration/CornerPoints.h"
 #include "calibration/DimensionEdits.h"
 #include "calibration/PointHistory.h"
@@ -43,9 +44,6 @@ public:
     static constexpr float kDimensionMax = DimensionEdits::kDimensionMax;
     // How far from a click a crossing of painted lines may lie, in video pixels.
     static constexpr double kSnapRadiusPx = 12.0;
-    // A mean distance above this between projected and painted markings is
-    // worth a warning.
-    static constexpr double kFitWarningPx = 3.0;
     static constexpr double kSizeOfferShare = 0.03;
 
     // A typed dimension: a number above 0 and at most kDimensionMax, with a
@@ -63,6 +61,9 @@ public:
     float fieldLength() const { return dimensions->length(); }
     float fieldWidth() const { return dimensions->width(); }
     float centreRadius() const { return dimensions->radius(); }
+    // The painted centre circle's radius in metres, 0 for none.
+    double centreCircleM() const { return centreCircle->radiusM(); }
+    CentreCircleSetting* centreCircleSetting() const { return centreCircle; }
     // The game centre the engine has: the last one given, or the fourth
     // corner; none before four corners.
     std::optional<QPoint> gameCentre() const;
@@ -163,6 +164,7 @@ private:
     QLabel* bottomPointsLabel = nullptr;
     VistrelInterface* engine = nullptr;
     DimensionEdits* dimensions = nullptr;
+    CentreCircleSetting* centreCircle = nullptr;
     QLabel* fitLabel = nullptr;
     QString fit;
     bool fitPoor = false;

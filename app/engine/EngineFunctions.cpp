@@ -26,6 +26,8 @@ static_assert(std::is_same_v<decltype(&VistrelEstimateDimensions),
     int (*)(VistrelInterface*, double*, double*)>);
 static_assert(
     std::is_same_v<decltype(&VistrelCalibrationFit), int (*)(VistrelInterface*, double*)>);
+static_assert(std::is_same_v<decltype(&VistrelJudgeCalibration),
+    int (*)(VistrelInterface*, double, double*, double*, double*)>);
 static_assert(
     std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelFindCorners), int (*)(VistrelInterface*, double*)>);
@@ -74,6 +76,7 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , snapToLinesFn(resolve<Snap>(module, "VistrelSnapToLines"))
     , estimateDimensionsFn(resolve<Estimate>(module, "VistrelEstimateDimensions"))
     , calibrationFitFn(resolve<Fit>(module, "VistrelCalibrationFit"))
+    , judgeCalibrationFn(resolve<Judge>(module, "VistrelJudgeCalibration"))
     , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
     , findCornersFn(resolve<FindCorners>(module, "VistrelFindCorners"))
 { }
@@ -108,6 +111,14 @@ int EngineFunctions::estimateDimensions(double* length, double* width) const
 int EngineFunctions::calibrationFit(double* meanPx) const
 {
     return calibrationFitFn ? calibrationFitFn(engine, meanPx) : -1;
+}
+
+int EngineFunctions::judgeCalibration(
+    double circleRadiusM, double* meanPx, double* cornerPx, double* paintedRadiusM) const
+{
+    return judgeCalibrationFn
+        ? judgeCalibrationFn(engine, circleRadiusM, meanPx, cornerPx, paintedRadiusM)
+        : -1;
 }
 
 unsigned long long EngineFunctions::frameSerial() const

@@ -23,6 +23,7 @@ public:
 
     bool canShowFrames() const { return seekFrameFn && frameIndexFn && frameTotalFn; }
     bool canCheckCalibration() const { return calibrationFitFn != nullptr; }
+    bool canJudgeCalibration() const { return judgeCalibrationFn != nullptr; }
     bool canFindCorners() const { return findCornersFn != nullptr; }
 
     int seekFrame(long long index) const;
@@ -32,6 +33,11 @@ public:
     int snapToLines(double px, double py, double radiusPx, double* sx, double* sy) const;
     int estimateDimensions(double* length, double* width) const;
     int calibrationFit(double* meanPx) const;
+    // The fit for a centre circle of circleRadiusM metres (0: not known), the
+    // fit that only the corners decide, and the painted circle's radius in
+    // metres (0: none found round).
+    int judgeCalibration(
+        double circleRadiusM, double* meanPx, double* cornerPx, double* paintedRadiusM) const;
     // The pitch's four corners on the current frame in click order, as
     // (x, y) pairs; -1 when not all of them are visible.
     int findCorners(double corners[8]) const;
@@ -46,6 +52,7 @@ private:
     using Snap = int (*)(VistrelInterface*, double, double, double, double*, double*);
     using Estimate = int (*)(VistrelInterface*, double*, double*);
     using Fit = int (*)(VistrelInterface*, double*);
+    using Judge = int (*)(VistrelInterface*, double, double*, double*, double*);
     using Serial = unsigned long long (*)(VistrelInterface*);
     using FindCorners = int (*)(VistrelInterface*, double*);
 
@@ -70,6 +77,7 @@ private:
     Snap snapToLinesFn = nullptr;
     Estimate estimateDimensionsFn = nullptr;
     Fit calibrationFitFn = nullptr;
+    Judge judgeCalibrationFn = nullptr;
     Serial frameSerialFn = nullptr;
     FindCorners findCornersFn = nullptr;
 };

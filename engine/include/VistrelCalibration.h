@@ -17,7 +17,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_CALIBRATION_API_VERSION 2
+#define VISTREL_CALIBRATION_API_VERSION 3
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -39,10 +39,14 @@ typedef struct VistrelInterface VistrelInterface;
 VISTREL_EXPORT int VistrelCalibrationFit(VistrelInterface* engine, double* meanPx);
 
 /* The fit for a pitch whose centre circle has the radius circleRadiusM in
-   metres, or whose radius is not known (0). meanPx: as VistrelCalibrationFit
-   with that circle (with the painted circle's own radius when it is not
-   known). cornerPx: with the painted circle's own radius, so that only the
-   corners decide it (the halfway line and the circle's centre and shape).
+   metres, or whose radius is not known (0). cornerPx: how far the corners
+   seem off, with the painted circle's own radius so that only the corners
+   decide it: the larger of the mean distance of VistrelCalibrationFit and
+   the largest corner move that lays the projected outline, halfway line and
+   circle (its centre and shape) best on their paint. meanPx: the larger of
+   cornerPx and the fit with the circle given, the circle's own mean
+   distance counting on its own (with the painted circle's own radius when
+   the radius is not known).
    paintedRadiusM: the painted circle's radius in metres with the current
    dimensions, 0 when no circle round the pitch centre is painted round with
    them. A painted radius other than the one given, with a good cornerPx,

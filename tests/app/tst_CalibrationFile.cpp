@@ -52,6 +52,8 @@ class TestCalibrationFile : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void savedWorkComesBack();
+    void centreCircleIsKeptAndOptional_data();
+    void centreCircleIsKeptAndOptional();
     void unusableFileIsReportedAndKept_data();
     void unusableFileIsReportedAndKept();
     void unwritableFolderUsesTheDataFolder();
@@ -75,6 +77,36 @@ void TestCalibrationFile::savedWorkComesBack()
     partial.corners[3].reset();
     partial.centre.reset();
     QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(partial), nullptr), std::optional(partial));
+}
+
+void TestCalibrationFile::centreCircleIsKeptAndOptional_data()
+{
+    QTest::addColumn<QByteArray>("pitchKeys");
+    QTest::addColumn<double>("expectedM");
+    const QByteArray dimensions = R"("length": 50, "width": 32, "radius": 5)";
+    QTest::addRow("full size") << dimensions + R"(, "centre_circle": 9.15)" << 9.15;
+    QTest::addRow("small-sided") << dimensions + R"(, "centre_circle": 5)" << 5.0;
+    QTest::addRow("none painted") << dimensions + R"(, "centre_circle": 0)" << 0.0;
+    // Files from before the setting, and a value that is no radius.
+    QTest::addRow("absent") << dimensions << 9.15;
+    QTest::addRow("negative") << dimensions + R"(, "centre_circle": -3)" << 9.15;
+    QTest::addRow("text") << dimensions + R"(, "centre_circle": "five")" << 9.15;
+}
+
+void TestCalibrationFile::centreCircleIsKeptAndOptional()
+{
+    QFETCH(QByteArray, pitchKeys);
+    QFETCH(double, expectedM);
+    const QByteArray json = R"({"format": "tarvola", "version": )"
+        + QByteArray::number(CalibrationFile::kVersion)
+        + R"(, "video": {"file": "match.mp4", "width": 1260, "height": 708}, "pitch": {)"
+        + pitchKeys + "}}";
+    QString error;
+    const auto data = CalibrationFile::fromJson(json, &error);
+    QVERIFY2(data, qPrintable(error));
+    QCOMPARE(data->centreCircleM, expectedM);
+    QCOMPARE(data->length, 50.0);
+    QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(*data), nullptr), data);
 }
 
 void TestCalibrationFile::unusableFileIsReportedAndKept_data()

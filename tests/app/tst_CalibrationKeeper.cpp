@@ -100,6 +100,7 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     window = openWindow(clip);
     calibrate(QStringLiteral("100"));
     window->findChild<QDoubleSpinBox*>(QStringLiteral("clickSigmaBox"))->setValue(1.5);
+    field()->centreCircleSetting()->setRadiusM(5.0);
     emit window->findChild<MeasureTool*>()->measured(QPointF(30.5, 40), QPointF(90, 70.25));
     const QString saved = clip + QStringLiteral(".tarvola.json");
     QTRY_VERIFY(!CalibrationFile::fromJson(readAll(saved), nullptr)
@@ -110,6 +111,7 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     QCOMPARE(data.corners[3], std::optional(kCorners[3]));
     QCOMPARE(data.centre, std::optional(kCentre));
     QCOMPARE(data.length, 100.0);
+    QCOMPARE(data.centreCircleM, 5.0);
     const std::vector<FieldLine> lines = engine->getFieldLines();
     const std::vector<FieldLine> centreLines = engine->getCentreLines();
     const QByteArray bytes = readAll(saved);
@@ -121,6 +123,7 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     QVERIFY(shelltest::sameLines(engine->getFieldLines(), lines));
     QVERIFY(shelltest::sameLines(engine->getCentreLines(), centreLines));
     QCOMPARE(field()->clickSigma(), 1.5);
+    QCOMPARE(field()->centreCircleM(), 5.0);
     QCOMPARE(measurements()->rowCount(), 1);
     QVERIFY(measurements()->at(0).measured);
     QCOMPARE(measurements()->at(0).from, QPointF(30.5, 40));

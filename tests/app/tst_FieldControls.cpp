@@ -145,7 +145,7 @@ void TestFieldControls::startsWithDefaultsTellsEngineAndShowsCaptions()
         texts << label->text();
     QCOMPARE(texts,
         QStringList({ "Marked Top Points: ", "Marked Bottom Points: ", "Length: ", "Width: ",
-            "Radius: ", "", "", "Click accuracy: ", "Line Display Preferences",
+            "Radius: ", "", "Centre circle: ", "", "Click accuracy: ", "Line Display Preferences",
             "Field Lines: ", "Width ", "Game Center: ", "Width " }));
     for (const char* text :
         { "Defaults", "Clear", "Check dimensions", "Line Colors", "Center Colors" })

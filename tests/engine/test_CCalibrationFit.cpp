@@ -41,33 +41,41 @@ class FitOnEveryView : public testing::TestWithParam<PitchView>
 };
 
 // Right: under 1.5 px whatever the circle, with its radius known or not,
-// and the painted radius measured within 3 %. A corner 8 px off reads
-// clearly worse (or finds no marking), and so do dimensions 15 % too large
-// where the circle's radius is known and its paint is found.
+// and the painted radius measured within 3 %. Any corner 8 px off, in any
+// direction, reads over 3 px (or finds no marking), and so do dimensions
+// 15 % too large or too small where the circle's radius is known and its
+// paint is found; the fit of the corners alone stays right then.
 TEST_P(FitOnEveryView, JudgesTheCornersAndTheDimensions)
 {
-    const testclips::ClipSpec& s = GetParam().clipSettings;
+    const PitchView& view = GetParam();
+    const testclips::ClipSpec& s = view.clipSettings;
     const cv::Mat frame = testclips::renderFrame(s, 0);
     const auto corners = cornersOf(testclips::truthFor(s));
-    auto offCorner = corners;
-    offCorner[0] += cv::Point2d(8, 0);
     const double w = s.fieldWidth, l = s.fieldLength;
     const auto right = CCalibrationFit().Judge(frame, corners, w, l, s.radius);
     const auto unknown = CCalibrationFit().Judge(frame, corners, w, l, 0.0);
     ASSERT_TRUE(right && unknown);
     EXPECT_LT(right->meanPx, 1.5);
     EXPECT_LT(unknown->meanPx, 1.5);
-    const auto moved = CCalibrationFit().Judge(frame, offCorner, w, l, s.radius);
-    if (moved) {
-        EXPECT_GT(moved->meanPx, right->meanPx + 0.5);
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        for (const cv::Point2d move : { cv::Point2d(8, 0), cv::Point2d(0, 8), cv::Point2d(-8, 0),
+                 cv::Point2d(0, -8) }) {
+            auto offCorner = corners;
+            offCorner[i] += move;
+            const auto moved = CCalibrationFit().Judge(frame, offCorner, w, l, s.radius);
+            EXPECT_TRUE(!moved || moved->meanPx > view.wrongFitPx)
+                << "corner " << i << " moved by " << move << ": " << moved->meanPx;
+        }
     }
     if (!right->paintedRadiusM)
         return;
     EXPECT_NEAR(*right->paintedRadiusM, s.radius, 0.03 * s.radius);
-    const auto large = CCalibrationFit().Judge(frame, corners, 1.15 * w, 1.15 * l, s.radius);
-    ASSERT_TRUE(large);
-    EXPECT_GT(large->meanPx, right->meanPx + 1.5);
-    EXPECT_LT(large->cornerPx, 1.5);
+    for (const double scale : { 1.15, 0.85 }) {
+        const auto wrong = CCalibrationFit().Judge(frame, corners, scale * w, scale * l, s.radius);
+        ASSERT_TRUE(wrong);
+        EXPECT_GT(wrong->meanPx, view.wrongFitPx) << "dimensions times " << scale;
+        EXPECT_LT(wrong->cornerPx, 1.5) << "dimensions times " << scale;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Views, FitOnEveryView, testing::ValuesIn(pitchViews()),

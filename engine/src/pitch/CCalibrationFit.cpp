@@ -1,9 +1,11 @@
 #include "pitch/CCalibrationFit.h"
 
+#include "pitch/CCornerError.h"
 #include "pitch/CLineFinder.h"
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -86,21 +88,38 @@ std::optional<CCalibrationFit::Judgement> CCalibrationFit::Judge(const cv::Mat& 
     const std::optional<double> painted
         = CMarkingEstimator().CircleRadius(bgr, corners, widthM, lengthM);
     // The painted circle's own radius judges the corners; without one, the
-    // radius given (or none) does.
-    const std::optional<double> cornerPx
-        = Measure(bgr, corners, widthM, lengthM, painted.value_or(known ? circleRadiusM : 0.0));
-    if (!cornerPx)
+    // radius given (or none) does. The markings' mean distance understates
+    // a single corner off, which the corner moves show in full.
+    const double ownRadius = painted.value_or(known ? circleRadiusM : 0.0);
+    // Thick lines a few pixels off escape the markings' search, not the
+    // corner moves': either one judges.
+    const std::optional<double> ownPx = Measure(bgr, corners, widthM, lengthM, ownRadius);
+    const std::optional<double> movesPx
+        = CCornerError().Measure(bgr, corners, widthM, lengthM, ownRadius);
+    if (!ownPx && !movesPx)
         return std::nullopt;
-    Judgement judgement { *cornerPx, *cornerPx, painted };
+    const double cornerPx = std::max(ownPx.value_or(0.0), movesPx.value_or(0.0));
+    Judgement judgement { cornerPx, cornerPx, painted };
     if (known && painted) {
-        const std::optional<double> meanPx = Measure(bgr, corners, widthM, lengthM, circleRadiusM);
-        judgement.meanPx = meanPx.value_or(*cornerPx);
+        // Dimensions typed wrong move the circle of the given radius off its
+        // paint all round, but the halfway line not at all: the circle's
+        // own distance tells them, undiluted.
+        double circlePx = 0.0;
+        const std::optional<double> meanPx
+            = measure(bgr, corners, widthM, lengthM, circleRadiusM, &circlePx);
+        judgement.meanPx = std::max({ cornerPx, meanPx.value_or(cornerPx), circlePx });
     }
     return judgement;
 }
 
 std::optional<double> CCalibrationFit::Measure(const cv::Mat& bgr, const Corners& corners,
     double widthM, double lengthM, double circleRadiusM) const
+{
+    return measure(bgr, corners, widthM, lengthM, circleRadiusM, nullptr);
+}
+
+std::optional<double> CCalibrationFit::measure(const cv::Mat& bgr, const Corners& corners,
+    double widthM, double lengthM, double circleRadiusM, double* circlePx) const
 {
     const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
     if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0) || !(circleRadiusM >= 0))
@@ -152,13 +171,19 @@ std::optional<double> CCalibrationFit::Measure(const cv::Mat& bgr, const Corners
             continue;
         }
         lineFound = lineFound || m > 0;
+        double markingSum = 0.0;
         for (const double d : distances)
-            sum += d;
+            markingSum += d;
+        if (m == 0 && circlePx)
+            *circlePx = markingSum / static_cast<double>(distances.size());
+        sum += markingSum;
         found += static_cast<int>(distances.size());
     }
     if (lineFound && circleMissed > 0) {
         sum += kSearchPx * circleMissed;
         found += circleMissed;
+        if (circlePx)
+            *circlePx = kSearchPx;
     }
     if (found == 0)
         return std::nullopt;

@@ -44,4 +44,11 @@ public:
     // (0 or less when the radius is not known); nothing as for Measure.
     std::optional<Judgement> Judge(const cv::Mat& bgr, const Corners& corners, double widthM,
         double lengthM, double circleRadiusM) const;
+
+private:
+    // As Measure; circlePx, where given, takes the circle's own mean
+    // distance (the search limit where its paint is missed beside a found
+    // halfway line), and is left alone where the circle is not judged.
+    std::optional<double> measure(const cv::Mat& bgr, const Corners& corners, double widthM,
+        double lengthM, double circleRadiusM, double* circlePx) const;
 };

@@ -30,7 +30,7 @@ constexpr double kMaxSegmentGapPx = 4.0;
 const double kSameLineAngleRad = 3.0 * CV_PI / 180.0;
 constexpr double kSameLineOffsetPx = 3.0;
 // Refined lines closer than this are one line found twice.
-const double kDuplicateAngleRad = 1.0 * CV_PI / 180.0;
+const double kDuplicateAngleRad = 2.5 * CV_PI / 180.0;
 constexpr double kDuplicateOffsetPx = 1.5;
 
 // Refinement: ridge centres are searched across the line at every pixel
@@ -43,6 +43,7 @@ constexpr double kWideMarginPx = 2.0;
 // The rough width of a line is taken at this many places along its segment.
 constexpr int kBandSamples = 7;
 constexpr double kNarrowMarginPx = 2.5;
+constexpr int kNarrowPasses = 3;
 constexpr double kMinNarrowSearchPx = 3.0;
 constexpr double kProfileStepPx = 0.5;
 constexpr double kAlongStepPx = 1.0;
@@ -496,10 +497,16 @@ std::optional<CLineFinder::Line> CLineFinder::refine(
         bandWidth(around.paint, rough) + kWideMarginPx, kMinWideSearchPx, kWideSearchPx);
     if (!fitTo(ridgeCentres(ridge, rough, wideSearchPx), line))
         return std::nullopt;
-    const double searchPx = std::max(kMinNarrowSearchPx, line.width / 2 + kNarrowMarginPx);
-    const Centres centres = ridgeCentres(ridge, line, searchPx);
-    if (!fitTo(centres, line))
-        return std::nullopt;
+    // Narrowly, until the line settles: a rough line drawn through the
+    // stretch where two lines' paint runs together starts askew, and
+    // turns onto the line whose paint holds along it.
+    Centres centres;
+    for (int pass = 0; pass < kNarrowPasses; ++pass) {
+        const double searchPx = std::max(kMinNarrowSearchPx, line.width / 2 + kNarrowMarginPx);
+        centres = ridgeCentres(ridge, line, searchPx);
+        if (!fitTo(centres, line))
+            return std::nullopt;
+    }
     // Paint is paint along most of its course: a line whose ridge has grass
     // beside it only here and there is the edge of something else.
     line.support = supportOf(around, centres, line);

@@ -2,6 +2,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -60,6 +61,22 @@ public:
     // centre within searchPx; nothing when no ridge is that close.
     static std::optional<double> RidgeOffset(
         const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx);
+    // Half the width of the widest painted line.
+    static constexpr double kMaxHalfWidthPx = 7.0;
+    // As RidgeOffset, for a centre within searchPx of at; where its paint
+    // runs off the profile (a thick line a few pixels off), seen again on a
+    // profile long enough to hold the widest line whole. The short profile
+    // comes first: on a longer one, thin lines close together (a circle
+    // seen flat, crossing the halfway line) blur into each other.
+    static std::optional<double> PaintOffset(
+        const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx)
+    {
+        if (const std::optional<double> offset = RidgeOffset(ridge, at, normal, searchPx))
+            return offset;
+        const std::optional<double> offset
+            = RidgeOffset(ridge, at, normal, searchPx + kMaxHalfWidthPx);
+        return offset && std::abs(*offset) <= searchPx ? offset : std::nullopt;
+    }
     // As RidgeOffset, with the ridge's width.
     static std::optional<Ridge> RidgeAt(
         const cv::Mat& ridge, cv::Point2d at, cv::Point2d normal, double searchPx);

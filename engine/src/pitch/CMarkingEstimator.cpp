@@ -40,6 +40,9 @@ constexpr double kRidgeSearchPx = 12.0;
 constexpr int kRidgePasses = 3;
 // Pixels round the circle that its ridge image needs (the top-hat window).
 constexpr int kRidgeContextPx = 16;
+// A run across the circle this much wider than its line is its paint run
+// together with another line's.
+constexpr double kMergedWidthShare = 1.15;
 // A circle whose radii across and along the pitch differ by more than this
 // share is not round with the dimensions given.
 constexpr double kRoundness = 0.05;
@@ -133,6 +136,15 @@ int sectorsSeen(double a, double b, const std::vector<cv::Point2d>& inliers)
         seen[std::min(kSectors - 1, static_cast<int>(angle / (2 * CV_PI) * kSectors))] = true;
     }
     return static_cast<int>(std::count(seen.begin(), seen.end(), true));
+}
+
+double medianOf(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
 }
 
 // Semi-axes a circle of a real pitch can have in the unit square.
@@ -329,11 +341,28 @@ std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::onRidgeCentres(
             & cv::Rect(0, 0, bgr.cols, bgr.rows);
         const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
         const cv::Point2d origin(box.x, box.y);
-        std::vector<cv::Point2d> centres;
+        struct Seen
+        {
+            cv::Point2d at, normal;
+            CLineFinder::Ridge run;
+        };
+        std::vector<Seen> seen;
+        std::vector<double> widths;
         for (const auto& [at, normal] : placed) {
-            if (const auto run = CLineFinder::RidgeAt(ridge, at - origin, normal, kRidgeSearchPx))
-                centres.push_back(
-                    apply(pictureToUnit, at + normal * run->offset) - cv::Point2d(0.5, 0.5));
+            if (const auto run = CLineFinder::RidgeAt(ridge, at - origin, normal, kRidgeSearchPx)) {
+                seen.push_back({ at, normal, *run });
+                widths.push_back(run->width);
+            }
+        }
+        const double width = medianOf(widths);
+        std::vector<cv::Point2d> centres;
+        for (const Seen& s : seen) {
+            // Seen flat, the circle runs together with the halfway line
+            // inside it: there its outer edge, half a line in, is its centre.
+            const double offset = s.run.width > kMergedWidthShare * width
+                ? s.run.offset + (s.run.width - width) / 2
+                : s.run.offset;
+            centres.push_back(apply(pictureToUnit, s.at + s.normal * offset) - cv::Point2d(0.5, 0.5));
         }
         if (centres.size() < kMinPoints || !leastSquares(centres, ellipse.a, ellipse.b))
             return std::nullopt;

@@ -92,8 +92,8 @@ int Vistrel::judgeCalibration(
     const std::optional<CMarkingEstimator::Corners> corners = calibratedCorners(field);
     if (frame.empty() || !corners)
         return -1;
-    const auto judgement = CCalibrationFit().Judge(
-        frame, *corners, field.getWidth(), field.getLength(), circleRadiusM);
+    const auto judgement = CCalibrationFit().Judge(field.getLens().undistortPicture(frame),
+        *corners, field.getWidth(), field.getLength(), circleRadiusM);
     if (!judgement)
         return -1;
     if (meanPx)
