@@ -4,6 +4,7 @@
 #include "calibration/CalibrationKeeper.h"
 #include "calibration/FieldControls.h"
 #include "calibration/FindPitchAction.h"
+#include "calibration/StraightenLines.h"
 #include "calibration/MovementWarning.h"
 #include "export/ExportController.h"
 #include "measuring/MeasureActions.h"
@@ -92,6 +93,8 @@ void MainWindow::createParts()
     files = new FileActions(videoControls, keeper.get(), measuring->model(), this);
     playback = new PlaybackActions(videoControls, this);
     findPitch = new FindPitchAction(engine, videoControls, fieldControls, this);
+    straightenLines = new StraightenLines(engine, videoControls, fieldControls, this);
+    fieldControls->addButton(straightenLines->action());
     movementWarning
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(
@@ -188,7 +191,8 @@ void MainWindow::createMenus()
 
     QMenu* measureMenu = menuBar()->addMenu(tr("&Measure"));
     measureMenu->addActions(
-        { findPitch->action(), measuring->measureAction(), measuring->deleteAction() });
+        { findPitch->action(), straightenLines->action(), measuring->measureAction(),
+            measuring->deleteAction() });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -265,6 +269,7 @@ void MainWindow::connectParts()
     connect(keeper.get(), &CalibrationKeeper::notice, statusBar(),
         [this](const QString& text) { statusBar()->showMessage(text, kFileNoticeMs); });
     connect(findPitch, &FindPitchAction::notice, this, &MainWindow::showNotice);
+    connect(straightenLines, &StraightenLines::notice, this, &MainWindow::showNotice);
     connect(findPitch, &FindPitchAction::found, movementWarning, &MovementWarning::restart);
     connect(measuring, &MeasureActions::measuringChanged, this, [this](bool on) {
         if (on)

@@ -13,6 +13,7 @@ class MeasureActions;
 class MovementWarning;
 class PlaybackActions;
 class QAction;
+class StraightenLines;
 class QDockWidget;
 class QLabel;
 class QMenu;
@@ -86,6 +87,7 @@ private:
     FileActions* files = nullptr;
     PlaybackActions* playback = nullptr;
     FindPitchAction* findPitch = nullptr;
+    StraightenLines* straightenLines = nullptr;
     MovementWarning* movementWarning = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;
