@@ -4,6 +4,7 @@
 #include "calibration/CalibrationKeeper.h"
 #include "calibration/FieldControls.h"
 #include "calibration/FindPitchAction.h"
+#include "calibration/LandmarkPanel.h"
 #include "calibration/StraightenLines.h"
 #include "calibration/MovementWarning.h"
 #include "export/ExportController.h"
@@ -95,6 +96,9 @@ void MainWindow::createParts()
     findPitch = new FindPitchAction(engine, videoControls, fieldControls, this);
     straightenLines = new StraightenLines(engine, videoControls, fieldControls, this);
     fieldControls->addButton(straightenLines->action());
+    landmarks = new LandmarkPanel(engine, fieldControls);
+    screenAdapter->setPointTaker(
+        [this](int x, int y, bool exact) { return landmarks->takePoint(x, y, exact); });
     movementWarning
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(
@@ -245,6 +249,11 @@ void MainWindow::createDocks()
         Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea, Qt::RightDockWidgetArea);
     measurementsDock->close();
     windowMenu->addAction(measurementsDock->toggleViewAction());
+
+    QDockWidget* landmarksDock = addDock(tr("Landmarks"), "landmarksDockWidget", landmarks,
+        Qt::RightDockWidgetArea | Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea);
+    landmarksDock->close();
+    windowMenu->addAction(landmarksDock->toggleViewAction());
 }
 
 QDockWidget* MainWindow::addDock(const QString& title, const char* name, QWidget* content,
@@ -270,6 +279,7 @@ void MainWindow::connectParts()
         [this](const QString& text) { statusBar()->showMessage(text, kFileNoticeMs); });
     connect(findPitch, &FindPitchAction::notice, this, &MainWindow::showNotice);
     connect(straightenLines, &StraightenLines::notice, this, &MainWindow::showNotice);
+    connect(landmarks, &LandmarkPanel::notice, this, &MainWindow::showNotice);
     connect(findPitch, &FindPitchAction::found, movementWarning, &MovementWarning::restart);
     connect(measuring, &MeasureActions::measuringChanged, this, [this](bool on) {
         if (on)

@@ -13,6 +13,7 @@ class MeasureActions;
 class MovementWarning;
 class PlaybackActions;
 class QAction;
+class LandmarkPanel;
 class StraightenLines;
 class QDockWidget;
 class QLabel;
@@ -88,6 +89,8 @@ private:
     PlaybackActions* playback = nullptr;
     FindPitchAction* findPitch = nullptr;
     StraightenLines* straightenLines = nullptr;
+    // Lives in its dock, which owns it.
+    LandmarkPanel* landmarks = nullptr;
     MovementWarning* movementWarning = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;
