@@ -151,13 +151,13 @@ void CornerPoints::setStored(const CalibrationData& data)
 }
 
 void CornerPoints::setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
-    const std::optional<std::array<QPoint, kCount>>& corners)
+    const std::optional<std::array<QPoint, kCount + 1>>& cornersAndCentre)
 {
     const bool impliedBefore = knownPoints.size() >= std::size_t(kCount) && complete();
-    if (corners) {
-        cornerPoints.assign(corners->begin(), corners->end());
+    if (cornersAndCentre) {
+        cornerPoints.assign(cornersAndCentre->begin(), cornersAndCentre->begin() + kCount);
         clickedPoints = cornerPoints;
-        centrePoints = { corners->back() };
+        centrePoints = { cornersAndCentre->back() };
         count = kCount;
         foundByEngine = false;
     } else if (impliedBefore) {

@@ -62,11 +62,12 @@ public:
     const CameraLens& lens() const { return cameraLens; }
     void setLens(const CameraLens& lens) { cameraLens = lens; }
     const std::vector<CalibrationData::Landmark>& landmarks() const { return knownPoints; }
-    // The landmarks given so far; with four or more the corners they imply
-    // (the game centre at the last). Corners implied by landmarks before go
-    // when fewer than four remain.
+    // The landmarks given so far; with four or more the corners they imply,
+    // the game centre on the pitch's centre (the last corner is often far
+    // outside the picture). Corners implied by landmarks before go when
+    // fewer than four remain.
     void setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
-        const std::optional<std::array<QPoint, kCount>>& corners);
+        const std::optional<std::array<QPoint, kCount + 1>>& cornersAndCentre);
     void clear();
 
     // Gives the engine these points afresh: the lens, the corners (or the

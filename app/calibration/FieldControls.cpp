@@ -318,10 +318,10 @@ void FieldControls::setLens(const CameraLens& lens, const CameraLens& before)
 }
 
 void FieldControls::setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
-    const std::optional<std::array<QPoint, kCornerCount>>& corners)
+    const std::optional<std::array<QPoint, kCornerCount + 1>>& cornersAndCentre)
 {
     history.pushStep(snapshot(false));
-    points.setLandmarks(landmarks, corners);
+    points.setLandmarks(landmarks, cornersAndCentre);
     history.markStep(points);
     replayPoints();
     refreshLabels();

@@ -105,10 +105,10 @@ public:
     // Makes lens the camera's, the points taken through it, as one step
     // that the next undo takes back (the lens before it returns).
     void setLens(const CameraLens& lens, const CameraLens& before);
-    // Makes these the landmarks given, with the corners they imply when
-    // they calibrate, as one undo step.
+    // Makes these the landmarks given, with the corners and pitch centre
+    // they imply when they calibrate, as one undo step.
     void setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
-        const std::optional<std::array<QPoint, kCornerCount>>& corners);
+        const std::optional<std::array<QPoint, kCornerCount + 1>>& cornersAndCentre);
     // Places an action's button among the calibration buttons.
     void addButton(QAction* action);
 

@@ -5,6 +5,7 @@
 #include "engine/EngineFunctions.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -28,6 +29,13 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
     activeBox->setObjectName(QStringLiteral("placeLandmarksBox"));
     activeBox->setToolTip(tr("Clicks on the picture place the landmark chosen below instead of "
                              "the corners"));
+    viewBox = new QComboBox(this);
+    viewBox->addItem(tr("Whole pitch"), int(PitchLandmarks::View::Whole));
+    viewBox->addItem(tr("Left half"), int(PitchLandmarks::View::LeftHalf));
+    viewBox->addItem(tr("Right half"), int(PitchLandmarks::View::RightHalf));
+    viewBox->setToolTip(tr("What the typed dimensions describe: for a camera that sees one half, "
+                           "type that half's size and choose it here"));
+    connect(viewBox, &QComboBox::currentIndexChanged, this, &LandmarkPanel::refresh);
     topView = new PitchTopView(this);
     chosenLabel = new QLabel(this);
     chosenLabel->setWordWrap(true);
@@ -38,6 +46,7 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(activeBox);
+    buttons->addWidget(viewBox);
     buttons->addStretch();
     buttons->addWidget(removeButton);
     auto* layout = new QVBoxLayout(this);
@@ -60,7 +69,13 @@ QString LandmarkPanel::chosen() const { return topView->chosen(); }
 
 PitchLandmarks LandmarkPanel::pitch() const
 {
-    return PitchLandmarks(field->fieldWidth(), field->fieldLength(), field->centreRadius());
+    return PitchLandmarks(field->fieldWidth(), field->fieldLength(), field->centreRadius(),
+        PitchLandmarks::View(viewBox->currentData().toInt()));
+}
+
+void LandmarkPanel::setView(PitchLandmarks::View view)
+{
+    viewBox->setCurrentIndex(viewBox->findData(int(view)));
 }
 
 void LandmarkPanel::choose(const QString& name)
@@ -120,26 +135,28 @@ QPointF LandmarkPanel::snapped(int x, int y, bool exact, const QString& name) co
 // line, a corner beyond the horizon) changes nothing.
 void LandmarkPanel::apply(const std::vector<CalibrationData::Landmark>& landmarks)
 {
-    std::optional<std::array<QPoint, 4>> corners;
+    std::optional<std::array<QPoint, 5>> corners;
     if (landmarks.size() >= std::size_t(kNeeded)) {
         if (!CornerPoints::calibrateFrom(engine, landmarks)) {
             emit notice(tr("These landmarks give no pitch: check that no three of them lie on "
                            "one line and that each is where it belongs"));
             return;
         }
-        corners = fittedCorners();
+        corners = fittedCornersAndCentre();
     }
     field->setLandmarks(landmarks, corners);
 }
 
 // Where the fit puts the pitch's corners, for the corner labels and markers
-// (the engine keeps them exact); far outside the picture they are clamped.
-std::array<QPoint, 4> LandmarkPanel::fittedCorners() const
+// (the engine keeps them exact), and its centre; far outside the picture
+// they are clamped.
+std::array<QPoint, 5> LandmarkPanel::fittedCornersAndCentre() const
 {
     const double w = field->fieldWidth();
     const double l = field->fieldLength();
-    const std::pair<double, double> pitchCorners[] = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 } };
-    std::array<QPoint, 4> corners;
+    const std::pair<double, double> pitchCorners[]
+        = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 }, { w / 2, l / 2 } };
+    std::array<QPoint, 5> corners;
     for (std::size_t i = 0; i < corners.size(); ++i) {
         double x = 0.0;
         double y = 0.0;

@@ -10,6 +10,7 @@
 class FieldControls;
 class PitchTopView;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class VistrelInterface;
@@ -44,6 +45,8 @@ public:
     // were placed and where the fit puts them; none before the fit.
     std::optional<double> fitRmsPx() const;
     PitchLandmarks pitch() const;
+    // Whether the typed dimensions are the whole pitch or the half in view.
+    void setView(PitchLandmarks::View view);
 
 signals:
     void notice(const QString& text);
@@ -55,11 +58,12 @@ public slots:
 private:
     QPointF snapped(int x, int y, bool exact, const QString& name) const;
     void apply(const std::vector<CalibrationData::Landmark>& landmarks);
-    std::array<QPoint, 4> fittedCorners() const;
+    std::array<QPoint, 5> fittedCornersAndCentre() const;
 
     VistrelInterface* engine;
     FieldControls* field;
     QCheckBox* activeBox = nullptr;
+    QComboBox* viewBox = nullptr;
     PitchTopView* topView = nullptr;
     QLabel* chosenLabel = nullptr;
     QLabel* fitLabel = nullptr;

@@ -1,6 +1,7 @@
 #include "calibration/PitchLandmarks.h"
 
 #include <QCoreApplication>
+#include <QLineF>
 
 namespace {
 
@@ -15,37 +16,54 @@ QString tr(const char* text) { return QCoreApplication::translate("PitchLandmark
 
 } // namespace
 
-PitchLandmarks::PitchLandmarks(double width, double length, double circleRadius)
+PitchLandmarks::PitchLandmarks(double width, double length, double circleRadius, View view)
     : pitchWidth(width)
     , pitchLength(length)
     , radius(circleRadius)
-    , goalLinesAlongX(width < length)
+    , goalLinesAlongX(view == View::Whole && width < length)
 {
     const double w = width;
     const double l = length;
-    add(tr("top left corner"), { 0, l });
-    add(tr("top right corner"), { w, l });
-    add(tr("bottom left corner"), { 0, 0 });
-    add(tr("bottom right corner"), { w, 0 });
-    // The halfway line parallels the goal lines.
-    const QPointF centre(w / 2, l / 2);
-    const QPointF halfwayEnd1 = goalLinesAlongX ? QPointF(0, l / 2) : QPointF(w / 2, 0);
-    const QPointF halfwayEnd2 = goalLinesAlongX ? QPointF(w, l / 2) : QPointF(w / 2, l);
     const QPointF outline[] = { { 0, 0 }, { w, 0 }, { w, l }, { 0, l }, { 0, 0 } };
     for (int i = 0; i < 4; ++i)
         paint.push_back({ outline[i], outline[i + 1] });
-    paint.push_back({ halfwayEnd1, halfwayEnd2 });
-    add(tr("halfway line, first end"), halfwayEnd1);
-    add(tr("halfway line, second end"), halfwayEnd2);
+    if (view == View::Whole) {
+        add(tr("top left corner"), { 0, l });
+        add(tr("top right corner"), { w, l });
+        add(tr("bottom left corner"), { 0, 0 });
+        add(tr("bottom right corner"), { w, 0 });
+        // The halfway line parallels the goal lines.
+        addHalfway(goalLinesAlongX ? QPointF(0, l / 2) : QPointF(w / 2, 0),
+            goalLinesAlongX ? QPointF(w, l / 2) : QPointF(w / 2, l), false);
+        addGoalEnd(false);
+        addGoalEnd(true);
+        return;
+    }
+    // One half: its goal line on one side, the halfway line on the other.
+    const bool left = view == View::LeftHalf;
+    const double goalX = left ? 0 : w;
+    add(left ? tr("top left corner") : tr("top right corner"), { goalX, l });
+    add(left ? tr("bottom left corner") : tr("bottom right corner"), { goalX, 0 });
+    addHalfway({ w - goalX, 0 }, { w - goalX, l }, true);
+    addGoalEnd(!left);
+}
+
+// The halfway line's ends, the centre spot in its middle and the centre
+// circle's crossings with it.
+void PitchLandmarks::addHalfway(const QPointF& first, const QPointF& second, bool onOutline)
+{
+    if (!onOutline)
+        paint.push_back({ first, second });
+    add(tr("halfway line, first end"), first);
+    add(tr("halfway line, second end"), second);
+    const QPointF centre = (first + second) / 2;
     add(tr("centre spot"), centre);
-    const double halfSpan = (goalLinesAlongX ? w : l) / 2;
-    if (radius > 0.0 && radius < halfSpan) {
-        const QPointF step = goalLinesAlongX ? QPointF(radius, 0) : QPointF(0, radius);
+    const QLineF halfway(first, second);
+    if (radius > 0.0 && radius < halfway.length() / 2) {
+        const QPointF step = (second - first) * (radius / halfway.length());
         add(tr("centre circle, first crossing"), centre - step);
         add(tr("centre circle, second crossing"), centre + step);
     }
-    addGoalEnd(false);
-    addGoalEnd(true);
 }
 
 const PitchLandmarks::Landmark* PitchLandmarks::find(const QString& name) const

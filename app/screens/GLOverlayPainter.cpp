@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <map>
 #include <utility>
 
@@ -147,11 +148,12 @@ void GLOverlayPainter::drawTip(QPainter& painter, QSize widget, InteractionMode 
 }
 
 void GLOverlayPainter::draw(
-    QSize widget, bool showCorners, int selectedCorner, InteractionMode mode)
+    QSize widget, bool showCorners, int selectedCorner, InteractionMode mode, const Clip& clip)
 {
     if (listsStale)
         compileLists();
     beginWidgetPixels(widget.width(), widget.height());
+    clipTo(widget, clip);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -171,7 +173,19 @@ void GLOverlayPainter::draw(
         drawSelectedCorner(selectedCorner);
 
     glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_SCISSOR_TEST);
     endWidgetPixels();
+}
+
+// OpenGL counts the scissor box in device pixels from the bottom left.
+void GLOverlayPainter::clipTo(QSize widget, const Clip& clip)
+{
+    const double r = clip.pixelRatio;
+    const QRect& p = clip.picture;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(GLint(std::lround(p.x() * r)),
+        GLint(std::lround((widget.height() - p.y() - p.height()) * r)),
+        GLsizei(std::lround(p.width() * r)), GLsizei(std::lround(p.height() * r)));
 }
 
 void GLOverlayPainter::drawCentreLines() const

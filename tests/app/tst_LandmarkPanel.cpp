@@ -70,19 +70,32 @@ void TestLandmarkPanel::namesTheLandmarksOfThePitch_data()
     QTest::addColumn<double>("length");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QPointF>("pitch"); // (-1, -1): not on this pitch
-    QTest::addRow("corner") << 68.0 << 105.0 << "top right corner" << QPointF(68, 105);
+    QTest::addColumn<int>("view");
+    const int whole = int(PitchLandmarks::View::Whole);
+    const int leftHalf = int(PitchLandmarks::View::LeftHalf);
+    const int rightHalf = int(PitchLandmarks::View::RightHalf);
+    QTest::addRow("corner") << 68.0 << 105.0 << "top right corner" << QPointF(68, 105) << whole;
     QTest::addRow("goal lines across x: halfway line")
-        << 68.0 << 105.0 << "halfway line, second end" << QPointF(68, 52.5);
+        << 68.0 << 105.0 << "halfway line, second end" << QPointF(68, 52.5) << whole;
     QTest::addRow("goal lines across y: halfway line")
-        << 105.0 << 68.0 << "halfway line, second end" << QPointF(52.5, 68);
+        << 105.0 << 68.0 << "halfway line, second end" << QPointF(52.5, 68) << whole;
     QTest::addRow("circle crossing") << 105.0 << 68.0 << "centre circle, first crossing"
-                                     << QPointF(52.5, 34 - 9.15);
-    QTest::addRow("far penalty spot") << 68.0 << 105.0 << "far penalty spot" << QPointF(34, 94);
+                                     << QPointF(52.5, 34 - 9.15) << whole;
+    QTest::addRow("far penalty spot") << 68.0 << 105.0 << "far penalty spot" << QPointF(34, 94) << whole;
     QTest::addRow("goal area in the field")
         << 105.0 << 68.0 << "near goal area, second corner in the field"
-        << QPointF(5.5, 34 + 9.16);
+        << QPointF(5.5, 34 + 9.16) << whole;
     QTest::addRow("small pitch: no penalty area")
-        << 27.0 << 36.0 << "near penalty spot" << QPointF(-1, -1);
+        << 27.0 << 36.0 << "near penalty spot" << QPointF(-1, -1) << whole;
+    QTest::addRow("left half: centre spot on its right edge")
+        << 52.5 << 68.0 << "centre spot" << QPointF(52.5, 34) << leftHalf;
+    QTest::addRow("left half: penalty area on its left edge")
+        << 52.5 << 68.0 << "near penalty area, first corner in the field" << QPointF(16.5, 13.84)
+        << leftHalf;
+    QTest::addRow("left half: no far corners") << 52.5 << 68.0 << "top right corner"
+                                               << QPointF(-1, -1) << leftHalf;
+    QTest::addRow("right half: far penalty spot")
+        << 52.5 << 68.0 << "far penalty spot" << QPointF(41.5, 34) << rightHalf;
 }
 
 void TestLandmarkPanel::namesTheLandmarksOfThePitch()
@@ -91,7 +104,8 @@ void TestLandmarkPanel::namesTheLandmarksOfThePitch()
     QFETCH(double, length);
     QFETCH(QString, name);
     QFETCH(QPointF, pitch);
-    const PitchLandmarks landmarks(width, length, 9.15);
+    QFETCH(int, view);
+    const PitchLandmarks landmarks(width, length, 9.15, PitchLandmarks::View(view));
     const PitchLandmarks::Landmark* found = landmarks.find(name);
     if (pitch.x() < 0) {
         QVERIFY(!found);
