@@ -4,6 +4,8 @@
 #include "calibration/CalibrationKeeper.h"
 #include "calibration/FieldControls.h"
 #include "calibration/FindPitchAction.h"
+#include "calibration/LandmarkPanel.h"
+#include "calibration/StraightenLines.h"
 #include "calibration/MovementWarning.h"
 #include "export/ExportController.h"
 #include "measuring/MeasureActions.h"
@@ -92,6 +94,11 @@ void MainWindow::createParts()
     files = new FileActions(videoControls, keeper.get(), measuring->model(), this);
     playback = new PlaybackActions(videoControls, this);
     findPitch = new FindPitchAction(engine, videoControls, fieldControls, this);
+    straightenLines = new StraightenLines(engine, videoControls, fieldControls, this);
+    fieldControls->addButton(straightenLines->action());
+    landmarks = new LandmarkPanel(engine, fieldControls);
+    screenAdapter->setPointTaker(
+        [this](int x, int y, bool exact) { return landmarks->takePoint(x, y, exact); });
     movementWarning
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(
@@ -188,7 +195,8 @@ void MainWindow::createMenus()
 
     QMenu* measureMenu = menuBar()->addMenu(tr("&Measure"));
     measureMenu->addActions(
-        { findPitch->action(), measuring->measureAction(), measuring->deleteAction() });
+        { findPitch->action(), straightenLines->action(), measuring->measureAction(),
+            measuring->deleteAction() });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -241,6 +249,11 @@ void MainWindow::createDocks()
         Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea, Qt::RightDockWidgetArea);
     measurementsDock->close();
     windowMenu->addAction(measurementsDock->toggleViewAction());
+
+    QDockWidget* landmarksDock = addDock(tr("Landmarks"), "landmarksDockWidget", landmarks,
+        Qt::RightDockWidgetArea | Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea);
+    landmarksDock->close();
+    windowMenu->addAction(landmarksDock->toggleViewAction());
 }
 
 QDockWidget* MainWindow::addDock(const QString& title, const char* name, QWidget* content,
@@ -265,6 +278,8 @@ void MainWindow::connectParts()
     connect(keeper.get(), &CalibrationKeeper::notice, statusBar(),
         [this](const QString& text) { statusBar()->showMessage(text, kFileNoticeMs); });
     connect(findPitch, &FindPitchAction::notice, this, &MainWindow::showNotice);
+    connect(straightenLines, &StraightenLines::notice, this, &MainWindow::showNotice);
+    connect(landmarks, &LandmarkPanel::notice, this, &MainWindow::showNotice);
     connect(findPitch, &FindPitchAction::found, movementWarning, &MovementWarning::restart);
     connect(measuring, &MeasureActions::measuringChanged, this, [this](bool on) {
         if (on)

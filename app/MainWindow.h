@@ -13,6 +13,8 @@ class MeasureActions;
 class MovementWarning;
 class PlaybackActions;
 class QAction;
+class LandmarkPanel;
+class StraightenLines;
 class QDockWidget;
 class QLabel;
 class QMenu;
@@ -86,6 +88,9 @@ private:
     FileActions* files = nullptr;
     PlaybackActions* playback = nullptr;
     FindPitchAction* findPitch = nullptr;
+    StraightenLines* straightenLines = nullptr;
+    // Lives in its dock, which owns it.
+    LandmarkPanel* landmarks = nullptr;
     MovementWarning* movementWarning = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;

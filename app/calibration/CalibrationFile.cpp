@@ -19,6 +19,9 @@ constexpr const char* kSuffix = ".tarvola.json";
 constexpr const char* kBadSuffix = ".bad";
 constexpr const char* kFormat = "tarvola";
 constexpr int kPathHashChars = 16;
+constexpr int kFirstVersion = 1;
+// Beyond this a point is no place on or near the picture.
+constexpr double kFarthestPointPx = 1e9;
 const char* const kCornerKeys[CalibrationData::kCornerCount]
     = { "top_left", "top_right", "bottom_left", "bottom_right" };
 
@@ -26,7 +29,7 @@ QString tr(const char* text) { return QCoreApplication::translate("CalibrationFi
 
 QJsonArray pair(double x, double y) { return QJsonArray { x, y }; }
 
-QJsonArray pair(const QPoint& point) { return QJsonArray { point.x(), point.y() }; }
+QJsonArray pair(const QPointF& point) { return QJsonArray { point.x(), point.y() }; }
 
 // [x, y] of two finite numbers.
 std::optional<QPointF> readPair(const QJsonValue& value)
@@ -40,13 +43,19 @@ std::optional<QPointF> readPair(const QJsonValue& value)
     return point;
 }
 
-// Corners and centre are whole video pixels.
-std::optional<QPoint> readPixel(const QJsonValue& value)
+std::optional<QPointF> readPlace(const QJsonValue& value)
 {
     const auto point = readPair(value);
-    if (!point || std::abs(point->x()) > 1e9 || std::abs(point->y()) > 1e9)
+    if (!point || std::abs(point->x()) > kFarthestPointPx || std::abs(point->y()) > kFarthestPointPx)
         return std::nullopt;
-    return point->toPoint();
+    return point;
+}
+
+// The centre, and the corners of a version-1 file, are whole video pixels.
+std::optional<QPoint> readPixel(const QJsonValue& value)
+{
+    const auto point = readPlace(value);
+    return point ? std::optional(point->toPoint()) : std::nullopt;
 }
 
 QJsonObject videoObject(const CalibrationData::VideoFacts& video)
@@ -88,12 +97,64 @@ double readCentreCircle(const QJsonValue& value)
                                                   : CalibrationData::kFullSizeCentreCircleM;
 }
 
-void readPoints(const QJsonObject& root, CalibrationData& data)
+void readPoints(const QJsonObject& root, int version, CalibrationData& data)
 {
     const QJsonObject corners = root.value("corners").toObject();
-    for (int i = 0; i < CalibrationData::kCornerCount; ++i)
-        data.corners[std::size_t(i)] = readPixel(corners.value(kCornerKeys[i]));
+    for (int i = 0; i < CalibrationData::kCornerCount; ++i) {
+        const QJsonValue corner = corners.value(kCornerKeys[i]);
+        if (version == kFirstVersion) {
+            const auto pixel = readPixel(corner);
+            data.corners[std::size_t(i)] = pixel ? std::optional<QPointF>(*pixel) : std::nullopt;
+        } else {
+            data.corners[std::size_t(i)] = readPlace(corner);
+        }
+    }
     data.centre = readPixel(root.value("centre"));
+}
+
+QJsonObject lensObject(const CameraLens& lens)
+{
+    return QJsonObject { { "k1", lens.k1 }, { "k2", lens.k2 },
+        { "centre", pair(QPointF(lens.cx, lens.cy)) } };
+}
+
+// An absent lens is the pinhole camera; a damaged one is refused.
+bool readLens(const QJsonValue& value, CameraLens& lens)
+{
+    if (value.isUndefined())
+        return true;
+    const QJsonObject object = value.toObject();
+    const QJsonValue k1 = object.value("k1");
+    const QJsonValue k2 = object.value("k2");
+    const auto centre = readPlace(object.value("centre"));
+    if (!k1.isDouble() || !k2.isDouble() || !centre || !std::isfinite(k1.toDouble())
+        || !std::isfinite(k2.toDouble()))
+        return false;
+    lens = { k1.toDouble(), k2.toDouble(), centre->x(), centre->y() };
+    return true;
+}
+
+QJsonArray landmarkArray(const std::vector<CalibrationData::Landmark>& landmarks)
+{
+    QJsonArray array;
+    for (const auto& landmark : landmarks) {
+        array.append(QJsonObject { { "name", landmark.name },
+            { "picture", pair(landmark.picture) }, { "pitch", pair(landmark.pitch) } });
+    }
+    return array;
+}
+
+bool readLandmarks(const QJsonValue& value, CalibrationData& data)
+{
+    for (const QJsonValue& item : value.toArray()) {
+        const QJsonObject object = item.toObject();
+        const auto picture = readPlace(object.value("picture"));
+        const auto pitch = readPlace(object.value("pitch"));
+        if (!picture || !pitch)
+            return false;
+        data.landmarks.push_back({ object.value("name").toString(), *picture, *pitch });
+    }
+    return true;
 }
 
 } // namespace
@@ -123,7 +184,7 @@ QByteArray CalibrationFile::toJson(const CalibrationData& data)
         { "pitch",
             QJsonObject { { "length", data.length }, { "width", data.width },
                 { "radius", data.radius }, { "centre_circle", data.centreCircleM } } },
-        { "click_sigma_px", data.clickSigmaPx },
+        { "click_sigma_px", data.clickSigmaPx }, { "lens", lensObject(data.lens) },
         { "measurements", measurementArray(data.measurements) } };
     QJsonObject corners;
     for (int i = 0; i < CalibrationData::kCornerCount; ++i) {
@@ -132,7 +193,9 @@ QByteArray CalibrationFile::toJson(const CalibrationData& data)
     }
     root.insert("corners", corners);
     if (data.centre)
-        root.insert("centre", pair(*data.centre));
+        root.insert("centre", pair(QPointF(*data.centre)));
+    if (!data.landmarks.empty())
+        root.insert("landmarks", landmarkArray(data.landmarks));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -150,9 +213,11 @@ std::optional<CalibrationData> CalibrationFile::fromJson(const QByteArray& json,
     const QJsonObject root = document.object();
     if (root.value("format").toString() != QLatin1String(kFormat))
         return fail(tr("it is not a Tarvola calibration file"));
-    if (root.value("version").toInt() != kVersion)
-        return fail(tr("it has version %1; this program reads version %2")
+    const int version = root.value("version").toInt();
+    if (version < kFirstVersion || version > kVersion)
+        return fail(tr("it has version %1; this program reads versions %2 to %3")
                         .arg(root.value("version").toVariant().toString())
+                        .arg(kFirstVersion)
                         .arg(kVersion));
     CalibrationData data;
     const QJsonObject video = root.value("video").toObject();
@@ -165,9 +230,13 @@ std::optional<CalibrationData> CalibrationFile::fromJson(const QByteArray& json,
     data.radius = pitch.value("radius").toDouble();
     data.centreCircleM = readCentreCircle(pitch.value("centre_circle"));
     data.clickSigmaPx = root.value("click_sigma_px").toDouble(1.0);
-    readPoints(root, data);
+    readPoints(root, version, data);
     if (!readMeasurements(root.value("measurements"), data))
         return fail(tr("a measurement in it is damaged"));
+    if (!readLens(root.value("lens"), data.lens))
+        return fail(tr("its lens is damaged"));
+    if (!readLandmarks(root.value("landmarks"), data))
+        return fail(tr("a landmark in it is damaged"));
     return data;
 }
 

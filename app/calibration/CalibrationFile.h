@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/CameraLens.h"
+
 #include <QPoint>
 #include <QPointF>
 #include <QSize>
@@ -10,7 +12,8 @@
 #include <vector>
 
 // What is kept of the work on one video: the pitch, the corners and centre
-// clicked on it, the click accuracy and the measurements.
+// clicked on it, the camera's lens, the landmarks given for a calibration
+// from known points, the click accuracy and the measurements.
 struct CalibrationData
 {
     struct VideoFacts
@@ -28,6 +31,14 @@ struct CalibrationData
         QPointF to;
         bool operator==(const StoredMeasurement&) const = default;
     };
+    // A known pitch point the user placed in the picture.
+    struct Landmark
+    {
+        QString name;
+        QPointF picture; // video pixels, as recorded (before the lens)
+        QPointF pitch; // pitch metres, from the bottom-left corner
+        bool operator==(const Landmark&) const = default;
+    };
     static constexpr int kCornerCount = 4;
     // The circle painted round the centre of a full-size pitch.
     static constexpr double kFullSizeCentreCircleM = 9.15;
@@ -39,8 +50,12 @@ struct CalibrationData
     // The painted centre circle's radius in metres; 0: none painted.
     double centreCircleM = kFullSizeCentreCircleM;
     // Top left, top right, bottom left, bottom right; absent until clicked.
-    std::array<std::optional<QPoint>, kCornerCount> corners;
+    // Clicked corners are whole pixels; corners fitted to landmarks need
+    // not be, and may lie outside the picture.
+    std::array<std::optional<QPointF>, kCornerCount> corners;
     std::optional<QPoint> centre;
+    CameraLens lens; // the pinhole camera unless straightened
+    std::vector<Landmark> landmarks;
     double clickSigmaPx = 1.0;
     std::vector<StoredMeasurement> measurements;
 
@@ -54,7 +69,8 @@ struct CalibrationData
 class CalibrationFile
 {
 public:
-    static constexpr int kVersion = 1;
+    // Version 1 files (whole-pixel corners, no lens, no landmarks) are read too.
+    static constexpr int kVersion = 2;
 
     struct Loaded
     {
@@ -78,7 +94,8 @@ public:
     bool save(const CalibrationData& data, QString* error = nullptr, bool* usedDataFolder = nullptr);
 
     static QByteArray toJson(const CalibrationData& data);
-    // Empty with `error` set when the text is not a usable version-1 file.
+    // Empty with `error` set when the text is not a usable file of version
+    // 1 or 2.
     static std::optional<CalibrationData> fromJson(const QByteArray& json, QString* error);
 
 private:

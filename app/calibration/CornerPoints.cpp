@@ -1,5 +1,7 @@
 #include "calibration/CornerPoints.h"
 
+#include "engine/EngineFunctions.h"
+
 #include "VistrelInterface.h"
 
 #include <QStringList>
@@ -22,6 +24,7 @@ void CornerPoints::clear()
     centrePoints.clear();
     count = 0;
     foundByEngine = false;
+    knownPoints.clear();
 }
 
 std::optional<QPoint> CornerPoints::gameCentre() const
@@ -74,6 +77,7 @@ bool CornerPoints::moveCorner(int index, const QPoint& to)
         return false;
     cornerPoints[std::size_t(index)] = to;
     clickedPoints[std::size_t(index)] = to;
+    knownPoints.clear();
     // The moved corner becomes the centre in place of the last one, so that
     // a drag is undone as one step.
     if (complete()) {
@@ -99,6 +103,7 @@ bool CornerPoints::dropCorner()
         return false;
     // The fourth corner's own centre goes with it.
     centrePoints.clear();
+    knownPoints.clear();
     --count;
     cornerPoints[std::size_t(count)] = QPoint(0, 0);
     clickedPoints[std::size_t(count)] = QPoint(0, 0);
@@ -125,21 +130,40 @@ void CornerPoints::setFound(const std::array<QPoint, kCount>& found)
     centrePoints = { pitchCentre(found) };
     count = kCount;
     foundByEngine = true;
+    knownPoints.clear();
 }
 
 void CornerPoints::setStored(const CalibrationData& data)
 {
     clear();
+    cameraLens = data.lens;
     while (count < kCount && data.corners[std::size_t(count)]) {
-        cornerPoints[std::size_t(count)] = *data.corners[std::size_t(count)];
+        cornerPoints[std::size_t(count)] = data.corners[std::size_t(count)]->toPoint();
         ++count;
     }
+    knownPoints = data.landmarks;
     clickedPoints = cornerPoints;
     if (complete()) {
         centrePoints.push_back(cornerPoints.back());
         if (data.centre && *data.centre != cornerPoints.back())
             centrePoints.push_back(*data.centre);
     }
+}
+
+void CornerPoints::setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
+    const std::optional<std::array<QPoint, kCount + 1>>& cornersAndCentre)
+{
+    const bool impliedBefore = knownPoints.size() >= std::size_t(kCount) && complete();
+    if (cornersAndCentre) {
+        cornerPoints.assign(cornersAndCentre->begin(), cornersAndCentre->begin() + kCount);
+        clickedPoints = cornerPoints;
+        centrePoints = { cornersAndCentre->back() };
+        count = kCount;
+        foundByEngine = false;
+    } else if (impliedBefore) {
+        clear();
+    }
+    knownPoints = landmarks;
 }
 
 void CornerPoints::addToEngine(VistrelInterface* engine, int cornerIndex, const QPoint& corner)
@@ -150,8 +174,40 @@ void CornerPoints::addToEngine(VistrelInterface* engine, int cornerIndex, const 
 void CornerPoints::replay(VistrelInterface* engine) const
 {
     engine->clearFieldPoints();
-    for (int i = 0; i < count; ++i)
-        addToEngine(engine, i, cornerPoints[std::size_t(i)]);
+    replayLens(engine);
+    if (knownPoints.size() < std::size_t(kCount) || !calibrateFrom(engine, knownPoints)) {
+        for (int i = 0; i < count; ++i)
+            addToEngine(engine, i, cornerPoints[std::size_t(i)]);
+    }
     if (const std::optional<QPoint> centre = gameCentre())
         engine->setGameCentre(centre->x(), centre->y());
+}
+
+// The centre of a pinhole camera means nothing: one pinhole camera stands for
+// another, and one whose centre the engine refuses takes the engine's. An
+// engine without the lens functions, or one that refuses this lens (a
+// picture of another size), goes on with the lens it has.
+void CornerPoints::replayLens(VistrelInterface* engine) const
+{
+    const EngineFunctions functions = EngineFunctions::of(engine);
+    CameraLens current;
+    if (functions.lens(&current) != 0 || cameraLens == current
+        || (cameraLens.isPinhole() && current.isPinhole()))
+        return;
+    if (functions.setLens(cameraLens) != 0 && cameraLens.isPinhole())
+        functions.setLens({ 0.0, 0.0, current.cx, current.cy });
+}
+
+bool CornerPoints::calibrateFrom(
+    VistrelInterface* engine, const std::vector<CalibrationData::Landmark>& landmarks)
+{
+    std::vector<double> picture;
+    std::vector<double> pitch;
+    for (const auto& landmark : landmarks) {
+        picture.insert(picture.end(), { landmark.picture.x(), landmark.picture.y() });
+        pitch.insert(pitch.end(), { landmark.pitch.x(), landmark.pitch.y() });
+    }
+    return EngineFunctions::of(engine).calibrateFromPoints(
+               int(landmarks.size()), picture.data(), pitch.data(), nullptr)
+        == 0;
 }

@@ -15,7 +15,10 @@ class VistrelInterface;
 // The points the user gave for the pitch: up to four corners in click order
 // (top left, top right, bottom left, bottom right), where each was clicked
 // before snapping, and the game centres given since (the fourth corner is the
-// first). A plain value: a copy is a snapshot that undo can bring back.
+// first); or the landmarks of a calibration from known points, with the
+// corners they imply. With them the camera's lens, through which the engine
+// takes every point. A plain value: a copy is a snapshot that undo can bring
+// back.
 class CornerPoints
 {
 public:
@@ -53,13 +56,27 @@ public:
     // Corners the engine found, with the game centre on the pitch's centre.
     void setFound(const std::array<QPoint, kCount>& found);
     static QPoint pitchCentre(const std::array<QPoint, kCount>& corners);
-    // The corners and centre a stored calibration holds, as if clicked.
+    // The corners, centre, lens and landmarks a stored calibration holds,
+    // as if clicked.
     void setStored(const CalibrationData& data);
+    const CameraLens& lens() const { return cameraLens; }
+    void setLens(const CameraLens& lens) { cameraLens = lens; }
+    const std::vector<CalibrationData::Landmark>& landmarks() const { return knownPoints; }
+    // The landmarks given so far; with four or more the corners they imply,
+    // the game centre on the pitch's centre (the last corner is often far
+    // outside the picture). Corners implied by landmarks before go when
+    // fewer than four remain.
+    void setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
+        const std::optional<std::array<QPoint, kCount + 1>>& cornersAndCentre);
     void clear();
 
-    // Gives the engine these points afresh: the corners, then the centre.
+    // Gives the engine these points afresh: the lens, the corners (or the
+    // landmarks, four or more), then the centre.
     void replay(VistrelInterface* engine) const;
     static void addToEngine(VistrelInterface* engine, int cornerIndex, const QPoint& corner);
+    // Calibrates the engine from four or more landmarks; false when refused.
+    static bool calibrateFrom(
+        VistrelInterface* engine, const std::vector<CalibrationData::Landmark>& landmarks);
 
 private:
     std::vector<QPoint> cornerPoints;
@@ -67,4 +84,9 @@ private:
     std::vector<QPoint> centrePoints;
     int count = 0;
     bool foundByEngine = false;
+    CameraLens cameraLens;
+    // Only while the corners are the ones they imply.
+    std::vector<CalibrationData::Landmark> knownPoints;
+
+    void replayLens(VistrelInterface* engine) const;
 };

@@ -32,6 +32,27 @@ bool validDimension(double value)
     return std::isfinite(value) && value > 0.0 && value <= double(FieldControls::kDimensionMax);
 }
 
+int givenCorners(const CalibrationData& data)
+{
+    int given = 0;
+    while (given < CalibrationData::kCornerCount && data.corners[std::size_t(given)])
+        ++given;
+    return given;
+}
+
+// Clicked corners are whole pixels, as the engine takes them.
+bool addCorners(VistrelInterface* engine, const CalibrationData& data, int given)
+{
+    bool complete = true;
+    for (int i = 0; i < given; ++i) {
+        const QPoint corner = data.corners[std::size_t(i)]->toPoint();
+        // The answer is the count of top points still missing; -1 a failure.
+        const int edge = i < 2 ? kTopEdge : kBottomEdge;
+        complete = engine->addFieldPoint(edge, corner.x(), corner.y()) >= 0 && complete;
+    }
+    return complete;
+}
+
 } // namespace
 
 bool EngineCalibration::apply(VistrelInterface* engine, const CalibrationData& data)
@@ -50,17 +71,16 @@ bool EngineCalibration::apply(VistrelInterface* engine, const CalibrationData& d
             complete = false;
     }
     engine->clearFieldPoints();
-    int given = 0;
-    for (const auto& corner : data.corners) {
-        if (!corner)
-            break;
-        // The answer is the count of top points still missing; -1 a failure.
-        const int edge = given < 2 ? kTopEdge : kBottomEdge;
-        complete = engine->addFieldPoint(edge, corner->x(), corner->y()) >= 0 && complete;
-        ++given;
-    }
+    // The lens first: the engine takes every point through it.
+    if (!data.lens.isPinhole())
+        complete = EngineFunctions::of(engine).setLens(data.lens) == 0 && complete;
+    const int given = givenCorners(data);
+    if (given == CalibrationData::kCornerCount && data.landmarks.size() >= std::size_t(given))
+        complete = CornerPoints::calibrateFrom(engine, data.landmarks) && complete;
+    else
+        complete = addCorners(engine, data, given) && complete;
     if (given == CalibrationData::kCornerCount) {
-        const QPoint centre = data.centre.value_or(*data.corners.back());
+        const QPoint centre = data.centre.value_or(data.corners.back()->toPoint());
         complete = engine->setGameCentre(centre.x(), centre.y()) == 0 && complete;
     }
     const auto setSigma
@@ -87,8 +107,10 @@ CalibrationData EngineCalibration::read(const CalibrationData::VideoFacts& video
     const std::vector<QPoint> corners = field.corners();
     const int given = CalibrationData::kCornerCount - field.remainingCorners();
     for (int i = 0; i < given; ++i)
-        data.corners[std::size_t(i)] = corners[std::size_t(i)];
+        data.corners[std::size_t(i)] = QPointF(corners[std::size_t(i)]);
     data.centre = field.gameCentre();
+    data.lens = field.lens();
+    data.landmarks = field.landmarks();
     data.clickSigmaPx = field.clickSigma();
     for (const Measurement& m : measurements.measurements())
         data.measurements.push_back({ m.frame, m.from, m.to });

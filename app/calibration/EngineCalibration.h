@@ -15,7 +15,8 @@ struct Measurement;
 class EngineCalibration
 {
 public:
-    // Gives the engine the dimensions, then the corners in click order (top
+    // Gives the engine the dimensions, then the lens, then the corners (the
+    // landmarks instead where four or more are stored) in click order (top
     // left, top right, bottom left, bottom right; none after the first
     // missing one), then the game centre (the fourth corner when none is
     // stored, as a fourth click does) and the click sigma. The dimensions go

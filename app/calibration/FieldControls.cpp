@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -115,7 +116,7 @@ void FieldControls::createLayout()
     sigmaRow->addWidget(clickSigmaBox);
     sigmaRow->addStretch();
 
-    auto* buttonsRow = new QHBoxLayout;
+    buttonsRow = new QHBoxLayout;
     buttonsRow->addWidget(defaultsButton);
     buttonsRow->addWidget(clearButton);
     buttonsRow->addWidget(checkButton);
@@ -217,7 +218,7 @@ void FieldControls::setFoundCorners(const std::array<QPoint, kCornerCount>& corn
 {
     history.pushStep(snapshot(false));
     points.setFound(corners);
-    history.markStep(points.centres().size());
+    history.markStep(points);
     applyDimensions();
     replayPoints();
     refreshLabels();
@@ -230,7 +231,7 @@ void FieldControls::undoLastPoint()
         const QPoint centre = points.centres().back();
         engine->setGameCentre(centre.x(), centre.y());
         refreshCentreLines();
-    } else if (history.canUndoStep()) {
+    } else if (history.canUndoStep(points)) {
         restore(history.popStep());
         return;
     } else if (points.dropCorner()) {
@@ -291,7 +292,7 @@ void FieldControls::importCalibration(const CalibrationData& data)
     applyCalibration(data);
     history.giveSteps(std::move(earlier));
     history.pushStep(std::move(before));
-    history.markStep(points.centres().size());
+    history.markStep(points);
 }
 
 PointHistory::Step FieldControls::snapshot(bool withDimensions) const
@@ -310,6 +311,35 @@ void FieldControls::restore(const PointHistory::Step& before)
     replayPoints();
     refreshLabels();
     overlayChanged();
+}
+
+void FieldControls::setLens(const CameraLens& lens, const CameraLens& before)
+{
+    PointHistory::Step step = snapshot(false);
+    step.points.setLens(before);
+    history.pushStep(std::move(step));
+    points.setLens(lens);
+    history.markStep(points);
+    replayPoints();
+    overlayChanged();
+}
+
+void FieldControls::setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
+    const std::optional<std::array<QPoint, kCornerCount + 1>>& cornersAndCentre)
+{
+    history.pushStep(snapshot(false));
+    points.setLandmarks(landmarks, cornersAndCentre);
+    history.markStep(points);
+    replayPoints();
+    refreshLabels();
+    overlayChanged();
+}
+
+void FieldControls::addButton(QAction* action)
+{
+    auto* button = new QToolButton(this);
+    button->setDefaultAction(action);
+    buttonsRow->insertWidget(buttonsRow->count() - 1, button);
 }
 
 void FieldControls::setClickSigma(double sigmaPx)

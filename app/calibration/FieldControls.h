@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QDoubleSpinBox;
 class QHBoxLayout;
@@ -80,6 +81,8 @@ public:
     // "fit 0.8 px" and the like once calibrated; empty before.
     QString fitText() const { return fit; }
     bool fitIsPoor() const { return fitPoor; }
+    const CameraLens& lens() const { return points.lens(); }
+    const std::vector<CalibrationData::Landmark>& landmarks() const { return points.landmarks(); }
 
     // Moves one of the corners given so far (the OpenGL screen's drag) and
     // gives the engine the corners again.
@@ -100,6 +103,15 @@ public:
     void importCalibration(const CalibrationData& data);
     // Finite values only; the box keeps them within its range.
     void setClickSigma(double sigmaPx);
+    // Makes lens the camera's, the points taken through it, as one step
+    // that the next undo takes back (the lens before it returns).
+    void setLens(const CameraLens& lens, const CameraLens& before);
+    // Makes these the landmarks given, with the corners and pitch centre
+    // they imply when they calibrate, as one undo step.
+    void setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,
+        const std::optional<std::array<QPoint, kCornerCount + 1>>& cornersAndCentre);
+    // Places an action's button among the calibration buttons.
+    void addButton(QAction* action);
 
 signals:
     void signalResetPoints();
@@ -172,6 +184,7 @@ private:
     QPushButton* checkButton = nullptr;
     QPushButton* defaultsButton = nullptr;
     QPushButton* clearButton = nullptr;
+    QHBoxLayout* buttonsRow = nullptr;
     QPushButton* lineColoursButton = nullptr;
     QPushButton* centreColoursButton = nullptr;
     QSpinBox* fieldLinesThicknessBox = nullptr;

@@ -9,7 +9,7 @@ std::size_t PointHistory::keptCentres() const
 {
     // Centres clicked after a step go first, one by one; then the step. With
     // no step the fourth corner's own centre stays until the corner goes.
-    return std::max<std::size_t>(stepCentres.value_or(1), 1);
+    return std::max<std::size_t>(mark ? mark->centres : 1, 1);
 }
 
 PointHistory::Step PointHistory::popStep()
@@ -22,13 +22,13 @@ PointHistory::Step PointHistory::popStep()
 PointHistory::Step PointHistory::current(
     const CornerPoints& points, const QStringList& dimensions) const
 {
-    return Step { points, dimensions, stepCentres };
+    return Step { points, dimensions, mark };
 }
 
 void PointHistory::clearSteps()
 {
     replaced.clear();
-    stepCentres.reset();
+    mark.reset();
 }
 
 std::vector<PointHistory::Step> PointHistory::takeSteps()

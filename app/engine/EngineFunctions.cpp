@@ -1,6 +1,7 @@
 #include "engine/EngineFunctions.h"
 
 #include "VistrelCalibration.h"
+#include "VistrelCamera.h"
 #include "VistrelFrames.h"
 #include "VistrelMeasure.h"
 
@@ -31,6 +32,20 @@ static_assert(std::is_same_v<decltype(&VistrelJudgeCalibration),
 static_assert(
     std::is_same_v<decltype(&VistrelGetFrameSerial), unsigned long long (*)(VistrelInterface*)>);
 static_assert(std::is_same_v<decltype(&VistrelFindCorners), int (*)(VistrelInterface*, double*)>);
+
+static_assert(std::is_same_v<decltype(&VistrelSetLensDistortion),
+    int (*)(VistrelInterface*, double, double, double, double)>);
+static_assert(std::is_same_v<decltype(&VistrelGetLensDistortion),
+    int (*)(VistrelInterface*, double*, double*, double*, double*)>);
+static_assert(std::is_same_v<decltype(&VistrelEstimateLensDistortion),
+    int (*)(VistrelInterface*, double*, double*, double*, double*)>);
+static_assert(
+    std::is_same_v<decltype(&VistrelGetLensStraightness), int (*)(VistrelInterface*, double*)>);
+static_assert(std::is_same_v<decltype(&VistrelCalibrateFromPoints),
+    int (*)(VistrelInterface*, int, const double*, const double*, double*)>);
+
+static_assert(std::is_same_v<decltype(&VistrelPitchToPicture),
+    int (*)(VistrelInterface*, double, double, double*, double*)>);
 
 } // namespace
 
@@ -79,6 +94,12 @@ EngineFunctions::EngineFunctions(VistrelInterface* engine, void* module)
     , judgeCalibrationFn(resolve<Judge>(module, "VistrelJudgeCalibration"))
     , frameSerialFn(resolve<Serial>(module, "VistrelGetFrameSerial"))
     , findCornersFn(resolve<FindCorners>(module, "VistrelFindCorners"))
+    , setLensFn(resolve<SetLens>(module, "VistrelSetLensDistortion"))
+    , getLensFn(resolve<GetLens>(module, "VistrelGetLensDistortion"))
+    , estimateLensFn(resolve<GetLens>(module, "VistrelEstimateLensDistortion"))
+    , lensStraightnessFn(resolve<Fit>(module, "VistrelGetLensStraightness"))
+    , fromPointsFn(resolve<FromPoints>(module, "VistrelCalibrateFromPoints"))
+    , pitchToPictureFn(resolve<Map>(module, "VistrelPitchToPicture"))
 { }
 
 template <typename Function> Function EngineFunctions::resolve(void* module, const char* name)
@@ -129,4 +150,43 @@ unsigned long long EngineFunctions::frameSerial() const
 int EngineFunctions::findCorners(double corners[8]) const
 {
     return findCornersFn ? findCornersFn(engine, corners) : -1;
+}
+
+int EngineFunctions::setLens(const CameraLens& lens) const
+{
+    return setLensFn ? setLensFn(engine, lens.k1, lens.k2, lens.cx, lens.cy) : -1;
+}
+
+int EngineFunctions::lens(CameraLens* lens) const
+{
+    CameraLens read;
+    if (!getLensFn || getLensFn(engine, &read.k1, &read.k2, &read.cx, &read.cy) != 0)
+        return -1;
+    *lens = read;
+    return 0;
+}
+
+int EngineFunctions::estimateLens(CameraLens* lens) const
+{
+    CameraLens found;
+    if (!estimateLensFn || estimateLensFn(engine, &found.k1, &found.k2, &found.cx, &found.cy) != 0)
+        return -1;
+    *lens = found;
+    return 0;
+}
+
+int EngineFunctions::lensStraightness(double* rmsPx) const
+{
+    return lensStraightnessFn ? lensStraightnessFn(engine, rmsPx) : -1;
+}
+
+int EngineFunctions::calibrateFromPoints(
+    int count, const double* picture, const double* pitch, double* rmsPx) const
+{
+    return fromPointsFn ? fromPointsFn(engine, count, picture, pitch, rmsPx) : -1;
+}
+
+int EngineFunctions::pitchToPicture(double x, double y, double* px, double* py) const
+{
+    return pitchToPictureFn ? pitchToPictureFn(engine, x, y, px, py) : -1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/CameraLens.h"
+
 #include <mutex>
 #include <vector>
 
@@ -25,6 +27,7 @@ public:
     bool canCheckCalibration() const { return calibrationFitFn != nullptr; }
     bool canJudgeCalibration() const { return judgeCalibrationFn != nullptr; }
     bool canFindCorners() const { return findCornersFn != nullptr; }
+    bool canModelLens() const { return setLensFn && getLensFn && estimateLensFn; }
 
     int seekFrame(long long index) const;
     long long frameIndex() const;
@@ -44,6 +47,19 @@ public:
     // The engine's count of export pictures drawn; 0 when unknown (no such
     // function), which a screen takes as "fetch every time".
     unsigned long long frameSerial() const;
+    // The lens: set (the calibration is refitted through it), read, or
+    // estimated on the current frame and set. -1 changes nothing.
+    int setLens(const CameraLens& lens) const;
+    int lens(CameraLens* lens) const;
+    int estimateLens(CameraLens* lens) const;
+    // How straight the painted lines of the last estimate run through its
+    // lens (root mean square, pixels); -1 when unknown.
+    int lensStraightness(double* rmsPx) const;
+    // Calibrates from count >= 4 picture points (x, y pairs, video pixels)
+    // and their pitch positions; rmsPx gets the fit's error in pixels.
+    int calibrateFromPoints(int count, const double* picture, const double* pitch, double* rmsPx) const;
+    // The picture point (video pixels, through the lens) of a pitch point.
+    int pitchToPicture(double x, double y, double* px, double* py) const;
 
 private:
     using SeekFrame = int (*)(VistrelInterface*, long long);
@@ -55,6 +71,10 @@ private:
     using Judge = int (*)(VistrelInterface*, double, double*, double*, double*);
     using Serial = unsigned long long (*)(VistrelInterface*);
     using FindCorners = int (*)(VistrelInterface*, double*);
+    using SetLens = int (*)(VistrelInterface*, double, double, double, double);
+    using GetLens = int (*)(VistrelInterface*, double*, double*, double*, double*);
+    using FromPoints = int (*)(VistrelInterface*, int, const double*, const double*, double*);
+    using Map = int (*)(VistrelInterface*, double, double, double*, double*);
 
     struct Entry
     {
@@ -80,4 +100,10 @@ private:
     Judge judgeCalibrationFn = nullptr;
     Serial frameSerialFn = nullptr;
     FindCorners findCornersFn = nullptr;
+    SetLens setLensFn = nullptr;
+    GetLens getLensFn = nullptr;
+    GetLens estimateLensFn = nullptr;
+    Fit lensStraightnessFn = nullptr;
+    FromPoints fromPointsFn = nullptr;
+    Map pitchToPictureFn = nullptr;
 };

@@ -8,6 +8,10 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <map>
+#include <utility>
+
 namespace {
 
 constexpr int kTipMarginPx = 23;
@@ -32,6 +36,28 @@ void glColour(const QColor& colour)
 }
 
 QString tr(const char* text) { return QCoreApplication::translate("VideoScreenGL", text); }
+
+// Where the painted lines end. Through a lens the engine gives each line as
+// a chain of short segments, whose inner joints are no ends.
+std::vector<QPoint> lineEnds(const std::vector<FieldLine>& lines, bool chained)
+{
+    std::vector<QPoint> ends;
+    for (const FieldLine& line : lines) {
+        ends.emplace_back(line.x1, line.y1);
+        ends.emplace_back(line.x2, line.y2);
+    }
+    if (!chained)
+        return ends;
+    std::map<std::pair<int, int>, int> uses;
+    for (const QPoint& end : ends)
+        ++uses[{ end.x(), end.y() }];
+    std::vector<QPoint> loose;
+    for (const QPoint& end : ends) {
+        if (uses[{ end.x(), end.y() }] == 1)
+            loose.push_back(end);
+    }
+    return loose;
+}
 
 } // namespace
 
@@ -122,11 +148,12 @@ void GLOverlayPainter::drawTip(QPainter& painter, QSize widget, InteractionMode 
 }
 
 void GLOverlayPainter::draw(
-    QSize widget, bool showCorners, int selectedCorner, InteractionMode mode)
+    QSize widget, bool showCorners, int selectedCorner, InteractionMode mode, const Clip& clip)
 {
     if (listsStale)
         compileLists();
     beginWidgetPixels(widget.width(), widget.height());
+    clipTo(widget, clip);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -146,7 +173,19 @@ void GLOverlayPainter::draw(
         drawSelectedCorner(selectedCorner);
 
     glDisable(GL_POINT_SMOOTH);
+    glDisable(GL_SCISSOR_TEST);
     endWidgetPixels();
+}
+
+// OpenGL counts the scissor box in device pixels from the bottom left.
+void GLOverlayPainter::clipTo(QSize widget, const Clip& clip)
+{
+    const double r = clip.pixelRatio;
+    const QRect& p = clip.picture;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(GLint(std::lround(p.x() * r)),
+        GLint(std::lround((widget.height() - p.y() - p.height()) * r)),
+        GLsizei(std::lround(p.width() * r)), GLsizei(std::lround(p.height() * r)));
 }
 
 void GLOverlayPainter::drawCentreLines() const
@@ -217,23 +256,25 @@ void GLOverlayPainter::compileFieldLinesList()
         glDeleteLists(fieldLinesList, 1);
     fieldLinesList = glGenLists(1);
     glNewList(fieldLinesList, GL_COMPILE);
-    std::vector<QPointF> ends;
-    for (const FieldLine& line : fieldControls->fieldLines()) {
-        ends.push_back(toWidget(line.x1, line.y1));
-        ends.push_back(toWidget(line.x2, line.y2));
-    }
+    const std::vector<FieldLine>& lines = fieldControls->fieldLines();
     glColour(fieldLinesColour);
     glLineWidth(GLfloat(fieldWidthPx));
     glBegin(GL_LINES);
-    for (const QPointF& end : ends)
+    for (const FieldLine& line : lines) {
+        const QPointF start = toWidget(line.x1, line.y1);
+        const QPointF end = toWidget(line.x2, line.y2);
+        glVertex3d(start.x(), start.y(), 0.0);
         glVertex3d(end.x(), end.y(), 0.0);
+    }
     glEnd();
     glEnable(GL_POINT_SMOOTH);
     glColour(kMarkerColour);
     glPointSize(kEndPointSizePx);
     glBegin(GL_POINTS);
-    for (const QPointF& end : ends)
-        glVertex3d(end.x(), end.y(), 0.0);
+    for (const QPoint& end : lineEnds(lines, !fieldControls->lens().isPinhole())) {
+        const QPointF at = toWidget(end.x(), end.y());
+        glVertex3d(at.x(), at.y(), 0.0);
+    }
     glEnd();
     glEndList();
 }

@@ -3,6 +3,7 @@
 #include "screens/InteractionMode.h"
 
 #include <QColor>
+#include <QRect>
 #include <QPointF>
 #include <QSize>
 
@@ -39,8 +40,17 @@ public:
     void clear();
     void deleteLists();
 
-    // Compiles stale lists and draws the lines, markers and corners.
-    void draw(QSize widget, bool showCorners, int selectedCorner, InteractionMode mode);
+    // Where the picture lies in the widget, and device pixels per widget pixel.
+    struct Clip
+    {
+        QRect picture;
+        double pixelRatio = 1.0;
+    };
+
+    // Compiles stale lists and draws the lines, markers and corners, on the
+    // picture only.
+    void draw(QSize widget, bool showCorners, int selectedCorner, InteractionMode mode,
+        const Clip& clip);
     void drawTip(QPainter& painter, QSize widget, InteractionMode mode) const;
 
     QColor fieldColour() const { return fieldLinesColour; }
@@ -53,6 +63,7 @@ public:
     void setCentreWidth(int widthPx) { centreWidthPx = widthPx; }
 
 private:
+    static void clipTo(QSize widget, const Clip& clip);
     void drawCentreLines() const;
     void drawSelectedCorner(int selectedCorner) const;
     void drawSnapMoves() const;

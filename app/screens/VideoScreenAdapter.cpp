@@ -83,6 +83,16 @@ void VideoScreenAdapter::overlayChanged()
         plainScreen->overlayChanged();
 }
 
-void VideoScreenAdapter::receivePoint(int x, int y, bool exact) { emit givePoint(x, y, exact); }
+void VideoScreenAdapter::setPointTaker(std::function<bool(int, int, bool)> taker)
+{
+    pointTaker = std::move(taker);
+}
+
+void VideoScreenAdapter::receivePoint(int x, int y, bool exact)
+{
+    if (pointTaker && pointTaker(x, y, exact))
+        return;
+    emit givePoint(x, y, exact);
+}
 
 void VideoScreenAdapter::receiveResetPoints() { emit resetPoints(); }

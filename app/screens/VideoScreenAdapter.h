@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class FieldControls;
 class MeasureTool;
 class VideoControls;
@@ -29,6 +31,9 @@ public:
     QWidget* screen() const;
     bool usesOpenGL() const { return useOpenGL; }
     void setMeasureTool(MeasureTool* tool);
+    // A taker that sees each clicked point first; a point it takes (true)
+    // goes no further.
+    void setPointTaker(std::function<bool(int x, int y, bool exact)> taker);
 
 signals:
     void givePoint(int x, int y, bool exact = false);
@@ -49,4 +54,5 @@ private:
     QPointer<VideoScreenGL> glScreen;
     VideoControls* videoControls = nullptr;
     bool useOpenGL = false;
+    std::function<bool(int, int, bool)> pointTaker;
 };

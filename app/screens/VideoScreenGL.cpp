@@ -382,7 +382,12 @@ void VideoScreenGL::paintOn(QPaintDevice& device)
     painter.endNativePainting();
     overlay.drawTip(painter, size(), input->mode());
     painter.beginNativePainting();
-    overlay.draw(size(), input->showsCorners(), input->selectedCorner(), input->mode());
+    // A calibration may reach beyond the picture (a half-pitch view): only
+    // what lies on the picture is drawn.
+    const QRect onPicture(offsetX, offsetY, int(std::lround(float(imageWidth) * scale)),
+        int(std::lround(float(imageHeight) * scale)));
+    overlay.draw(size(), input->showsCorners(), input->selectedCorner(), input->mode(),
+        { onPicture, device.devicePixelRatioF() });
     painter.endNativePainting();
     if (measureTool) {
         const bool loupe = measureTool->isActive() || input->mode() == InteractionMode::MarkPoints;

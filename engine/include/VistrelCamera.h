@@ -26,7 +26,7 @@
 #define VISTREL_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define VISTREL_CAMERA_API_VERSION 1
+#define VISTREL_CAMERA_API_VERSION 2
 
 #ifdef __cplusplus
 class VistrelInterface;
@@ -71,6 +71,14 @@ VISTREL_EXPORT int VistrelGetLensDistortion(
    measurable bending (then the pinhole model stands). */
 VISTREL_EXPORT int VistrelEstimateLensDistortion(
     VistrelInterface* engine, double* k1, double* k2, double* cx, double* cy);
+
+/* How straight the painted lines the last successful
+   VistrelEstimateLensDistortion worked on run once undistorted through the
+   lens it found: the root-mean-square distance in picture pixels of their
+   points from a straight line each. -1 when there is no such estimate, or
+   its lens is no longer the engine's (a lens was set or a video loaded
+   since). */
+VISTREL_EXPORT int VistrelGetLensStraightness(VistrelInterface* engine, double* rmsPx);
 
 #ifdef __cplusplus
 }

@@ -50,6 +50,42 @@ testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibratio
     return truth;
 }
 
+// A clip recorded through a wide-angle lens, calibrated at its recorded
+// corners, with one measurement along the near touchline (which the lens
+// bends most) from its left end to its middle.
+testclips::ClipSpec makeBentClip(const QString& path, bool withLens)
+{
+    testclips::ClipSpec clipSettings;
+    clipSettings.frames = 2;
+    clipSettings.players = 0;
+    clipSettings.lens = { 0.25, 0.03, 0.06, -0.05 };
+    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
+    const cv::Size size(clipSettings.width, clipSettings.height);
+    const auto recorded = [&](double x, double y) {
+        const cv::Point2d p = clipSettings.lens.distort(truth.toPicture(x, y), size);
+        return QPointF(p.x, p.y);
+    };
+    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false))
+        return clipSettings;
+    CalibrationData data;
+    data.video = { QFileInfo(path).fileName(), QSize(size.width, size.height), 2, clipSettings.fps };
+    data.length = clipSettings.fieldLength;
+    data.width = clipSettings.fieldWidth;
+    data.radius = clipSettings.radius;
+    const double w = clipSettings.fieldWidth;
+    const double l = clipSettings.fieldLength;
+    const std::pair<double, double> corners[] = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 } };
+    for (std::size_t i = 0; i < 4; ++i)
+        data.corners[i] = recorded(corners[i].first, corners[i].second).toPoint();
+    if (withLens) {
+        const cv::Point2d centre = clipSettings.lens.centre(size);
+        data.lens = { clipSettings.lens.k1, clipSettings.lens.k2, centre.x, centre.y };
+    }
+    data.measurements = { { 0, recorded(0, 0), recorded(w / 2, 0) } };
+    CalibrationFile(path).save(data);
+    return clipSettings;
+}
+
 bool violetNear(const cv::Mat& bgr, cv::Point2d at)
 {
     for (int dy = -kSearchPx; dy <= kSearchPx; ++dy) {
@@ -89,6 +125,7 @@ class TestBatchExport : public QObject
 
 private slots:
     void exportsEveryFrameWithTheOverlayOnTheTrueLines();
+    void measuresThroughTheSavedLens();
     void failureExitsWithTwoAndLeavesNoFile_data();
     void failureExitsWithTwoAndLeavesNoFile();
 };
@@ -125,6 +162,29 @@ void TestBatchExport::exportsEveryFrameWithTheOverlayOnTheTrueLines()
     const double diagonal
         = std::hypot(truth.clipSettings.fieldWidth, truth.clipSettings.fieldLength);
     QVERIFY(std::abs(rows[1].split(',').value(6).toDouble() - diagonal) < 0.5);
+}
+
+void TestBatchExport::measuresThroughTheSavedLens()
+{
+    QTemporaryDir dir;
+    for (const bool withLens : { true, false }) {
+        const QString clip = dir.filePath(withLens ? QStringLiteral("lens.mkv") : QStringLiteral("pinhole.mkv"));
+        const testclips::ClipSpec clipSettings = makeBentClip(clip, withLens);
+        const QString csv = clip + QStringLiteral(".csv");
+        QCOMPARE(runProgram(dir, { QStringLiteral("--export-csv"), csv, clip }).exitCode,
+            BatchExport::kExitDone);
+        QFile table(csv);
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = table.readAll().trimmed().split('\n');
+        QCOMPARE(rows.size(), 2);
+        const double error
+            = std::abs(rows[1].split(',').value(6).toDouble() - clipSettings.fieldWidth / 2);
+        // Without the lens the bent touchline's middle lies well off.
+        if (withLens)
+            QVERIFY2(error < 0.1, qPrintable(QString::number(error)));
+        else
+            QVERIFY2(error > 0.3, qPrintable(QString::number(error)));
+    }
 }
 
 void TestBatchExport::failureExitsWithTwoAndLeavesNoFile_data()

@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,8 +26,13 @@ CalibrationData sample()
     data.length = 105.0;
     data.width = 68.0;
     data.radius = 9.15;
-    data.corners = { QPoint(152, 40), QPoint(1125, 37), QPoint(154, 660), QPoint(1118, 672) };
+    // Corners fitted to landmarks: fractional, one far outside the picture.
+    data.corners = { QPointF(152.25, 40.125), QPointF(1125, 37), QPointF(-2210.375, 660),
+        QPointF(1118, 672.5) };
     data.centre = QPoint(631, 354);
+    data.lens = { 0.23, 0.0125, 640.5, 350.25 };
+    data.landmarks = { { QStringLiteral("centre spot"), QPointF(631.5, 354.25), QPointF(52.5, 34) },
+        { QStringLiteral("top left corner"), QPointF(152.25, 40.125), QPointF(0, 68) } };
     data.clickSigmaPx = 1.5;
     data.measurements = { { 120, QPointF(400.5, 300), QPointF(520, 310.25) } };
     return data;
@@ -54,6 +62,7 @@ private slots:
     void savedWorkComesBack();
     void centreCircleIsKeptAndOptional_data();
     void centreCircleIsKeptAndOptional();
+    void versionOneFileReadsAsBefore();
     void unusableFileIsReportedAndKept_data();
     void unusableFileIsReportedAndKept();
     void unwritableFolderUsesTheDataFolder();
@@ -109,12 +118,52 @@ void TestCalibrationFile::centreCircleIsKeptAndOptional()
     QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(*data), nullptr), data);
 }
 
+// A file written before lenses and landmarks: whole-pixel corners, the
+// pinhole camera, no landmarks.
+void TestCalibrationFile::versionOneFileReadsAsBefore()
+{
+    const QByteArray versionOne = R"({
+    "format": "tarvola", "version": 1,
+    "video": { "file": "match.mp4", "width": 1260, "height": 708, "frames": 1262, "fps": 60 },
+    "pitch": { "length": 105, "width": 68, "radius": 9.15 },
+    "click_sigma_px": 1.5,
+    "corners": { "top_left": [152, 40], "top_right": [1125, 37], "bottom_left": [154, 660],
+                 "bottom_right": [1118, 672] },
+    "centre": [631, 354],
+    "measurements": [ { "frame": 120, "from": [400.5, 300], "to": [520, 310.25] } ]
+})";
+    QString error;
+    const auto data = CalibrationFile::fromJson(versionOne, &error);
+    QVERIFY2(data.has_value(), qPrintable(error));
+    CalibrationData expected = sample();
+    expected.corners = { QPointF(152, 40), QPointF(1125, 37), QPointF(154, 660),
+        QPointF(1118, 672) };
+    expected.lens = CameraLens();
+    expected.landmarks.clear();
+    QCOMPARE(*data, expected);
+    // Saved again, it becomes a version-2 file that reads the same.
+    const QByteArray saved = CalibrationFile::toJson(*data);
+    QVERIFY(saved.contains("\"version\": 2"));
+    QCOMPARE(CalibrationFile::fromJson(saved, nullptr), data);
+}
+
 void TestCalibrationFile::unusableFileIsReportedAndKept_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addRow("not JSON") << QByteArray("{\"format\": \"tarvola\", ");
     QTest::addRow("another format") << QByteArray("{\"format\": \"other\", \"version\": 1}");
-    QTest::addRow("a later version") << QByteArray("{\"format\": \"tarvola\", \"version\": 2}");
+    QTest::addRow("a later version") << QByteArray("{\"format\": \"tarvola\", \"version\": 3}");
+    QJsonObject root = QJsonDocument::fromJson(CalibrationFile::toJson(sample())).object();
+    QJsonObject lens = root.value("lens").toObject();
+    lens.insert("k1", "strong");
+    QJsonObject badLens = root;
+    badLens.insert("lens", lens);
+    QTest::addRow("a damaged lens") << QJsonDocument(badLens).toJson();
+    QJsonArray landmarks = root.value("landmarks").toArray();
+    landmarks.append(QJsonObject { { "name", "penalty spot" }, { "picture", QJsonArray { 1, 2 } } });
+    QJsonObject badLandmark = root;
+    badLandmark.insert("landmarks", landmarks);
+    QTest::addRow("a landmark without its pitch point") << QJsonDocument(badLandmark).toJson();
     QByteArray otherSize = CalibrationFile::toJson(sample());
     otherSize.replace("1260", "1920");
     QTest::addRow("a video of another size") << otherSize;

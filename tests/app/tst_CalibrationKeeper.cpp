@@ -5,6 +5,7 @@
 
 #include "calibration/CalibrationFile.h"
 #include "calibration/FieldControls.h"
+#include "engine/EngineFunctions.h"
 #include "MainWindow.h"
 #include "measuring/MeasureTool.h"
 #include "measuring/MeasurementModel.h"
@@ -28,6 +29,7 @@ namespace {
 
 const QPoint kCorners[] = { QPoint(20, 10), QPoint(140, 12), QPoint(8, 110), QPoint(150, 108) };
 const QPoint kCentre(81, 60);
+const CameraLens kLens { 0.12, 0.01, 78.5, 61.25 };
 
 QByteArray readAll(const QString& path)
 {
@@ -99,6 +101,9 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
 {
     window = openWindow(clip);
     calibrate(QStringLiteral("100"));
+    CameraLens pinhole;
+    QCOMPARE(EngineFunctions::of(engine).lens(&pinhole), 0);
+    field()->setLens(kLens, pinhole);
     window->findChild<QDoubleSpinBox*>(QStringLiteral("clickSigmaBox"))->setValue(1.5);
     field()->centreCircleSetting()->setRadiusM(5.0);
     emit window->findChild<MeasureTool*>()->measured(QPointF(30.5, 40), QPointF(90, 70.25));
@@ -108,7 +113,8 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
                      .measurements.empty());
 
     const CalibrationData data = *CalibrationFile::fromJson(readAll(saved), nullptr);
-    QCOMPARE(data.corners[3], std::optional(kCorners[3]));
+    QCOMPARE(data.corners[3], std::optional(QPointF(kCorners[3])));
+    QCOMPARE(data.lens, kLens);
     QCOMPARE(data.centre, std::optional(kCentre));
     QCOMPARE(data.length, 100.0);
     QCOMPARE(data.centreCircleM, 5.0);
@@ -120,6 +126,9 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     window = openWindow(clip);
     QCOMPARE(engine->getTopPointsLeft() + engine->getBottomPointsLeft(), 0);
     QCOMPARE(engine->getFieldLength(), 100.0f);
+    CameraLens restored;
+    QCOMPARE(EngineFunctions::of(engine).lens(&restored), 0);
+    QCOMPARE(restored, kLens);
     QVERIFY(shelltest::sameLines(engine->getFieldLines(), lines));
     QVERIFY(shelltest::sameLines(engine->getCentreLines(), centreLines));
     QCOMPARE(field()->clickSigma(), 1.5);
@@ -229,7 +238,7 @@ void tst_CalibrationKeeper::importTakesCornersOfAVideoOfTheSameSize()
     window.reset();
     QCOMPARE(CalibrationFile::fromJson(readAll(dayTwo + QStringLiteral(".tarvola.json")), nullptr)
                  ->corners[0],
-        std::optional(kCorners[0]));
+        std::optional(QPointF(kCorners[0])));
 }
 
 QTEST_MAIN(tst_CalibrationKeeper)

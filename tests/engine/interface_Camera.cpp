@@ -19,6 +19,7 @@ const auto calibrateFromPoints = LOOK_UP(VistrelCalibrateFromPoints);
 const auto setLens = LOOK_UP(VistrelSetLensDistortion);
 const auto getLens = LOOK_UP(VistrelGetLensDistortion);
 const auto estimateLens = LOOK_UP(VistrelEstimateLensDistortion);
+const auto straightness = LOOK_UP(VistrelGetLensStraightness);
 const auto pictureToPitch = LOOK_UP(VistrelPictureToPitch);
 const auto pitchToPicture = LOOK_UP(VistrelPitchToPicture);
 const auto calibrationFit = LOOK_UP(VistrelCalibrationFit);
@@ -191,6 +192,25 @@ TEST_F(CameraTest, ChangingTheLensRefitsThroughTheSamePoints)
     EXPECT_EQ(reset.k2, 0.0);
     EXPECT_EQ(reset.cx, 159.5);
     EXPECT_EQ(reset.cy, 119.5);
+}
+
+// The straightness describes the estimate's lens only while it is in place.
+TEST_F(CameraTest, TellsHowStraightTheEstimateMadeTheLines)
+{
+    ASSERT_TRUE(straightness);
+    double rms = 99.0;
+    EXPECT_EQ(straightness(engine, &rms), -1) << "no estimate yet";
+    double k1 = 0, k2 = 0, cx = 0, cy = 0;
+    ASSERT_EQ(estimateLens(engine, &k1, &k2, &cx, &cy), 0);
+    ASSERT_EQ(straightness(engine, &rms), 0);
+    EXPECT_GE(rms, 0.0);
+    EXPECT_LT(rms, 1.0);
+    EXPECT_EQ(straightness(engine, nullptr), -1);
+    ASSERT_EQ(setLens(engine, k1, k2, cx, cy), 0);
+    EXPECT_EQ(straightness(engine, &rms), -1) << "a lens was set since";
+    ASSERT_EQ(estimateLens(engine, &k1, &k2, &cx, &cy), 0);
+    ASSERT_EQ(engine->LoadVideo(losslessClip(clip, "bent")), 0);
+    EXPECT_EQ(straightness(engine, &rms), -1) << "a video was loaded since";
 }
 
 TEST_F(CameraTest, RefusesAndChangesNothing)

@@ -88,4 +88,18 @@ int VistrelEstimateLensDistortion(
     });
 }
 
+int VistrelGetLensStraightness(VistrelInterface* engine, double* rmsPx)
+{
+    return guarded([&] {
+        Vistrel* vistrel = engineOf(engine);
+        if (!vistrel || !rmsPx)
+            return -1;
+        const std::optional<double> straightness = vistrel->lensStraightness();
+        if (!straightness)
+            return -1;
+        *rmsPx = *straightness;
+        return 0;
+    });
+}
+
 } // extern "C"

@@ -311,6 +311,9 @@ public:
     std::optional<CLensModel> lensDistortion();
     // Estimates the lens on the current frame and sets it.
     std::optional<CLensModel> estimateLensDistortion();
+    // The straightness of the painted lines through the lens of the last
+    // estimate while that lens is in place; empty otherwise.
+    std::optional<double> lensStraightness();
 
     // Switches the trace file on; only the library itself (and its tests)
     // may do so.
@@ -452,6 +455,7 @@ private:
         std::vector<cv::Point2d> pitch;
     };
     std::optional<KnownPoints> knownPoints;
+    std::optional<double> estimatedStraightnessPx;
     std::atomic<double> clickSigmaPx { 1.0 };
     std::string videoPath;
     std::atomic<float> playbackRate { 25.0f };

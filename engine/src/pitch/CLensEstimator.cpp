@@ -455,7 +455,7 @@ std::vector<Chain> CLensEstimator::MergeChains(
     return merged;
 }
 
-std::optional<CLensModel> CLensEstimator::Estimate(const cv::Mat& bgr) const
+std::optional<CLensModel> CLensEstimator::Estimate(const cv::Mat& bgr, double* straightRmsPx) const
 {
     std::vector<Chain> chains = FindChains(bgr);
     if (chains.size() < 3 || !directionsSpread(chains))
@@ -497,5 +497,7 @@ std::optional<CLensModel> CLensEstimator::Estimate(const cv::Mat& bgr) const
     const double after = Straightness(kept, *lens);
     if (before < kMinBendingRmsPx || after > (1.0 - kMinImprovement) * before)
         return std::nullopt;
+    if (straightRmsPx)
+        *straightRmsPx = after;
     return lens;
 }

@@ -24,7 +24,9 @@ public:
 
     // Empty when fewer than three long lines, not all parallel, are found,
     // or the picture shows no measurable bending.
-    std::optional<CLensModel> Estimate(const cv::Mat& bgr) const;
+    // straightRmsPx (optional) gets Straightness() of the lines used
+    // through the lens found.
+    std::optional<CLensModel> Estimate(const cv::Mat& bgr, double* straightRmsPx = nullptr) const;
 
     // The fit alone, on chains already found: empty for too few chains or a
     // fit that does not converge to a valid lens.

@@ -55,6 +55,7 @@ bool Vistrel::applyLens(const CLensModel& lens)
 
 void Vistrel::adoptLensFor(cv::Size picture)
 {
+    estimatedStraightnessPx.reset();
     if (field.getLens().pictureSize() == picture)
         return;
     const CLensModel pinhole = CLensModel::pinhole(picture);
@@ -72,7 +73,10 @@ int Vistrel::setLensDistortion(double k1, double k2, cv::Point2d centre)
     if (deliveredSize.empty())
         return -1;
     const std::optional<CLensModel> lens = CLensModel::make(k1, k2, centre, deliveredSize);
-    return lens && applyLens(*lens) ? 0 : -1;
+    if (!lens || !applyLens(*lens))
+        return -1;
+    estimatedStraightnessPx.reset();
+    return 0;
 }
 
 std::optional<CLensModel> Vistrel::lensDistortion()
@@ -88,8 +92,16 @@ std::optional<CLensModel> Vistrel::estimateLensDistortion()
     MutexHold hold(*this);
     if (frame.empty() || deliveredSize.empty())
         return std::nullopt;
-    const std::optional<CLensModel> lens = CLensEstimator().Estimate(frame);
+    double straightnessPx = 0.0;
+    const std::optional<CLensModel> lens = CLensEstimator().Estimate(frame, &straightnessPx);
     if (!lens || lens->pictureSize() != deliveredSize || !applyLens(*lens))
         return std::nullopt;
+    estimatedStraightnessPx = straightnessPx;
     return lens;
+}
+
+std::optional<double> Vistrel::lensStraightness()
+{
+    MutexHold hold(*this);
+    return estimatedStraightnessPx;
 }

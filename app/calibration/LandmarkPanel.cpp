@@ -1,0 +1,211 @@
+#include "calibration/LandmarkPanel.h"
+
+#include "calibration/FieldControls.h"
+#include "calibration/PitchTopView.h"
+#include "engine/EngineFunctions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kFarPx = 1e6;
+
+} // namespace
+
+LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWidget* parent)
+    : QWidget(parent)
+    , engine(engine)
+    , field(field)
+{
+    activeBox = new QCheckBox(tr("Place landmarks"), this);
+    activeBox->setObjectName(QStringLiteral("placeLandmarksBox"));
+    activeBox->setToolTip(tr("Clicks on the picture place the landmark chosen below instead of "
+                             "the corners"));
+    viewBox = new QComboBox(this);
+    viewBox->addItem(tr("Whole pitch"), int(PitchLandmarks::View::Whole));
+    viewBox->addItem(tr("Left half"), int(PitchLandmarks::View::LeftHalf));
+    viewBox->addItem(tr("Right half"), int(PitchLandmarks::View::RightHalf));
+    viewBox->setToolTip(tr("What the typed dimensions describe: for a camera that sees one half, "
+                           "type that half's size and choose it here"));
+    connect(viewBox, &QComboBox::currentIndexChanged, this, &LandmarkPanel::refresh);
+    topView = new PitchTopView(this);
+    chosenLabel = new QLabel(this);
+    chosenLabel->setWordWrap(true);
+    fitLabel = new QLabel(this);
+    fitLabel->setObjectName(QStringLiteral("landmarkFitLabel"));
+    removeButton = new QPushButton(tr("Remove"), this);
+    removeButton->setToolTip(tr("Take the chosen landmark out of the calibration"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(activeBox);
+    buttons->addWidget(viewBox);
+    buttons->addStretch();
+    buttons->addWidget(removeButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(topView, 1);
+    layout->addWidget(chosenLabel);
+    layout->addWidget(fitLabel);
+
+    connect(topView, &PitchTopView::picked, this, &LandmarkPanel::choose);
+    connect(removeButton, &QPushButton::clicked, this, &LandmarkPanel::removeChosen);
+    connect(field, &FieldControls::signalOverlayChanged, this, &LandmarkPanel::refresh);
+    refresh();
+}
+
+bool LandmarkPanel::isActive() const { return activeBox->isChecked(); }
+
+void LandmarkPanel::setActive(bool on) { activeBox->setChecked(on); }
+
+QString LandmarkPanel::chosen() const { return topView->chosen(); }
+
+PitchLandmarks LandmarkPanel::pitch() const
+{
+    return PitchLandmarks(field->fieldWidth(), field->fieldLength(), field->centreRadius(),
+        PitchLandmarks::View(viewBox->currentData().toInt()));
+}
+
+void LandmarkPanel::setView(PitchLandmarks::View view)
+{
+    viewBox->setCurrentIndex(viewBox->findData(int(view)));
+}
+
+void LandmarkPanel::choose(const QString& name)
+{
+    if (!pitch().find(name))
+        return;
+    topView->setChosen(name);
+    refresh();
+}
+
+bool LandmarkPanel::takePoint(int x, int y, bool exact)
+{
+    if (!isActive())
+        return false;
+    const PitchLandmarks landmarks = pitch();
+    const PitchLandmarks::Landmark* landmark = landmarks.find(chosen());
+    if (!landmark) {
+        emit notice(tr("Choose a landmark in the top view first"));
+        return true;
+    }
+    std::vector<CalibrationData::Landmark> placed = field->landmarks();
+    const CalibrationData::Landmark given { landmark->name, snapped(x, y, exact, landmark->name),
+        landmark->pitch };
+    const auto same = std::find_if(placed.begin(), placed.end(),
+        [&given](const CalibrationData::Landmark& l) { return l.name == given.name; });
+    if (same != placed.end())
+        *same = given;
+    else
+        placed.push_back(given);
+    apply(placed);
+    return true;
+}
+
+void LandmarkPanel::removeChosen()
+{
+    std::vector<CalibrationData::Landmark> placed = field->landmarks();
+    const auto removed = std::remove_if(placed.begin(), placed.end(),
+        [this](const CalibrationData::Landmark& l) { return l.name == chosen(); });
+    if (removed == placed.end())
+        return;
+    placed.erase(removed, placed.end());
+    apply(placed);
+}
+
+// Spots are no crossing of lines: they are taken where clicked.
+QPointF LandmarkPanel::snapped(int x, int y, bool exact, const QString& name) const
+{
+    double sx = x;
+    double sy = y;
+    if (exact || name.contains(tr("spot"))
+        || EngineFunctions::of(engine).snapToLines(x, y, kSnapRadiusPx, &sx, &sy) != 0)
+        return QPointF(x, y);
+    return QPointF(sx, sy);
+}
+
+// Four or more landmarks calibrate; a set the engine refuses (three in a
+// line, a corner beyond the horizon) changes nothing.
+void LandmarkPanel::apply(const std::vector<CalibrationData::Landmark>& landmarks)
+{
+    std::optional<std::array<QPoint, 5>> corners;
+    if (landmarks.size() >= std::size_t(kNeeded)) {
+        if (!CornerPoints::calibrateFrom(engine, landmarks)) {
+            emit notice(tr("These landmarks give no pitch: check that no three of them lie on "
+                           "one line and that each is where it belongs"));
+            return;
+        }
+        corners = fittedCornersAndCentre();
+    }
+    field->setLandmarks(landmarks, corners);
+}
+
+// Where the fit puts the pitch's corners, for the corner labels and markers
+// (the engine keeps them exact), and its centre; far outside the picture
+// they are clamped.
+std::array<QPoint, 5> LandmarkPanel::fittedCornersAndCentre() const
+{
+    const double w = field->fieldWidth();
+    const double l = field->fieldLength();
+    const std::pair<double, double> pitchCorners[]
+        = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 }, { w / 2, l / 2 } };
+    std::array<QPoint, 5> corners;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        double x = 0.0;
+        double y = 0.0;
+        EngineFunctions::of(engine).pitchToPicture(
+            pitchCorners[i].first, pitchCorners[i].second, &x, &y);
+        const auto clamped
+            = [](double v) { return std::isfinite(v) ? std::clamp(v, -kFarPx, kFarPx) : 0.0; };
+        corners[i] = QPoint(int(std::lround(clamped(x))), int(std::lround(clamped(y))));
+    }
+    return corners;
+}
+
+std::optional<double> LandmarkPanel::fitRmsPx() const
+{
+    const std::vector<CalibrationData::Landmark>& placed = field->landmarks();
+    if (placed.size() < std::size_t(kNeeded) || !field->cornersComplete())
+        return std::nullopt;
+    double sum = 0.0;
+    for (const CalibrationData::Landmark& landmark : placed) {
+        double x = 0.0;
+        double y = 0.0;
+        if (EngineFunctions::of(engine).pitchToPicture(
+                landmark.pitch.x(), landmark.pitch.y(), &x, &y)
+            != 0)
+            return std::nullopt;
+        sum += std::pow(QLineF(landmark.picture, QPointF(x, y)).length(), 2);
+    }
+    return std::sqrt(sum / double(placed.size()));
+}
+
+QString LandmarkPanel::fitText() const
+{
+    const std::size_t count = field->landmarks().size();
+    if (const std::optional<double> rms = fitRmsPx())
+        return tr("fit %1 px over %2 landmarks").arg(*rms, 0, 'f', 1).arg(count);
+    return tr("%1 of %2 landmarks placed").arg(count).arg(kNeeded);
+}
+
+void LandmarkPanel::refresh()
+{
+    const PitchLandmarks landmarks = pitch();
+    topView->setPitch(landmarks);
+    QSet<QString> placed;
+    for (const CalibrationData::Landmark& landmark : field->landmarks())
+        placed.insert(landmark.name);
+    topView->setPlaced(placed);
+    const QString name = chosen();
+    chosenLabel->setText(name.isEmpty() ? tr("Pick a landmark in the top view")
+                                        : tr("Chosen: %1").arg(name));
+    removeButton->setEnabled(placed.contains(name));
+    fitLabel->setText(fitText());
+}
