@@ -9,6 +9,7 @@
 #include "measuring/MeasureActions.h"
 #include "measuring/MeasurementsPanel.h"
 #include "playback/VideoControls.h"
+#include "players/PlayerActions.h"
 #include "screens/VideoScreenAdapter.h"
 #include "window/Actions.h"
 #include "window/FileActions.h"
@@ -96,6 +97,7 @@ void MainWindow::createParts()
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(
         engine, videoControls, measuring->model(), screenScalesPicture, this);
+    players = new PlayerActions(engine, videoControls, fieldControls, screenAdapter.get(), this);
 }
 
 // Most of the display, whatever its size, rather than the few hundred
@@ -148,6 +150,7 @@ void MainWindow::videoOpened(const QString& path)
     measuring->forgetHistory();
     keeper->videoOpened(path);
     files->noteOpened(path);
+    players->videoOpened(path);
     movementWarning->restart();
     updateStatusBar();
 }
@@ -181,6 +184,7 @@ void MainWindow::createMenus()
     fileMenu = menuBar()->addMenu(tr("&File"));
     files->fillMenu(fileMenu);
     exporter->addActionsTo(fileMenu, files->exitAction());
+    fileMenu->insertAction(files->exitAction(), players->exportAction());
 
     QMenu* playbackMenu = menuBar()->addMenu(tr("&Playback"));
     playback->addTo(playbackMenu);
@@ -188,7 +192,8 @@ void MainWindow::createMenus()
 
     QMenu* measureMenu = menuBar()->addMenu(tr("&Measure"));
     measureMenu->addActions(
-        { findPitch->action(), measuring->measureAction(), measuring->deleteAction() });
+        { findPitch->action(), measuring->measureAction(), measuring->deleteAction(),
+            players->trackAction() });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -241,6 +246,7 @@ void MainWindow::createDocks()
         Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea, Qt::RightDockWidgetArea);
     measurementsDock->close();
     windowMenu->addAction(measurementsDock->toggleViewAction());
+    players->addDocksTo(this, windowMenu);
 }
 
 QDockWidget* MainWindow::addDock(const QString& title, const char* name, QWidget* content,
@@ -265,6 +271,7 @@ void MainWindow::connectParts()
     connect(keeper.get(), &CalibrationKeeper::notice, statusBar(),
         [this](const QString& text) { statusBar()->showMessage(text, kFileNoticeMs); });
     connect(findPitch, &FindPitchAction::notice, this, &MainWindow::showNotice);
+    connect(players, &PlayerActions::notice, this, &MainWindow::showNotice);
     connect(findPitch, &FindPitchAction::found, movementWarning, &MovementWarning::restart);
     connect(measuring, &MeasureActions::measuringChanged, this, [this](bool on) {
         if (on)

@@ -12,6 +12,7 @@ class FindPitchAction;
 class MeasureActions;
 class MovementWarning;
 class PlaybackActions;
+class PlayerActions;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -87,6 +88,8 @@ private:
     PlaybackActions* playback = nullptr;
     FindPitchAction* findPitch = nullptr;
     MovementWarning* movementWarning = nullptr;
+    // Track players, the pitch view and the players table.
+    PlayerActions* players = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;
     QAction* fieldControlsAction = nullptr;

@@ -5,6 +5,7 @@
 
 class FieldControls;
 class MeasureTool;
+class PictureLayer;
 class VideoControls;
 class VideoScreen;
 class VideoScreenGL;
@@ -29,6 +30,8 @@ public:
     QWidget* screen() const;
     bool usesOpenGL() const { return useOpenGL; }
     void setMeasureTool(MeasureTool* tool);
+    // Draws the layer over the picture of the screen in use.
+    void addLayer(PictureLayer* layer);
 
 signals:
     void givePoint(int x, int y, bool exact = false);
