@@ -111,14 +111,9 @@ QWidget* PlayersPanel::makeCorrections()
     teamButton->setMenu(teamMenu);
     teamButton->setPopupMode(QToolButton::InstantPopup);
     row->addWidget(teamButton);
-    QAction* undo = store->undoStack()->createUndoAction(this);
-    undo->setShortcut(QKeySequence::Undo);
-    undo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addButton(undo, "undoCorrectionAction");
-    QAction* redo = store->undoStack()->createRedoAction(this);
-    redo->setShortcut(QKeySequence::Redo);
-    redo->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    addButton(redo, "redoCorrectionAction");
+    // Ctrl+Z belongs to the corners and measurements; these take buttons.
+    addButton(store->undoStack()->createUndoAction(this, tr("Undo")), "undoCorrectionAction");
+    addButton(store->undoStack()->createRedoAction(this, tr("Redo")), "redoCorrectionAction");
     row->addStretch();
     return bar;
 }

@@ -16,7 +16,7 @@ class TrackStore;
 // Copy as CSV (also Ctrl+C) putting the table as shown on the clipboard.
 // Above the table, the corrections: merge the two selected tracks, split
 // the selected one at the frame shown, delete it, change its team; each
-// undoable (Ctrl+Z in the panel).
+// undoable with the panel's Undo and Redo.
 class PlayersPanel : public QWidget
 {
     Q_OBJECT

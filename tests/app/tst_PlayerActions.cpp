@@ -87,6 +87,7 @@ private slots:
     void viewsFollowTheFrameShownAndShareTheSelection();
     void namesAreSavedWithTheTracks();
     void exportsBothLayouts();
+    void correctionsFromThePanelAreUndone();
     void cancelLeavesNoFile();
     void uncalibratedVideoIsRefusedWithAMessage();
 
@@ -251,6 +252,36 @@ void tst_PlayerActions::exportsBothLayouts()
     QVERIFY(!players->exportTracks(nowhere, false));
     QTRY_VERIFY(window->findChild<QMessageBox*>(QStringLiteral("playersMessage")));
     QVERIFY(!QFile::exists(nowhere));
+}
+
+void tst_PlayerActions::correctionsFromThePanelAreUndone()
+{
+    trackAndWait();
+    PlayersPanel* panel = players->panel();
+    QTableView* table = panel->table();
+    const int rows = table->model()->rowCount();
+    auto* merge = panel->findChild<QAction*>(QStringLiteral("mergeTracksAction"));
+    auto* remove = panel->findChild<QAction*>(QStringLiteral("deleteTrackAction"));
+    table->selectRow(0);
+    QVERIFY(!merge->isEnabled());
+    QVERIFY(remove->isEnabled());
+    table->selectionModel()->select(table->model()->index(1, 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(merge->isEnabled());
+    merge->trigger();
+    QCOMPARE(table->model()->rowCount(), rows - 1);
+    table->selectRow(0);
+    remove->trigger();
+    QCOMPARE(table->model()->rowCount(), rows - 2);
+    QFile kept(players->store()->path());
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), players->store()->tracks().toCsv());
+
+    auto* undo = panel->findChild<QAction*>(QStringLiteral("undoCorrectionAction"));
+    undo->trigger();
+    undo->trigger();
+    QCOMPARE(table->model()->rowCount(), rows);
+    QVERIFY(!undo->isEnabled());
 }
 
 void tst_PlayerActions::cancelLeavesNoFile()
