@@ -154,7 +154,7 @@ void PitchView::paintPlayers(QPainter& painter) const
             continue;
         const QColor colour = teamColour(track.team);
         QPolygonF trail;
-        for (const QPointF& point : store->trail(track, kTrailFrames))
+        for (const QPointF& point : store->trail(track))
             trail << toWidget(point);
         painter.setPen(QPen(colour.lighter(130), 1.2));
         painter.drawPolyline(trail);

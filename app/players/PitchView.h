@@ -34,8 +34,7 @@ public:
     QSize minimumSizeHint() const override;
 
     static QColor teamColour(const QString& team);
-    // How many frames of the past a trail shows.
-    static constexpr int kTrailFrames = 50;
+
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr double kFootRadiusPx = 5.0;
+constexpr double kFootRadiusPx = 8.0;
 // Every this many frames of a trail is drawn; the trail is smooth anyway.
 constexpr std::size_t kTrailStep = 3;
 
@@ -52,7 +52,7 @@ void PlayerMarks::refresh() const
             continue;
         Mark mark { track.id, PitchView::teamColour(track.team), *foot, {},
             track.id == store->selectedId() };
-        const std::vector<QPointF> trail = store->trail(track, PitchView::kTrailFrames);
+        const std::vector<QPointF> trail = store->trail(track);
         for (std::size_t i = 0; i < trail.size(); i += kTrailStep)
             if (const auto point = measurer->toPicture(trail[i]))
                 mark.trail << *point;
@@ -76,9 +76,13 @@ void PlayerMarks::paint(QPainter& painter, const QTransform& videoToWidget) cons
         painter.setPen(QPen(mark.colour, 2.0));
         painter.setBrush(Qt::NoBrush);
         painter.drawPolyline(videoToWidget.map(mark.trail));
+        // A ring round the foot point leaves the player visible inside it.
         const QPointF foot = videoToWidget.map(mark.foot);
-        painter.setPen(QPen(mark.selected ? Qt::white : Qt::black, mark.selected ? 2.5 : 1.0));
-        painter.setBrush(mark.colour);
+        if (mark.selected) {
+            painter.setPen(QPen(Qt::white, 4.0));
+            painter.drawEllipse(foot, kFootRadiusPx, kFootRadiusPx * 0.6);
+        }
+        painter.setPen(QPen(mark.colour, 2.0));
         painter.drawEllipse(foot, kFootRadiusPx, kFootRadiusPx * 0.6);
         painter.setPen(mark.colour.lighter(150));
         painter.drawText(foot + QPointF(kFootRadiusPx + 2, kFootRadiusPx + 9), QString::number(mark.id));

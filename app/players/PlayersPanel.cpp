@@ -105,7 +105,7 @@ QWidget* PlayersPanel::makeCorrections()
     for (const QString& team : { QStringLiteral("A"), QStringLiteral("B"), QString() })
         teamMenu->addAction(team.isEmpty() ? tr("None") : tr("Team %1").arg(team), this,
             [this, team] { store->setTeam(store->selectedId(), team); });
-    auto* teamButton = new QToolButton;
+    teamButton = new QToolButton;
     teamButton->setObjectName(QStringLiteral("teamButton"));
     teamButton->setText(tr("Team"));
     teamButton->setMenu(teamMenu);
@@ -132,7 +132,7 @@ void PlayersPanel::updateCorrections()
     mergeAction->setEnabled(ids.size() == 2);
     splitAction->setEnabled(ids.size() == 1);
     deleteAction->setEnabled(ids.size() == 1);
-    teamMenu->setEnabled(ids.size() == 1);
+    teamButton->setEnabled(ids.size() == 1);
 }
 
 void PlayersPanel::selectionMoved()

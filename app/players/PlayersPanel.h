@@ -9,6 +9,7 @@ class QAction;
 class QMenu;
 class QSortFilterProxyModel;
 class QTableView;
+class QToolButton;
 class TrackStore;
 
 // The players table in its dock: sortable by every column, the name typed
@@ -46,4 +47,5 @@ private:
     QAction* splitAction = nullptr;
     QAction* deleteAction = nullptr;
     QMenu* teamMenu = nullptr;
+    QToolButton* teamButton = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <QUndoStack>
 
 #include <algorithm>
+#include <cmath>
 
 TrackStore::TrackStore(QObject* parent)
     : QObject(parent)
@@ -137,8 +138,9 @@ void TrackStore::replaceTracks(const std::vector<int>& removeIds, const std::vec
     save();
 }
 
-std::vector<QPointF> TrackStore::trail(const PlayerTrack& track, int frames) const
+std::vector<QPointF> TrackStore::trail(const PlayerTrack& track) const
 {
+    const auto frames = qint64(std::lround(kTrailSeconds * set.fps));
     std::vector<QPointF> points;
     const auto from = std::lower_bound(track.samples.begin(), track.samples.end(),
         shownFrame - frames, [](const TrackSample& s, qint64 f) { return s.frame < f; });

@@ -47,8 +47,10 @@ public:
     // the undo steps.
     void replaceTracks(const std::vector<int>& removeIds, const std::vector<PlayerTrack>& add);
 
-    // The samples of the last `frames` frames up to the shown one.
-    std::vector<QPointF> trail(const PlayerTrack& track, int frames) const;
+    // How far back a trail reaches.
+    static constexpr double kTrailSeconds = 2.0;
+    // The positions of the trail's time up to the frame shown.
+    std::vector<QPointF> trail(const PlayerTrack& track) const;
 
 signals:
     void tracksChanged();
