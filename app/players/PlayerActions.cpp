@@ -68,6 +68,8 @@ PlayerActions::PlayerActions(VistrelInterface* engine, VideoControls* videoContr
 // The job is stopped before the engine it reads from goes.
 PlayerActions::~PlayerActions()
 {
+    // Nothing of the window is told about a run ended this way.
+    tracking->disconnect(this);
     tracking->cancel();
     tracking->wait();
 }
@@ -138,6 +140,12 @@ bool PlayerActions::trackPlayers()
                 "pitch."));
         return false;
     }
+    if (tracks->hasTracks()
+        && QMessageBox::question(window, tr("Track players"),
+               tr("Tracking again replaces the tracks of this video, with their names and "
+                  "corrections, once it is done. Track again?"))
+            != QMessageBox::Yes)
+        return false;
     trackedVideo = videoControls->currentFile();
     const QString target = TracksFile(trackedVideo).target();
     if (!tracking->start(target)) {

@@ -8,9 +8,12 @@
 #include "players/TracksFile.h"
 #include "players/TwoTeamExport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUndoStack>
@@ -38,10 +41,12 @@ class tst_PlayerTracks : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void csvComesBackByteForByte();
     void refusesWhatIsNoTracksCsv_data();
     void refusesWhatIsNoTracksCsv();
     void fileKeepsNamesInTheSidecar();
+    void tracksInTheDataFolderAreFound();
     void statsCountSpeedsOverFrames_data();
     void statsCountSpeedsOverFrames();
     void twoTeamLayoutAt25HzFromTheTopLeft();
@@ -124,6 +129,20 @@ void tst_PlayerTracks::fileKeepsNamesInTheSidecar()
     const TracksFile::Loaded broken = file.load(25.0);
     QVERIFY(!broken.tracks);
     QVERIFY(!broken.error.isEmpty());
+}
+
+void tst_PlayerTracks::tracksInTheDataFolderAreFound()
+{
+    QTemporaryDir dir;
+    TracksFile file(dir.filePath(QStringLiteral("elsewhere.mp4")));
+    QVERIFY(file.inDataFolder() != file.besideVideo());
+    QVERIFY(QDir().mkpath(QFileInfo(file.inDataFolder()).absolutePath()));
+    QVERIFY(TracksFile::save(*TrackSet::fromCsv(kCsv, 25.0, nullptr), file.inDataFolder(), nullptr));
+    const TracksFile::Loaded loaded = file.load(25.0);
+    QCOMPARE(loaded.path, file.inDataFolder());
+    QVERIFY(loaded.tracks);
+    QFile::remove(file.inDataFolder());
+    QFile::remove(TracksFile::sidecarOf(file.inDataFolder()));
 }
 
 void tst_PlayerTracks::statsCountSpeedsOverFrames_data()
