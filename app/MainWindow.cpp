@@ -11,6 +11,7 @@
 #include "measuring/MeasureActions.h"
 #include "measuring/MeasurementsPanel.h"
 #include "playback/VideoControls.h"
+#include "players/PlayerActions.h"
 #include "screens/VideoScreenAdapter.h"
 #include "window/Actions.h"
 #include "window/FileActions.h"
@@ -103,6 +104,7 @@ void MainWindow::createParts()
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(
         engine, videoControls, measuring->model(), screenScalesPicture, this);
+    players = new PlayerActions(engine, videoControls, fieldControls, screenAdapter.get(), this);
 }
 
 // Most of the display, whatever its size, rather than the few hundred
@@ -155,6 +157,7 @@ void MainWindow::videoOpened(const QString& path)
     measuring->forgetHistory();
     keeper->videoOpened(path);
     files->noteOpened(path);
+    players->videoOpened(path);
     movementWarning->restart();
     updateStatusBar();
 }
@@ -188,6 +191,7 @@ void MainWindow::createMenus()
     fileMenu = menuBar()->addMenu(tr("&File"));
     files->fillMenu(fileMenu);
     exporter->addActionsTo(fileMenu, files->exitAction());
+    fileMenu->insertAction(files->exitAction(), players->exportAction());
 
     QMenu* playbackMenu = menuBar()->addMenu(tr("&Playback"));
     playback->addTo(playbackMenu);
@@ -196,7 +200,7 @@ void MainWindow::createMenus()
     QMenu* measureMenu = menuBar()->addMenu(tr("&Measure"));
     measureMenu->addActions(
         { findPitch->action(), straightenLines->action(), measuring->measureAction(),
-            measuring->deleteAction() });
+            measuring->deleteAction(), players->trackAction() });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);
@@ -254,6 +258,7 @@ void MainWindow::createDocks()
         Qt::RightDockWidgetArea | Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea);
     landmarksDock->close();
     windowMenu->addAction(landmarksDock->toggleViewAction());
+    players->addDocksTo(this, windowMenu);
 }
 
 QDockWidget* MainWindow::addDock(const QString& title, const char* name, QWidget* content,
@@ -280,6 +285,7 @@ void MainWindow::connectParts()
     connect(findPitch, &FindPitchAction::notice, this, &MainWindow::showNotice);
     connect(straightenLines, &StraightenLines::notice, this, &MainWindow::showNotice);
     connect(landmarks, &LandmarkPanel::notice, this, &MainWindow::showNotice);
+    connect(players, &PlayerActions::notice, this, &MainWindow::showNotice);
     connect(findPitch, &FindPitchAction::found, movementWarning, &MovementWarning::restart);
     connect(measuring, &MeasureActions::measuringChanged, this, [this](bool on) {
         if (on)

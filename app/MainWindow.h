@@ -12,6 +12,7 @@ class FindPitchAction;
 class MeasureActions;
 class MovementWarning;
 class PlaybackActions;
+class PlayerActions;
 class QAction;
 class LandmarkPanel;
 class StraightenLines;
@@ -92,6 +93,8 @@ private:
     // Lives in its dock, which owns it.
     LandmarkPanel* landmarks = nullptr;
     MovementWarning* movementWarning = nullptr;
+    // Track players, the pitch view and the players table.
+    PlayerActions* players = nullptr;
     // File > Export video and File > Save picture.
     ExportController* exporter = nullptr;
     QAction* fieldControlsAction = nullptr;

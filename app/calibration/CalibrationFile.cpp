@@ -166,15 +166,20 @@ CalibrationFile::CalibrationFile(const QString& videoPath)
 
 QString CalibrationFile::besideVideo() const { return videoPath + QLatin1String(kSuffix); }
 
+QString CalibrationFile::inDataFolder() const
+{
+    return inDataFolder(videoPath, QLatin1String(kSuffix));
+}
+
 // The video's name keeps the file recognisable; a hash of its full path
 // keeps two videos of the same name in different folders apart.
-QString CalibrationFile::inDataFolder() const
+QString CalibrationFile::inDataFolder(const QString& videoPath, const QString& suffix)
 {
     const QByteArray hash
         = QCryptographicHash::hash(videoPath.toUtf8(), QCryptographicHash::Sha1).toHex();
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return QDir(folder).filePath(QFileInfo(videoPath).fileName() + QLatin1Char('-')
-        + QString::fromLatin1(hash.left(kPathHashChars)) + QLatin1String(kSuffix));
+        + QString::fromLatin1(hash.left(kPathHashChars)) + suffix);
 }
 
 QByteArray CalibrationFile::toJson(const CalibrationData& data)

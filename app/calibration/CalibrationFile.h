@@ -84,6 +84,9 @@ public:
     // The file beside the video, and the one in the user's data folder.
     QString besideVideo() const;
     QString inDataFolder() const;
+    // The file of this suffix kept for a video in the user's data folder
+    // (the files that go beside a video where its folder takes them).
+    static QString inDataFolder(const QString& videoPath, const QString& suffix);
 
     // Reads the video's file (beside it first). A file that cannot be parsed,
     // is of another format or version, or belongs to a video of another size

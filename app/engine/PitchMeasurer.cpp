@@ -12,6 +12,7 @@ template <typename Function> Function lookUp(const PitchMeasurer::Resolver& reso
 PitchMeasurer::PitchMeasurer(VistrelInterface* engine, const Resolver& resolve)
     : engine(engine)
     , pictureToPitch(lookUp<ToPitchFn>(resolve, "VistrelPictureToPitch"))
+    , pitchToPicture(lookUp<ToPitchFn>(resolve, "VistrelPitchToPicture"))
     , measureDistance(lookUp<MeasureFn>(resolve, "VistrelMeasureDistance"))
     , getClickSigma(lookUp<GetSigmaFn>(resolve, "VistrelGetClickSigma"))
     , setClickSigmaFn(lookUp<SetSigmaFn>(resolve, "VistrelSetClickSigma"))
@@ -30,6 +31,15 @@ std::optional<QPointF> PitchMeasurer::toPitch(const QPointF& picture) const
     if (!available() || pictureToPitch(engine, picture.x(), picture.y(), &x, &y) != 0)
         return std::nullopt;
     return QPointF(x, y);
+}
+
+std::optional<QPointF> PitchMeasurer::toPicture(const QPointF& pitch) const
+{
+    double px = 0.0;
+    double py = 0.0;
+    if (!engine || !pitchToPicture || pitchToPicture(engine, pitch.x(), pitch.y(), &px, &py) != 0)
+        return std::nullopt;
+    return QPointF(px, py);
 }
 
 std::optional<PitchDistance> PitchMeasurer::distance(const QPointF& from, const QPointF& to) const

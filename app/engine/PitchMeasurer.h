@@ -31,6 +31,10 @@ public:
     // Pitch metres of a picture point (video pixels); nothing when the pitch
     // is not calibrated or the point lies beyond the horizon.
     std::optional<QPointF> toPitch(const QPointF& picture) const;
+    // The picture point (video pixels) of a pitch position in metres, through
+    // the engine's camera model (a lens included); nothing when not calibrated
+    // or the position lies behind the camera.
+    std::optional<QPointF> toPicture(const QPointF& pitch) const;
     std::optional<PitchDistance> distance(const QPointF& from, const QPointF& to) const;
     double clickSigma() const;
     bool setClickSigma(double sigmaPx) const;
@@ -43,6 +47,7 @@ private:
 
     VistrelInterface* engine = nullptr;
     ToPitchFn pictureToPitch = nullptr;
+    ToPitchFn pitchToPicture = nullptr;
     MeasureFn measureDistance = nullptr;
     GetSigmaFn getClickSigma = nullptr;
     SetSigmaFn setClickSigmaFn = nullptr;

@@ -2,6 +2,7 @@
 
 #include "screens/ExportedFrame.h"
 #include "measuring/MeasureTool.h"
+#include "screens/PictureLayer.h"
 #include "screens/PaintOverlay.h"
 #include "playback/VideoControls.h"
 
@@ -115,6 +116,12 @@ void VideoScreen::setMeasureTool(MeasureTool* tool)
     connect(tool, &MeasureTool::changed, overlay, qOverload<>(&QWidget::update));
 }
 
+void VideoScreen::addLayer(PictureLayer* layer)
+{
+    layers.append(layer);
+    connect(layer, &PictureLayer::changed, overlay, qOverload<>(&QWidget::update));
+}
+
 QPointF VideoScreen::toVideoF(const QPointF& widgetPosition) const
 {
     return videoToWidget().inverted().map(widgetPosition + QPointF(0.5, 0.5));
@@ -131,11 +138,16 @@ QTransform VideoScreen::videoToWidget() const
 // Measurements and the loupe, over the view in the overlay's own pixels.
 void VideoScreen::paintOverlay(QPainter& painter) const
 {
-    if (!measureTool || frameImage.isNull())
+    if (frameImage.isNull())
         return;
-    const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
     const QTransform toOverlay
         = videoToWidget() * QTransform::fromTranslate(-overlay->x(), -overlay->y());
+    for (const QPointer<PictureLayer>& layer : layers)
+        if (layer)
+            layer->paint(painter, toOverlay);
+    if (!measureTool)
+        return;
+    const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
     measureTool->paint(painter, toOverlay, frameImage, overlay->rect(), loupe);
 }
 

@@ -5,6 +5,7 @@
 #include "PanelDialog.h"
 
 #include <QLineF>
+#include <QPointer>
 
 #include <vector>
 
@@ -14,6 +15,7 @@ class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QGraphicsView;
 class MeasureTool;
+class PictureLayer;
 class PaintOverlay;
 class VideoControls;
 
@@ -48,6 +50,7 @@ public:
     InteractionMode interactionMode() const { return mode; }
     // Measure mode, the measurements and the loupe; none without a tool.
     void setMeasureTool(MeasureTool* tool);
+    void addLayer(PictureLayer* layer);
     // The inverse of the drawing mapping: a widget position in video pixels,
     // sub-pixel, the centre of the top-left video pixel at (0, 0).
     QPointF toVideoF(const QPointF& widgetPosition) const;
@@ -99,6 +102,7 @@ private:
     QGraphicsPixmapItem* frameItem = nullptr;
     QImage frameImage;
     MeasureTool* measureTool = nullptr;
+    QList<QPointer<PictureLayer>> layers;
     PaintOverlay* overlay = nullptr;
     QPointF pressPosition;
     std::vector<QGraphicsItem*> snapItems;

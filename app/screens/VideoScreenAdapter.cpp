@@ -59,6 +59,14 @@ void VideoScreenAdapter::setMeasureTool(MeasureTool* tool)
         plainScreen->setMeasureTool(tool);
 }
 
+void VideoScreenAdapter::addLayer(PictureLayer* layer)
+{
+    if (useOpenGL)
+        glScreen->addLayer(layer);
+    else
+        plainScreen->addLayer(layer);
+}
+
 void VideoScreenAdapter::changeImageSize()
 {
     if (useOpenGL)

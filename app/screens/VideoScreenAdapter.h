@@ -7,6 +7,7 @@
 
 class FieldControls;
 class MeasureTool;
+class PictureLayer;
 class VideoControls;
 class VideoScreen;
 class VideoScreenGL;
@@ -34,6 +35,8 @@ public:
     // A taker that sees each clicked point first; a point it takes (true)
     // goes no further.
     void setPointTaker(std::function<bool(int x, int y, bool exact)> taker);
+    // Draws the layer over the picture of the screen in use.
+    void addLayer(PictureLayer* layer);
 
 signals:
     void givePoint(int x, int y, bool exact = false);

@@ -2,6 +2,7 @@
 
 #include "calibration/FieldControls.h"
 #include "measuring/MeasureTool.h"
+#include "screens/PictureLayer.h"
 #include "playback/VideoControls.h"
 #include "screens/ExportedFrame.h"
 #include "screens/PictureWindow.h"
@@ -273,6 +274,12 @@ void VideoScreenGL::setMeasureTool(MeasureTool* tool)
     connect(tool, &MeasureTool::changed, this, &VideoScreenGL::repaintPicture);
 }
 
+void VideoScreenGL::addLayer(PictureLayer* layer)
+{
+    layers.append(layer);
+    connect(layer, &PictureLayer::changed, this, &VideoScreenGL::repaintPicture);
+}
+
 InteractionMode VideoScreenGL::interactionMode() const { return input->mode(); }
 
 int VideoScreenGL::selectedCornerIndex() const { return input->selectedCorner(); }
@@ -389,6 +396,9 @@ void VideoScreenGL::paintOn(QPaintDevice& device)
     overlay.draw(size(), input->showsCorners(), input->selectedCorner(), input->mode(),
         { onPicture, device.devicePixelRatioF() });
     painter.endNativePainting();
+    for (const QPointer<PictureLayer>& layer : layers)
+        if (layer)
+            layer->paint(painter, videoToWidget());
     if (measureTool) {
         const bool loupe = measureTool->isActive() || input->mode() == InteractionMode::MarkPoints;
         measureTool->paint(painter, videoToWidget(), frame, rect(), loupe);

@@ -5,10 +5,12 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 class FieldControls;
 class MeasureTool;
+class PictureLayer;
 class PictureWindow;
 class VideoControls;
 class VideoScreenGLInput;
@@ -51,6 +53,7 @@ public:
     QTransform videoToWidget() const;
     // Measure mode, the measurements and the loupe; none without a tool.
     void setMeasureTool(MeasureTool* tool);
+    void addLayer(PictureLayer* layer);
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
     QSize imageSize() const { return QSize(imageWidth, imageHeight); }
@@ -122,6 +125,7 @@ private:
     // and the texture that shows it; textureStale until it is uploaded.
     QImage frame;
     MeasureTool* measureTool = nullptr;
+    QList<QPointer<PictureLayer>> layers;
     unsigned texture = 0;
     QSize textureSize;
     bool textureStale = false;
