@@ -23,6 +23,7 @@ constexpr double kMog2VarThreshold = 25.0;
 constexpr int kMog2History = 500;
 constexpr double kMog2LearningRate = 0.002;
 constexpr int kPrimeRounds = 10;
+constexpr double kSettleMargin = 1.3;
 // Shares of one player's expected picture area: below kNoiseShare a blob is
 // noise, below kWeakShare a weak sighting, from kLoneSplitShare on several
 // players standing together even where no known player says so.
@@ -139,6 +140,14 @@ void CPlayerDetector::primeBackground()
     background->apply(median, ignored, 1.0);
     for (int i = 0; i < kPrimeRounds; ++i)
         background->apply(median, ignored, 0.5);
+}
+
+int CPlayerDetector::settledFrames() const
+{
+    // A new colour counts as background once its weight, growing as
+    // 1 - (1 - rate)^n, reaches 1 - backgroundRatio.
+    const double share = 1.0 - background->getBackgroundRatio();
+    return int(std::ceil(std::log(1.0 - share) / std::log(1.0 - learningRate) * kSettleMargin));
 }
 
 cv::Mat CPlayerDetector::foreground(const cv::Mat& small)

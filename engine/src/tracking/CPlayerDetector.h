@@ -57,6 +57,12 @@ public:
     std::vector<CPlayerDetection> detect(
         const cv::Mat& bgr, const std::vector<cv::Point2d>& expected = {});
 
+    // Until this frame the background model may still report what differs
+    // between the primed background and the video's first frames (painted
+    // lines the camera's drift or the coding moved, the light): the frames
+    // it takes a steady change to count as background.
+    int settledFrames() const;
+
     double workScale() const { return scale; }
     cv::Rect workArea() const { return area; }
 
