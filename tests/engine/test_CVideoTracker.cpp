@@ -125,11 +125,12 @@ TEST(DroneClip, KeepsAboutOneTrackPerPerson)
               << crowdedShare << " of positions within 1 m of another\n";
     EXPECT_EQ(report.frames, 1262);
     // 23 people; 86 tracks and 33.7 a frame, half of them within 1 m of
-    // another, before split players and the settling background were
-    // handled. Now 63 tracks, 22.2 a frame, 5 % within 1 m.
-    EXPECT_LE(report.tracks.size(), 75u);
-    EXPECT_GE(perFrame, 19.0);
-    EXPECT_LE(perFrame, 25.0);
+    // another, before split players, the settling background and the
+    // drone's drift were handled. Now 50 tracks, 25.0 a frame, 5 % within
+    // 1 m (some players do stand together).
+    EXPECT_LE(report.tracks.size(), 60u);
+    EXPECT_GE(perFrame, 21.0);
+    EXPECT_LE(perFrame, 27.0);
     EXPECT_LE(crowdedShare, 0.1);
 }
 

@@ -105,7 +105,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
         return failure(Outcome::CannotRead, job.video + " has no readable frame");
     const double fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
     const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
-    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size());
+    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size(), fps);
     if (!detector)
         return failure(Outcome::NoCalibration, "the calibration does not show the pitch");
     const std::string csvPart = job.csv + kPartSuffix;
