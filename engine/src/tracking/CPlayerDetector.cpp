@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -192,7 +193,10 @@ int CPlayerDetector::settledFrames() const
     // A new colour counts as background once its weight, growing as
     // 1 - (1 - rate)^n, reaches 1 - backgroundRatio.
     const double share = 1.0 - background->getBackgroundRatio();
-    return int(std::ceil(std::log(1.0 - share) / std::log(1.0 - learningRate) * kSettleMargin));
+    if (learningRate <= 0.0 || learningRate >= 1.0 || share <= 0.0 || share >= 1.0)
+        return 0;
+    const double frames = std::log(1.0 - share) / std::log(1.0 - learningRate) * kSettleMargin;
+    return int(std::min(std::ceil(frames), double(std::numeric_limits<int>::max() / 2)));
 }
 
 cv::Mat CPlayerDetector::foreground(const cv::Mat& small)

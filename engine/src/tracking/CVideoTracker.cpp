@@ -130,7 +130,8 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
             return failure(Outcome::Cancelled, "cancelled");
         }
     } while (reader.next(frame));
-    report.tracks = CTrackFinisher(fps).finish(withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
+    report.tracks = CTrackFinisher(fps).finish(
+        withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
     if (!writeOutputs(job, report, csv, csvPart)) {
         std::error_code ignored;
         std::filesystem::remove(csvPart, ignored);
