@@ -109,3 +109,28 @@ TEST(CPlayerTracker, WeakDetectionsOnlyExtendTracks)
 }
 
 } // namespace
+
+// A player whose blob falls apart gives a second sighting beside the first
+// in every frame: that second track is dropped with the samples it shared.
+// Two players running side by side, farther apart, both stay.
+TEST(CPlayerTracker, DropsASecondTrackOnOnePlayer)
+{
+    struct Case
+    {
+        double apartM;
+        std::size_t tracks;
+    };
+    for (const Case c : { Case { 1.0, 1 }, Case { 1.6, 2 } }) {
+        const double v = 3.0 / kFps;
+        const auto tracks = track(100, [&](int f) {
+            const cv::Point2d p(20 + f * v, 30);
+            std::vector<CPlayerDetection> seen { at(p) };
+            if (f >= 10)
+                seen.push_back(at(p + cv::Point2d(0, c.apartM)));
+            return seen;
+        });
+        ASSERT_EQ(tracks.size(), c.tracks) << c.apartM << " m apart";
+        EXPECT_EQ(tracks[0].samples.front().frame, 0);
+        EXPECT_EQ(tracks[0].samples.back().frame, 99);
+    }
+}

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -21,8 +22,19 @@ constexpr double kAreaMarginM = 1.0; // round the area people may stand in
 constexpr int kForegroundLevel = 200; // MOG2 marks shadows 127, objects 255
 constexpr double kMog2VarThreshold = 25.0;
 constexpr int kMog2History = 500;
+// Per frame at kLearningFps: the model adapts at the same pace in seconds
+// whatever the frame rate, and a player standing still fades into it no
+// sooner.
 constexpr double kMog2LearningRate = 0.002;
+constexpr double kLearningFps = 25.0;
 constexpr int kPrimeRounds = 10;
+constexpr double kSettleMargin = 1.3;
+// The drift is measured this often; a weak correlation peak or an
+// implausible jump keeps the last one.
+constexpr int kAlignEveryFrames = 10;
+constexpr double kAlignMinResponse = 0.05;
+constexpr double kAlignMaxShiftPx = 8.0;
+constexpr double kAlignMinShiftPx = 0.1;
 // Shares of one player's expected picture area: below kNoiseShare a blob is
 // noise, below kWeakShare a weak sighting, from kLoneSplitShare on several
 // players standing together even where no known player says so.
@@ -56,7 +68,7 @@ cv::Vec3f toLab(const cv::Scalar& bgr)
 } // namespace
 
 std::optional<CPlayerDetector> CPlayerDetector::create(
-    const CPitchGeometry& geometry, double width, double length, cv::Size frameSize)
+    const CPitchGeometry& geometry, double width, double length, cv::Size frameSize, double fps)
 {
     const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
     if (!centre || frameSize.width <= 0 || frameSize.height <= 0)
@@ -78,11 +90,12 @@ std::optional<CPlayerDetector> CPlayerDetector::create(
         & cv::Rect(cv::Point(0, 0), frameSize);
     if (area.width < 8 || area.height < 8)
         return std::nullopt;
-    return CPlayerDetector(geometry, width, length, frameSize, scale, area);
+    const double rate = kMog2LearningRate * kLearningFps / (fps > 0 ? fps : kLearningFps);
+    return CPlayerDetector(geometry, width, length, frameSize, scale, area, rate);
 }
 
 CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, double length,
-    cv::Size frameSize, double scale, cv::Rect area)
+    cv::Size frameSize, double scale, cv::Rect area, double learningRate)
     : geometry(geometry)
     , width(width)
     , length(length)
@@ -90,7 +103,7 @@ CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, d
     , scale(scale)
     , area(area)
     , background(cv::createBackgroundSubtractorMOG2(kMog2History, kMog2VarThreshold, true))
-    , learningRate(kMog2LearningRate)
+    , learningRate(learningRate)
 {
     const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
     const int side = 2 * std::max(1, int(std::lround(kGroupM / 2 * centre->pxPerMetre * scale))) + 1;
@@ -135,10 +148,55 @@ void CPlayerDetector::primeBackground()
         }
     }
     backgroundSamples.clear();
+    backgroundGrey = alignmentPicture(median);
     cv::Mat ignored;
     background->apply(median, ignored, 1.0);
     for (int i = 0; i < kPrimeRounds; ++i)
         background->apply(median, ignored, 0.5);
+}
+
+cv::Mat CPlayerDetector::alignmentPicture(const cv::Mat& small)
+{
+    cv::Mat grey;
+    cv::cvtColor(small, grey, cv::COLOR_BGR2GRAY);
+    grey.convertTo(grey, CV_32F);
+    return grey;
+}
+
+// A camera that drifts (a hovering drone, a mast in the wind) moves the
+// painted lines off the background picture: every few frames the frame's
+// shift against that picture is measured, and each frame is moved back by
+// it before the background model sees it.
+cv::Mat CPlayerDetector::steady(const cv::Mat& small)
+{
+    if (backgroundGrey.empty() || backgroundGrey.size() != small.size())
+        return small;
+    if (framesSeen++ % kAlignEveryFrames == 0) {
+        if (alignWindow.empty())
+            cv::createHanningWindow(alignWindow, small.size(), CV_32F);
+        double response = 0;
+        const cv::Point2d shift
+            = cv::phaseCorrelate(backgroundGrey, alignmentPicture(small), alignWindow, &response);
+        if (response >= kAlignMinResponse && std::hypot(shift.x, shift.y) <= kAlignMaxShiftPx)
+            drift = shift;
+    }
+    if (std::hypot(drift.x, drift.y) < kAlignMinShiftPx)
+        return small;
+    cv::Mat moved;
+    const cv::Matx23d back(1, 0, -drift.x, 0, 1, -drift.y);
+    cv::warpAffine(small, moved, back, small.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    return moved;
+}
+
+int CPlayerDetector::settledFrames() const
+{
+    // A new colour counts as background once its weight, growing as
+    // 1 - (1 - rate)^n, reaches 1 - backgroundRatio.
+    const double share = 1.0 - background->getBackgroundRatio();
+    if (learningRate <= 0.0 || learningRate >= 1.0 || share <= 0.0 || share >= 1.0)
+        return 0;
+    const double frames = std::log(1.0 - share) / std::log(1.0 - learningRate) * kSettleMargin;
+    return int(std::min(std::ceil(frames), double(std::numeric_limits<int>::max() / 2)));
 }
 
 cv::Mat CPlayerDetector::foreground(const cv::Mat& small)
@@ -158,7 +216,7 @@ std::vector<CPlayerDetection> CPlayerDetector::detect(
     std::vector<CPlayerDetection> found;
     if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
         return found;
-    workFrame = reduce(bgr);
+    workFrame = steady(reduce(bgr));
     workMask = foreground(workFrame);
     // Pieces of one player (the background model cuts small players, and
     // marks drawn on the footage, into pieces) are grouped by a dilated

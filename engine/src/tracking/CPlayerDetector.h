@@ -39,8 +39,8 @@ public:
     static constexpr double kFragmentM = 0.8;
 
     // Empty when the geometry gives no usable scale at the pitch's centre.
-    static std::optional<CPlayerDetector> create(
-        const CPitchGeometry& geometry, double width, double length, cv::Size frameSize);
+    static std::optional<CPlayerDetector> create(const CPitchGeometry& geometry, double width,
+        double length, cv::Size frameSize, double fps = 25.0);
 
     // The background model starts from the per-pixel median of frames
     // sampled across the video (full frame size): a picture of the pitch
@@ -57,14 +57,22 @@ public:
     std::vector<CPlayerDetection> detect(
         const cv::Mat& bgr, const std::vector<cv::Point2d>& expected = {});
 
+    // Until this frame the background model may still report what differs
+    // between the primed background and the video's first frames (painted
+    // lines the camera's drift or the coding moved, the light): the frames
+    // it takes a steady change to count as background.
+    int settledFrames() const;
+
     double workScale() const { return scale; }
     cv::Rect workArea() const { return area; }
 
 private:
     CPlayerDetector(const CPitchGeometry& geometry, double width, double length, cv::Size frameSize,
-        double scale, cv::Rect area);
+        double scale, cv::Rect area, double learningRate);
 
     cv::Mat reduce(const cv::Mat& bgr) const;
+    static cv::Mat alignmentPicture(const cv::Mat& small);
+    cv::Mat steady(const cv::Mat& small);
     cv::Mat foreground(const cv::Mat& small);
     void readBlob(const cv::Mat& labels, int label, const cv::Rect& box, int known,
         std::vector<CPlayerDetection>& out) const;
@@ -86,5 +94,9 @@ private:
     cv::Mat workMask; // its foreground
     cv::Mat groupKernel;
     std::vector<cv::Mat> backgroundSamples; // reduced
+    cv::Mat backgroundGrey; // the primed background, for measuring drift
+    cv::Mat alignWindow;
+    cv::Point2d drift; // of the frames against the background, work pixels
+    long long framesSeen = 0;
     double learningRate;
 };

@@ -54,6 +54,7 @@ cv::Vec3f CTrackHistory::colour() const
 CPlayerTracker::CPlayerTracker(double fps)
     : dt(1.0 / (fps > 0 ? fps : 25.0))
     , memoryFrames(std::max(1, int(std::lround(kMemoryS / dt))))
+    , shadowFrames(std::max(1, int(std::lround(kShadowS / dt))))
 { }
 
 CPlayerTracker::Track CPlayerTracker::start(int frame, const CPlayerDetection& d) const
@@ -107,6 +108,7 @@ void CPlayerTracker::update(int frame, const std::vector<CPlayerDetection>& dete
     for (std::size_t j = 0; j < detections.size(); ++j)
         if (detectionFree[j] && !detections[j].weak && !nearTrack(detections[j].pitch, kDuplicateM))
             tracks.push_back(start(frame, detections[j]));
+    dropShadows();
     retire();
 }
 
@@ -172,6 +174,38 @@ void CPlayerTracker::miss(Track& t, int frame)
     t.history.samples.push_back({ frame, predicted, {}, CTrackSample::State::Predicted });
 }
 
+// Of two tracks on one player the one seen more often is the player.
+bool CPlayerTracker::shadows(const Track& t) const
+{
+    if (t.misses > 0)
+        return false;
+    const cv::Point2d at = t.history.samples.back().pitch;
+    return std::any_of(tracks.begin(), tracks.end(), [&](const Track& other) {
+        return &other != &t && other.misses == 0
+            && (other.hits > t.hits || (other.hits == t.hits && other.history.id < t.history.id))
+            && cv::norm(other.history.samples.back().pitch - at) < kShadowM;
+    });
+}
+
+// A shadow's samples since it first sat on the older track were that
+// player's; those before (if any) stay as a track of their own.
+void CPlayerTracker::dropShadows()
+{
+    for (Track& t : tracks)
+        t.shadowed = shadows(t) ? t.shadowed + 1 : 0;
+    auto drop = [this](Track& t) {
+        if (t.shadowed < shadowFrames)
+            return false;
+        if (t.confirmed) {
+            auto& s = t.history.samples;
+            s.resize(s.size() - std::min(s.size(), std::size_t(t.shadowed)));
+            end(t);
+        }
+        return true;
+    };
+    tracks.erase(std::remove_if(tracks.begin(), tracks.end(), drop), tracks.end());
+}
+
 void CPlayerTracker::retire()
 {
     auto gone = [this](Track& t) {
@@ -191,7 +225,8 @@ void CPlayerTracker::end(Track& t)
     auto& s = t.history.samples;
     while (!s.empty() && s.back().state != CTrackSample::State::Detected)
         s.pop_back();
-    ended.push_back(std::move(t.history));
+    if (!s.empty())
+        ended.push_back(std::move(t.history));
 }
 
 std::vector<CPlayerTracker::Live> CPlayerTracker::live() const

@@ -41,7 +41,9 @@ struct CTrackHistory
 // second pass that gives tracks left over the weak detections near them.
 // New tracks start from unmatched detections and count once they are seen
 // in a few frames in a row; a track not seen is carried by its motion model
-// for a short memory (an occluded player) and then ends. Track ids count
+// for a short memory (an occluded player) and then ends. A track that keeps
+// sitting on an older one (a player whose blob came apart into several
+// sightings) is dropped, with the samples it shared. Track ids count
 // from 1 in the order tracks are confirmed and are never reused.
 class CPlayerTracker
 {
@@ -67,6 +69,11 @@ public:
     static constexpr double kGateM = 1.6; // farthest a detection may lie from a prediction
     static constexpr double kWeakGateM = 1.0;
     static constexpr double kMemoryS = 1.2; // an unseen track lives on this long
+    // Closer than a player's footprint to an older track, seen, for this
+    // long: the same player twice. Two players crossing pass that close
+    // for a moment only.
+    static constexpr double kShadowM = 1.2;
+    static constexpr double kShadowS = 0.6;
 
 private:
     struct Track
@@ -75,6 +82,7 @@ private:
         cv::KalmanFilter filter;
         int hits = 0;
         int misses = 0;
+        int shadowed = 0; // updates in a row on top of an older track
         bool confirmed = false;
     };
 
@@ -85,11 +93,14 @@ private:
     bool nearTrack(cv::Point2d pitch, double radius) const;
     void see(Track& t, int frame, const CPlayerDetection& d);
     void miss(Track& t, int frame);
+    void dropShadows();
+    bool shadows(const Track& t) const;
     void retire();
     void end(Track& t);
 
     double dt;
     int memoryFrames;
+    int shadowFrames;
     int nextId = 1;
     std::vector<Track> tracks;
     std::vector<CTrackHistory> ended;

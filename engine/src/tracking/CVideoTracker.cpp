@@ -71,6 +71,20 @@ bool writeOutputs(const CVideoTracker::Job& job, const CVideoTracker::Report& re
     return !error;
 }
 
+// Tracks seen only while the background model settled are what it had
+// not learnt yet (lines, light), not players: a player present from the
+// start is still seen after it. A video no longer than that keeps them all.
+std::vector<CTrackHistory> withoutWarmUp(
+    std::vector<CTrackHistory> histories, int settledFrames, long long frames)
+{
+    if (frames <= settledFrames)
+        return histories;
+    std::erase_if(histories, [settledFrames](const CTrackHistory& h) {
+        return h.samples.empty() || h.samples.back().frame < settledFrames;
+    });
+    return histories;
+}
+
 CVideoTracker::Report failure(CVideoTracker::Outcome outcome, const std::string& error)
 {
     CVideoTracker::Report report;
@@ -91,7 +105,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
         return failure(Outcome::CannotRead, job.video + " has no readable frame");
     const double fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
     const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
-    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size());
+    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size(), fps);
     if (!detector)
         return failure(Outcome::NoCalibration, "the calibration does not show the pitch");
     const std::string csvPart = job.csv + kPartSuffix;
@@ -116,7 +130,8 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
             return failure(Outcome::Cancelled, "cancelled");
         }
     } while (reader.next(frame));
-    report.tracks = CTrackFinisher(fps).finish(tracker.finish());
+    report.tracks = CTrackFinisher(fps).finish(
+        withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
     if (!writeOutputs(job, report, csv, csvPart)) {
         std::error_code ignored;
         std::filesystem::remove(csvPart, ignored);
