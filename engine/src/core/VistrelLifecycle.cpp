@@ -10,6 +10,14 @@ constexpr int kExportWidthPx = 320;
 constexpr int kExportHeightPx = 240;
 constexpr int kBinaryWindowSize = 3;
 
+#if defined(__SANITIZE_THREAD__)
+// In a ThreadSanitizer build OpenCV runs its loops on the calling thread: its
+// worker pool (TBB) hands buffers back to the caller through synchronisation
+// TSan cannot see, and every buffer allocated on a worker and freed by the
+// caller would be reported as a race. Set as the library loads.
+const bool kOpenCvSerial = (cv::setNumThreads(0), true);
+#endif
+
 // A 3 x 3 binary window from its cells row by row (0 or 255).
 CBinaryWindow makeWindow(const int (&cells)[kBinaryWindowSize][kBinaryWindowSize])
 {
