@@ -101,16 +101,16 @@ public:
 
 struct Clip
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     testclips::ClipTruth truth;
     std::string path;
 };
 
 // A 105 x 68 m pitch with its penalty areas and eight players, painted as
 // real pitches are, for the benches of the calibration assist.
-inline testclips::ClipSpec markedPitch(int width, int height, int frames)
+inline testclips::ClipSettings markedPitch(int width, int height, int frames)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.frames = frames;
@@ -124,7 +124,7 @@ inline testclips::ClipSpec markedPitch(int width, int height, int frames)
 
 // A generated clip of these settings, written into `dir` as `name`.
 inline Clip writeClip(
-    const ScratchDir& dir, const testclips::ClipSpec& clipSettings, const std::string& name)
+    const ScratchDir& dir, const testclips::ClipSettings& clipSettings, const std::string& name)
 {
     Clip clip { clipSettings, testclips::truthFor(clipSettings), (dir.path / name).string() };
     std::string error;
@@ -138,7 +138,7 @@ inline Clip writeClip(
 inline Clip makeClip(
     const ScratchDir& dir, int width, int height, int frames, const std::string& extension)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.frames = frames;

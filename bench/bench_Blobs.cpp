@@ -44,7 +44,7 @@ double bestOf(int repeats, const std::function<void()>& work)
 // moving players, as the frame pipeline feeds it to blob detection.
 cv::Mat motionProbability()
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = kWidthPx;
     clipSettings.height = kHeightPx;
     clipSettings.fps = 5.0;

@@ -50,7 +50,7 @@ int main()
     const auto estimate = lookUp<decltype(&VistrelEstimateDimensions)>("VistrelEstimateDimensions");
     const auto fit = lookUp<decltype(&VistrelCalibrationFit)>("VistrelCalibrationFit");
     const bench::ScratchDir dir;
-    const testclips::ClipSpec clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
+    const testclips::ClipSettings clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
     const bench::Clip clip = bench::writeClip(dir, clipSettings, "marked.mkv");
     const std::string& path = clip.path;
     const testclips::ClipTruth& truth = clip.truth;

@@ -26,7 +26,7 @@ int main()
     if (!findCorners)
         bench::fail("no VistrelFindCorners in the engine library");
     const bench::ScratchDir dir;
-    testclips::ClipSpec clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
+    testclips::ClipSettings clipSettings = bench::markedPitch(kWidthPx, kHeightPx, kDecodeFrames);
     clipSettings.linePlayers = 8;
     clipSettings.pan = 0.2;
     const bench::Clip clip = bench::writeClip(dir, clipSettings, "pitch.mkv");

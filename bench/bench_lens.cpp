@@ -131,7 +131,7 @@ void measureGenerated()
     for (const testclips::Lens& truthLens : { testclips::Lens {}, testclips::Lens { 0.05, 0, 0, 0 },
              testclips::Lens { 0.1, 0.0, 0.05, 0.0 }, testclips::Lens { 0.2, 0.02, -0.08, 0.05 },
              testclips::Lens { 0.3, 0.05, 0.1, -0.1 }, testclips::Lens { 0.3, 0.0, -0.1, 0.1 } }) {
-        testclips::ClipSpec clip;
+        testclips::ClipSettings clip;
         clip.width = 1280;
         clip.height = 720;
         clip.players = 0;

@@ -45,7 +45,7 @@ template <typename Call> double bestMs(Call call)
     return best;
 }
 
-void snapRow(const testclips::ClipSpec& s, const cv::Mat& frame, Row& row)
+void snapRow(const testclips::ClipSettings& s, const cv::Mat& frame, Row& row)
 {
     const testclips::ClipTruth truth = testclips::truthFor(s);
     const double w = s.fieldWidth, l = s.fieldLength;
@@ -70,7 +70,7 @@ void snapRow(const testclips::ClipSpec& s, const cv::Mat& frame, Row& row)
 // The fit with the true corners and dimensions, the least fit with one
 // corner moved, and the lesser fit with dimensions too large or too small.
 // A judgement that finds no marking counts as detecting the error.
-void fitRow(const testclips::ClipSpec& s, const cv::Mat& frame,
+void fitRow(const testclips::ClipSettings& s, const cv::Mat& frame,
     const CMarkingEstimator::Corners& corners, Row& row)
 {
     const auto judged = [&](const CMarkingEstimator::Corners& c, double scale) {
@@ -91,7 +91,7 @@ void fitRow(const testclips::ClipSpec& s, const cv::Mat& frame,
         = std::min(judged(corners, 1 + kDimensionError), judged(corners, 1 - kDimensionError));
 }
 
-Row measure(const testclips::ClipSpec& s)
+Row measure(const testclips::ClipSettings& s)
 {
     Row row;
     const cv::Mat frame = testclips::renderFrame(s, 0);
@@ -127,7 +127,7 @@ int main()
         "snap err", "snap", "find err", "find", "fit", "fit", "corner 8", "dims 15%",
         "estimate err", "estimate");
     for (const calibrationtest::PitchView& view : calibrationtest::pitchViews()) {
-        const testclips::ClipSpec& s = view.clipSettings;
+        const testclips::ClipSettings& s = view.clipSettings;
         const Row r = measure(s);
         const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
         std::printf("  %-18s %9s %7.2f px %4.1f ms %6.2f px %4.0f ms %5.2f px %4.0f ms %5.2f px "

@@ -44,12 +44,12 @@ int sample(void* user, long long done, long long total)
 int main()
 {
     const bench::ScratchDir dir;
-    testclips::ClipSpec spec = bench::markedPitch(1920, 1080, kFrames);
-    spec.players = 0;
-    spec.match = true;
-    spec.tilt = 0.5;
+    testclips::ClipSettings plan = bench::markedPitch(1920, 1080, kFrames);
+    plan.players = 0;
+    plan.match = true;
+    plan.tilt = 0.5;
     const bool h264 = testclips::h264Available();
-    const bench::Clip clip = bench::writeClip(dir, spec, h264 ? "match.mp4" : "match.avi");
+    const bench::Clip clip = bench::writeClip(dir, plan, h264 ? "match.mp4" : "match.avi");
     VistrelInterface* engine = bench::engineWith(clip.path);
     bench::calibrate(*engine, clip);
     void* library = dlopen(VISTREL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);

@@ -52,7 +52,7 @@ cv::Rect codeBlock(cv::Size picture, int bit, bool inner)
         std::max(1, whole.width / 2), std::max(1, whole.height / 2));
 }
 
-void drawFrameCode(cv::Mat& frame, const ClipSpec& clipSettings, int index)
+void drawFrameCode(cv::Mat& frame, const ClipSettings& clipSettings, int index)
 {
     if (!clipSettings.frameCode)
         return;
@@ -86,7 +86,7 @@ std::string lowerExtension(const std::string& path)
 
 // Encoder arguments for the container named by the extension.
 bool codecArgs(
-    const ClipSpec& s, const std::string& ext, std::vector<std::string>* args, std::string* error)
+    const ClipSettings& s, const std::string& ext, std::vector<std::string>* args, std::string* error)
 {
     if (ext == ".mkv") {
         // bgr0 keeps every BGR value: the clip decodes to exactly renderFrame.
@@ -116,7 +116,7 @@ bool codecArgs(
 }
 
 std::vector<std::string> ffmpegArgs(
-    const ClipSpec& s, const std::vector<std::string>& codec, const std::string& path)
+    const ClipSettings& s, const std::vector<std::string>& codec, const std::string& path)
 {
     std::vector<std::string> args { "-hide_banner", "-nostats", "-loglevel", "error", "-y", "-f",
         "rawvideo", "-pix_fmt", "bgr24", "-video_size",
@@ -131,7 +131,7 @@ std::vector<std::string> ffmpegArgs(
 
 // The picture moved as a whole, by whole pixels, so that the shifted frames
 // stay exact.
-void shiftPicture(cv::Mat& frame, const ClipSpec& s, int index)
+void shiftPicture(cv::Mat& frame, const ClipSettings& s, int index)
 {
     if (index < s.shiftAtFrame || (s.shiftXPx == 0 && s.shiftYPx == 0))
         return;
@@ -145,7 +145,7 @@ void shiftPicture(cv::Mat& frame, const ClipSpec& s, int index)
 // What happens to a drawn frame on its way out, in the camera's order: the
 // knock moves the whole scene, the lens bends it, and the frame code is
 // drawn on the finished picture where a reader finds it.
-void finishFrame(cv::Mat& frame, const ClipSpec& clipSettings, int index)
+void finishFrame(cv::Mat& frame, const ClipSettings& clipSettings, int index)
 {
     shiftPicture(frame, clipSettings, index);
     frame = warpThroughLens(frame, clipSettings.lens);
@@ -185,7 +185,7 @@ bool fail(std::string* error, const std::string& text)
 
 } // namespace
 
-std::string specError(const ClipSpec& s)
+std::string specError(const ClipSettings& s)
 {
     if (s.width < kMinSidePx || s.height < kMinSidePx || s.width > kMaxSidePx
         || s.height > kMaxSidePx)
@@ -225,7 +225,7 @@ std::string specError(const ClipSpec& s)
     return {};
 }
 
-ClipTruth truthFor(const ClipSpec& clipSettings)
+ClipTruth truthFor(const ClipSettings& clipSettings)
 {
     ClipTruth truth;
     truth.clipSettings = clipSettings;
@@ -236,7 +236,7 @@ ClipTruth truthFor(const ClipSpec& clipSettings)
     return PitchCamera(clipSettings).truth();
 }
 
-cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
+cv::Mat renderFrame(const ClipSettings& clipSettings, int index)
 {
     if (!specError(clipSettings).empty())
         return {};
@@ -248,7 +248,7 @@ cv::Mat renderFrame(const ClipSpec& clipSettings, int index)
 }
 
 bool writeClip(
-    const ClipSpec& clipSettings, const std::string& path, std::string* error, bool writeJson)
+    const ClipSettings& clipSettings, const std::string& path, std::string* error, bool writeJson)
 {
     if (const std::string problem = specError(clipSettings); !problem.empty())
         return fail(error, problem);
@@ -313,7 +313,7 @@ int readFrameCode(const cv::Mat& bgr)
 
 std::string truthJson(const ClipTruth& truth)
 {
-    const ClipSpec& s = truth.clipSettings;
+    const ClipSettings& s = truth.clipSettings;
     std::string j = "{\n";
     j += "  \"width\": " + std::to_string(s.width) + ",\n";
     j += "  \"height\": " + std::to_string(s.height) + ",\n";

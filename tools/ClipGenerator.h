@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipSpec.h"
+#include "ClipSettings.h"
 
 #include <opencv2/core.hpp>
 
@@ -13,21 +13,21 @@
 namespace testclips {
 
 // Empty when the clipSettings can be rendered, otherwise what is wrong with it.
-std::string specError(const ClipSpec& clipSettings);
+std::string specError(const ClipSettings& clipSettings);
 
 // For an invalid clipSettings: zero corners and an identity homography.
-ClipTruth truthFor(const ClipSpec& clipSettings);
+ClipTruth truthFor(const ClipSettings& clipSettings);
 
 // Exact BGR frame `index` (what a lossless clip decodes to); empty for an
 // invalid clipSettings.
-cv::Mat renderFrame(const ClipSpec& clipSettings, int index);
+cv::Mat renderFrame(const ClipSettings& clipSettings, int index);
 
 // Writes the clip through the ffmpeg program; codec by extension: .mkv FFV1
 // (lossless: decodes to exactly renderFrame), .avi MJPEG, .mp4 H.264 (when
 // the encoder is available). Creates missing parent folders and writes
 // `<path minus extension>.json` beside the clip unless writeJson is false.
 // Returns false and sets *error on failure; a partly written clip is removed.
-bool writeClip(const ClipSpec& clipSettings, const std::string& path, std::string* error = nullptr,
+bool writeClip(const ClipSettings& clipSettings, const std::string& path, std::string* error = nullptr,
     bool writeJson = true);
 
 bool h264Available();

@@ -33,8 +33,8 @@ cv::Point ClipTruth::centre() const
     return cv::Point(cvRound(c.x), cvRound(c.y));
 }
 
-PitchCamera::PitchCamera(const ClipSpec& clipSettings)
-    : spec(clipSettings)
+PitchCamera::PitchCamera(const ClipSettings& clipSettings)
+    : plan(clipSettings)
 { }
 
 // The tilt model: a trapezoid, narrower at the far edge as tilt grows, its
@@ -42,10 +42,10 @@ PitchCamera::PitchCamera(const ClipSpec& clipSettings)
 // round the pitch's middle.
 std::array<cv::Point2d, 4> PitchCamera::tiltShape() const
 {
-    const double topShare = 1.0 - kTopNarrowing * spec.tilt;
+    const double topShare = 1.0 - kTopNarrowing * plan.tilt;
     const double depth
-        = double(spec.fieldLength) / spec.fieldWidth * (1.0 - kDepthFlattening * spec.tilt);
-    const double halfTop = topShare / 2.0, shift = spec.pan;
+        = double(plan.fieldLength) / plan.fieldWidth * (1.0 - kDepthFlattening * plan.tilt);
+    const double halfTop = topShare / 2.0, shift = plan.pan;
     return { cv::Point2d(shift - halfTop, -depth / 2), cv::Point2d(shift + halfTop, -depth / 2),
         cv::Point2d(-0.5, depth / 2), cv::Point2d(0.5, depth / 2) };
 }
@@ -55,8 +55,8 @@ std::array<cv::Point2d, 4> PitchCamera::tiltShape() const
 // corners on its image plane, y downwards.
 std::array<cv::Point2d, 4> PitchCamera::cameraShape() const
 {
-    const double w = spec.fieldWidth, l = spec.fieldLength;
-    const cv::Vec3d eye(w / 2 + spec.pan * w, -spec.cameraBackM, spec.cameraHeightM);
+    const double w = plan.fieldWidth, l = plan.fieldLength;
+    const cv::Vec3d eye(w / 2 + plan.pan * w, -plan.cameraBackM, plan.cameraHeightM);
     const cv::Vec3d forward = cv::normalize(cv::Vec3d(w / 2, l / 2, 0) - eye);
     const cv::Vec3d right = cv::normalize(forward.cross(cv::Vec3d(0, 0, 1)));
     const cv::Vec3d up = right.cross(forward);
@@ -71,8 +71,8 @@ std::array<cv::Point2d, 4> PitchCamera::cameraShape() const
 // The shape turned by the roll and centred with a margin on every side.
 std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
 {
-    std::array<cv::Point2d, 4> c = spec.cameraHeightM > 0 ? cameraShape() : tiltShape();
-    const double roll = spec.rollDeg * CV_PI / 180.0;
+    std::array<cv::Point2d, 4> c = plan.cameraHeightM > 0 ? cameraShape() : tiltShape();
+    const double roll = plan.rollDeg * CV_PI / 180.0;
     cv::Point2d low(HUGE_VAL, HUGE_VAL), high(-HUGE_VAL, -HUGE_VAL);
     for (cv::Point2d& p : c) {
         p = cv::Point2d(p.x * std::cos(roll) - p.y * std::sin(roll),
@@ -80,11 +80,11 @@ std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
         low = cv::Point2d(std::min(low.x, p.x), std::min(low.y, p.y));
         high = cv::Point2d(std::max(high.x, p.x), std::max(high.y, p.y));
     }
-    const double boxW = spec.width * (1.0 - 2 * kMarginFraction);
-    const double boxH = spec.height * (1.0 - 2 * kMarginFraction);
+    const double boxW = plan.width * (1.0 - 2 * kMarginFraction);
+    const double boxH = plan.height * (1.0 - 2 * kMarginFraction);
     const double scale = std::min(boxW / (high.x - low.x), boxH / (high.y - low.y));
     const cv::Point2d middle = (low + high) * 0.5;
-    const cv::Point2d centre(spec.width / 2.0, spec.height / 2.0);
+    const cv::Point2d centre(plan.width / 2.0, plan.height / 2.0);
     for (cv::Point2d& p : c)
         p = centre + (p - middle) * scale;
     return c;
@@ -93,15 +93,15 @@ std::array<cv::Point2d, 4> PitchCamera::trapezoid() const
 ClipTruth PitchCamera::truth() const
 {
     ClipTruth truth;
-    truth.clipSettings = spec;
+    truth.clipSettings = plan;
     const std::array<cv::Point2d, 4> exact = trapezoid();
     std::array<cv::Point2f, 4> picture;
     for (std::size_t i = 0; i < 4; ++i) {
-        truth.corners[i] = cv::Point(std::clamp(cvRound(exact[i].x), 0, spec.width - 1),
-            std::clamp(cvRound(exact[i].y), 0, spec.height - 1));
+        truth.corners[i] = cv::Point(std::clamp(cvRound(exact[i].x), 0, plan.width - 1),
+            std::clamp(cvRound(exact[i].y), 0, plan.height - 1));
         picture[i] = cv::Point2f(truth.corners[i]);
     }
-    const float l = spec.fieldLength, w = spec.fieldWidth;
+    const float l = plan.fieldLength, w = plan.fieldWidth;
     const std::array<cv::Point2f, 4> real { cv::Point2f(0, l), cv::Point2f(w, l), cv::Point2f(0, 0),
         cv::Point2f(w, 0) };
     truth.homography = cv::Matx33d(cv::getPerspectiveTransform(real.data(), picture.data()));

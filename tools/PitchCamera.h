@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipSpec.h"
+#include "ClipSettings.h"
 
 #include <array>
 
@@ -13,7 +13,7 @@ namespace testclips {
 class PitchCamera
 {
 public:
-    explicit PitchCamera(const ClipSpec& clipSettings);
+    explicit PitchCamera(const ClipSettings& clipSettings);
 
     // The truth for valid settings (the caller checks them).
     ClipTruth truth() const;
@@ -24,7 +24,7 @@ private:
     std::array<cv::Point2d, 4> tiltShape() const;
     std::array<cv::Point2d, 4> cameraShape() const;
 
-    ClipSpec spec;
+    ClipSettings plan;
 };
 
 } // namespace testclips

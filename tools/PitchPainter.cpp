@@ -37,19 +37,19 @@ const cv::Scalar kLineWhite(255, 255, 255);
 
 PitchPainter::PitchPainter(const ClipTruth& truth)
     : truth(truth)
-    , spec(truth.clipSettings)
+    , plan(truth.clipSettings)
 { }
 
-cv::Scalar PitchPainter::surround(const ClipSpec& clipSettings)
+cv::Scalar PitchPainter::surround(const ClipSettings& clipSettings)
 {
     switch (clipSettings.surround) {
-    case ClipSpec::Surround::RunOff:
+    case ClipSettings::Surround::RunOff:
         return kRunOff;
-    case ClipSpec::Surround::Track:
+    case ClipSettings::Surround::Track:
         return kTrack;
-    case ClipSpec::Surround::Wall:
+    case ClipSettings::Surround::Wall:
         return kWall;
-    case ClipSpec::Surround::Grass:
+    case ClipSettings::Surround::Grass:
         break;
     }
     return kSurround;
@@ -57,7 +57,7 @@ cv::Scalar PitchPainter::surround(const ClipSpec& clipSettings)
 
 int PitchPainter::lineThicknessPx() const
 {
-    return std::max(2, cvRound(std::min(spec.width, spec.height) * kLineWidthPerPx));
+    return std::max(2, cvRound(std::min(plan.width, plan.height) * kLineWidthPerPx));
 }
 
 void PitchPainter::fillRealQuad(
@@ -73,7 +73,7 @@ void PitchPainter::fillRealQuad(
 // half the width at both ends so that lines meeting at a corner close it.
 void PitchPainter::fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
 {
-    const double half = spec.lineWidth / 2.0;
+    const double half = plan.lineWidth / 2.0;
     const cv::Point2d along = (b - a) * (half / cv::norm(b - a));
     const cv::Point2d across(-along.y, along.x);
     const std::array<cv::Point2d, 4> real { a - along - across, b + along - across,
@@ -89,7 +89,7 @@ void PitchPainter::fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) c
 void PitchPainter::fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
 {
     const cv::Point2d pa = truth.toPicture(a.x, a.y), pb = truth.toPicture(b.x, b.y);
-    const cv::Point2d along = (pb - pa) * (spec.lineWidthPx / 2.0 / cv::norm(pb - pa));
+    const cv::Point2d along = (pb - pa) * (plan.lineWidthPx / 2.0 / cv::norm(pb - pa));
     const cv::Point2d across(-along.y, along.x);
     const std::array<cv::Point, 4> quad { fixedPoint(pa - along - across),
         fixedPoint(pb + along - across), fixedPoint(pb + along + across),
@@ -99,11 +99,11 @@ void PitchPainter::fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b
 
 void PitchPainter::drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
 {
-    if (spec.lineWidthPx > 0) {
+    if (plan.lineWidthPx > 0) {
         fillPictureStrip(frame, a, b);
         return;
     }
-    if (spec.lineWidth > 0) {
+    if (plan.lineWidth > 0) {
         fillRealStrip(frame, a, b);
         return;
     }
@@ -117,7 +117,7 @@ void PitchPainter::drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b)
 void PitchPainter::drawAreaBox(
     cv::Mat& frame, double edgeY, double inward, double boxWidth, double depth) const
 {
-    const double x0 = spec.fieldWidth / 2.0 - boxWidth / 2.0;
+    const double x0 = plan.fieldWidth / 2.0 - boxWidth / 2.0;
     const double x1 = x0 + boxWidth;
     const double y = edgeY + inward * depth;
     drawRealSegment(frame, cv::Point2d(x0, edgeY), cv::Point2d(x0, y));
@@ -127,7 +127,7 @@ void PitchPainter::drawAreaBox(
 
 void PitchPainter::drawPenaltyAreas(cv::Mat& frame) const
 {
-    const double l = spec.fieldLength;
+    const double l = plan.fieldLength;
     for (const auto& [edgeY, inward] : { std::pair(0.0, 1.0), std::pair(l, -1.0) }) {
         drawAreaBox(frame, edgeY, inward, kPenaltyWidthM, kPenaltyDepthM);
         drawAreaBox(frame, edgeY, inward, kGoalAreaWidthM, kGoalAreaDepthM);
@@ -139,8 +139,8 @@ void PitchPainter::drawPenaltyAreas(cv::Mat& frame) const
 std::vector<cv::Point> PitchPainter::centreRing(double radius, double offsetPx) const
 {
     const auto at = [&](double a) {
-        return truth.toPicture(spec.fieldWidth / 2.0 + radius * std::cos(a),
-            spec.fieldLength / 2.0 + radius * std::sin(a));
+        return truth.toPicture(plan.fieldWidth / 2.0 + radius * std::cos(a),
+            plan.fieldLength / 2.0 + radius * std::sin(a));
     };
     const double step = 2 * CV_PI / kCircleSamples;
     std::vector<cv::Point> ring;
@@ -158,31 +158,31 @@ std::vector<cv::Point> PitchPainter::centreRing(double radius, double offsetPx) 
 
 void PitchPainter::drawCentreCircle(cv::Mat& frame) const
 {
-    if (spec.radius <= 0)
+    if (plan.radius <= 0)
         return;
-    if (spec.lineWidthPx > 0) {
-        const double half = spec.lineWidthPx / 2.0;
-        const std::vector<std::vector<cv::Point>> edges { centreRing(spec.radius, half),
-            centreRing(spec.radius, -half) };
+    if (plan.lineWidthPx > 0) {
+        const double half = plan.lineWidthPx / 2.0;
+        const std::vector<std::vector<cv::Point>> edges { centreRing(plan.radius, half),
+            centreRing(plan.radius, -half) };
         cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
         return;
     }
-    if (spec.lineWidth <= 0) {
-        cv::polylines(frame, centreRing(spec.radius), true, kLineWhite, lineThicknessPx(),
+    if (plan.lineWidth <= 0) {
+        cv::polylines(frame, centreRing(plan.radius), true, kLineWhite, lineThicknessPx(),
             cv::LINE_8, kShiftBits);
         return;
     }
     // The paint between its outer and inner edge.
-    const double halfWidth = spec.lineWidth / 2.0;
-    const std::vector<std::vector<cv::Point>> edges { centreRing(spec.radius + halfWidth),
-        centreRing(std::max(0.0, spec.radius - halfWidth)) };
+    const double halfWidth = plan.lineWidth / 2.0;
+    const std::vector<std::vector<cv::Point>> edges { centreRing(plan.radius + halfWidth),
+        centreRing(std::max(0.0, plan.radius - halfWidth)) };
     cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
 }
 
 cv::Mat PitchPainter::render() const
 {
-    const double w = spec.fieldWidth, l = spec.fieldLength;
-    cv::Mat frame(spec.height, spec.width, CV_8UC3, surround(spec));
+    const double w = plan.fieldWidth, l = plan.fieldLength;
+    cv::Mat frame(plan.height, plan.width, CV_8UC3, surround(plan));
     fillRealQuad(frame, 0, 0, w, l, kGrassLight);
     for (int i = 1; i < kStripes; i += 2)
         fillRealQuad(frame, w * i / kStripes, 0, w * (i + 1) / kStripes, l, kGrassDark);
@@ -194,7 +194,7 @@ cv::Mat PitchPainter::render() const
     drawRealSegment(frame, c[1], c[3]);
     drawRealSegment(frame, cv::Point2d(0, l / 2), cv::Point2d(w, l / 2));
     drawCentreCircle(frame);
-    if (spec.penaltyAreas)
+    if (plan.penaltyAreas)
         drawPenaltyAreas(frame);
     return frame;
 }

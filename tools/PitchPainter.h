@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipSpec.h"
+#include "ClipSettings.h"
 
 #include <opencv2/core.hpp>
 
@@ -19,7 +19,7 @@ public:
     cv::Mat render() const;
 
     // The colour beyond the pitch (also what a shifted picture uncovers).
-    static cv::Scalar surround(const ClipSpec& clipSettings);
+    static cv::Scalar surround(const ClipSettings& clipSettings);
 
 private:
     void fillRealQuad(
@@ -35,7 +35,7 @@ private:
     int lineThicknessPx() const;
 
     const ClipTruth& truth;
-    const ClipSpec& spec;
+    const ClipSettings& plan;
 };
 
 } // namespace testclips

@@ -32,15 +32,15 @@ double bounce(double start, double travelled, double lo, double hi)
 
 PlayerPainter::PlayerPainter(const ClipTruth& truth)
     : truth(truth)
-    , spec(truth.clipSettings)
+    , plan(truth.clipSettings)
 {
-    cv::RNG rng(spec.seed);
-    const double unit = std::min(spec.fieldLength, spec.fieldWidth);
+    cv::RNG rng(plan.seed);
+    const double unit = std::min(plan.fieldLength, plan.fieldWidth);
     const int colourOffset = rng.uniform(0, int(kPlayerColours.size()));
-    for (int k = 0; k < spec.players; ++k) {
+    for (int k = 0; k < plan.players; ++k) {
         Player p;
         p.start = cv::Point2d(
-            rng.uniform(0.1, 0.9) * spec.fieldWidth, rng.uniform(0.1, 0.9) * spec.fieldLength);
+            rng.uniform(0.1, 0.9) * plan.fieldWidth, rng.uniform(0.1, 0.9) * plan.fieldLength);
         const double speed = rng.uniform(0.06, 0.13) * unit;
         const double heading = rng.uniform(0.0, 2 * CV_PI);
         p.velocity = cv::Point2d(speed * std::cos(heading), speed * std::sin(heading));
@@ -51,12 +51,12 @@ PlayerPainter::PlayerPainter(const ClipTruth& truth)
 
 void PlayerPainter::drawMoving(cv::Mat& frame, const Player& p, int index) const
 {
-    const double seconds = index / spec.fps;
+    const double seconds = index / plan.fps;
     const double x
-        = bounce(p.start.x, p.velocity.x * seconds, 0.05 * spec.fieldWidth, 0.95 * spec.fieldWidth);
+        = bounce(p.start.x, p.velocity.x * seconds, 0.05 * plan.fieldWidth, 0.95 * plan.fieldWidth);
     const double y = bounce(
-        p.start.y, p.velocity.y * seconds, 0.05 * spec.fieldLength, 0.95 * spec.fieldLength);
-    const double bodyHeight = 0.04 * std::min(spec.fieldLength, spec.fieldWidth);
+        p.start.y, p.velocity.y * seconds, 0.05 * plan.fieldLength, 0.95 * plan.fieldLength);
+    const double bodyHeight = 0.04 * std::min(plan.fieldLength, plan.fieldWidth);
     const cv::Point2d feet = truth.toPicture(x, y);
     const cv::Point2d side = truth.toPicture(x + bodyHeight, y);
     const double heightPx = cv::norm(side - feet);
@@ -70,11 +70,11 @@ void PlayerPainter::drawMoving(cv::Mat& frame, const Player& p, int index) const
 // Still players centred on the outline, one side after the other.
 void PlayerPainter::drawOnLine(cv::Mat& frame) const
 {
-    cv::RNG rng(spec.seed + 1);
-    const double w = spec.fieldWidth, l = spec.fieldLength;
+    cv::RNG rng(plan.seed + 1);
+    const double w = plan.fieldWidth, l = plan.fieldLength;
     const cv::Point2d outline[4] { { 0, 0 }, { w, 0 }, { w, l }, { 0, l } };
     const double bodyHeight = 0.04 * std::min(l, w);
-    for (int k = 0; k < spec.linePlayers; ++k) {
+    for (int k = 0; k < plan.linePlayers; ++k) {
         const cv::Point2d from = outline[k % 4], to = outline[(k + 1) % 4];
         const cv::Point2d real = from + (to - from) * rng.uniform(0.1, 0.9);
         const cv::Point2d centre = truth.toPicture(real.x, real.y);
@@ -91,7 +91,7 @@ void PlayerPainter::draw(cv::Mat& frame, int index) const
     for (const Player& p : players)
         drawMoving(frame, p, index);
     drawOnLine(frame);
-    if (spec.match)
+    if (plan.match)
         drawMatch(frame, truth, index);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipSpec.h"
+#include "ClipSettings.h"
 
 #include <opencv2/core.hpp>
 
@@ -31,7 +31,7 @@ private:
     void drawOnLine(cv::Mat& frame) const;
 
     const ClipTruth& truth;
-    const ClipSpec& spec;
+    const ClipSettings& plan;
     std::vector<Player> players;
 };
 

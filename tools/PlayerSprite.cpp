@@ -78,7 +78,7 @@ void drawPerson(cv::Mat& frame, const ClipTruth& truth, const SimPerson& person,
         cv::FILLED, cv::LINE_AA, kShiftBits);
 }
 
-PlayerSimulation simulationFor(const ClipSpec& clipSettings)
+PlayerSimulation simulationFor(const ClipSettings& clipSettings)
 {
     return PlayerSimulation(clipSettings.fieldWidth, clipSettings.fieldLength,
         clipSettings.frames / clipSettings.fps, clipSettings.seed);

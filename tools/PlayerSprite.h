@@ -30,10 +30,10 @@ PersonShape personShape(const ClipTruth& truth, cv::Point2d ground);
 void drawPerson(cv::Mat& frame, const ClipTruth& truth, const SimPerson& person,
     cv::Point2d ground);
 
-// Everyone of the clip's simulation at frame `index` (ClipSpec::match).
+// Everyone of the clip's simulation at frame `index` (ClipSettings::match).
 void drawMatch(cv::Mat& frame, const ClipTruth& truth, int index);
 
 // The simulation a match clip is drawn from.
-PlayerSimulation simulationFor(const ClipSpec& clipSettings);
+PlayerSimulation simulationFor(const ClipSettings& clipSettings);
 
 } // namespace testclips

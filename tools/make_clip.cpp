@@ -41,7 +41,7 @@ bool parseSwitch(std::string_view text, bool* value)
 
 // Stores the value of one option; false for an unknown option or a bad number.
 bool applyOption(
-    std::string_view name, std::string_view value, testclips::ClipSpec* clipSettings, std::string* out)
+    std::string_view name, std::string_view value, testclips::ClipSettings* clipSettings, std::string* out)
 {
     if (name == "--out") {
         *out = std::string(value);
@@ -102,7 +102,7 @@ int usageError(const std::string& message)
 
 int main(int argc, char** argv)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];

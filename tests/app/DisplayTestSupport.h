@@ -30,9 +30,9 @@ inline VistrelInterface* engine()
 
 // A clip clipSettings whose pitch dimensions are the field controls' defaults, so
 // that the overlay of a calibrated engine lies on the clip's own lines.
-inline testclips::ClipSpec pitchSpec(int width, int height, int frames = 6)
+inline testclips::ClipSettings pitchSettings(int width, int height, int frames = 6)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.frames = frames;
@@ -44,7 +44,7 @@ inline testclips::ClipSpec pitchSpec(int width, int height, int frames = 6)
 
 // Writes a lossless clip into dir; its path, empty on failure.
 inline QString writeClip(
-    const QTemporaryDir& dir, const testclips::ClipSpec& clipSettings, const QString& name)
+    const QTemporaryDir& dir, const testclips::ClipSettings& clipSettings, const QString& name)
 {
     const QString path = dir.filePath(name);
     std::string error;
@@ -54,7 +54,7 @@ inline QString writeClip(
 }
 
 // The clip's frame as the screens show it (RGB).
-inline QImage expectedFrame(const testclips::ClipSpec& clipSettings, int index)
+inline QImage expectedFrame(const testclips::ClipSettings& clipSettings, int index)
 {
     const cv::Mat bgr = testclips::renderFrame(clipSettings, index);
     QImage image(bgr.data, bgr.cols, bgr.rows, int(bgr.step), QImage::Format_BGR888);
@@ -62,7 +62,7 @@ inline QImage expectedFrame(const testclips::ClipSpec& clipSettings, int index)
 }
 
 // All frames of the clip, as the screens show them.
-inline QList<QImage> expectedFrames(const testclips::ClipSpec& clipSettings)
+inline QList<QImage> expectedFrames(const testclips::ClipSettings& clipSettings)
 {
     QList<QImage> frames;
     for (int i = 0; i < clipSettings.frames; ++i)

@@ -24,7 +24,7 @@ inline VistrelInterface* loadEngine() { return EngineLibrary::bindLibrary(VISTRE
 inline QString makeClip(
     const QTemporaryDir& dir, const QString& name, int frames, int width = 160, int height = 120)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.frames = frames;

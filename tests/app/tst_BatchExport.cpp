@@ -28,7 +28,7 @@ constexpr double kOutlineCoverage = 0.9;
 // A lossless clip with its true corners and one measurement saved beside it.
 testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibration = true)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = kFrames;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false)
@@ -53,9 +53,9 @@ testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibratio
 // A clip recorded through a wide-angle lens, calibrated at its recorded
 // corners, with one measurement along the near touchline (which the lens
 // bends most) from its left end to its middle.
-testclips::ClipSpec makeBentClip(const QString& path, bool withLens)
+testclips::ClipSettings makeBentClip(const QString& path, bool withLens)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = 2;
     clipSettings.players = 0;
     clipSettings.lens = { 0.25, 0.03, 0.06, -0.05 };
@@ -169,7 +169,7 @@ void TestBatchExport::measuresThroughTheSavedLens()
     QTemporaryDir dir;
     for (const bool withLens : { true, false }) {
         const QString clip = dir.filePath(withLens ? QStringLiteral("lens.mkv") : QStringLiteral("pinhole.mkv"));
-        const testclips::ClipSpec clipSettings = makeBentClip(clip, withLens);
+        const testclips::ClipSettings clipSettings = makeBentClip(clip, withLens);
         const QString csv = clip + QStringLiteral(".csv");
         QCOMPARE(runProgram(dir, { QStringLiteral("--export-csv"), csv, clip }).exitCode,
             BatchExport::kExitDone);

@@ -20,9 +20,9 @@ namespace {
 // A 50 x 32 m small-sided pitch with a 5 m centre circle and no penalty
 // areas, its length running from the bottom edge to the top edge, a track
 // round it.
-testclips::ClipSpec smallSidedPitch()
+testclips::ClipSettings smallSidedPitch()
 {
-    testclips::ClipSpec s;
+    testclips::ClipSettings s;
     s.width = 1280;
     s.height = 720;
     s.frames = 2;
@@ -32,7 +32,7 @@ testclips::ClipSpec smallSidedPitch()
     s.fieldWidth = 32.f;
     s.radius = 5.f;
     s.lineWidthPx = 3.f;
-    s.surround = testclips::ClipSpec::Surround::Track;
+    s.surround = testclips::ClipSettings::Surround::Track;
     return s;
 }
 

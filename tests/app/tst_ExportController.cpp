@@ -61,7 +61,7 @@ void TestExportController::savedPictureCarriesOverlayAndMeasurement()
     QWidget window;
     VideoControls controls(engine);
     QVERIFY(controls.loadFile(clip));
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     engine->setFieldLength(clipSettings.fieldLength);
     engine->setFieldWidth(clipSettings.fieldWidth);

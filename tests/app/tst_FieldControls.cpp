@@ -46,9 +46,9 @@ const QList<QPoint> kClicks { { 102, 57 }, { 538, 61 }, { 20, 400 }, { 620, 410 
 
 // A still 105 x 68 m pitch with realistic paint, its length running from the
 // bottom edge to the top edge.
-testclips::ClipSpec markedPitch()
+testclips::ClipSettings markedPitch()
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 1280;
     clipSettings.height = 720;
     clipSettings.frames = 2;

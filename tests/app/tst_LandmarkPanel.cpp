@@ -16,15 +16,15 @@
 
 namespace {
 
-testclips::ClipSpec clipSpec()
+testclips::ClipSettings clipPlan()
 {
-    testclips::ClipSpec spec = displaytest::pitchSpec(640, 480, 2);
-    spec.players = 0;
-    spec.fieldWidth = 68.0f;
-    spec.fieldLength = 105.0f;
-    spec.radius = 9.15f;
-    spec.penaltyAreas = true;
-    return spec;
+    testclips::ClipSettings plan = displaytest::pitchSettings(640, 480, 2);
+    plan.players = 0;
+    plan.fieldWidth = 68.0f;
+    plan.fieldLength = 105.0f;
+    plan.radius = 9.15f;
+    plan.penaltyAreas = true;
+    return plan;
 }
 
 void typeDimension(FieldControls& field, int index, const QString& text)
@@ -51,14 +51,14 @@ private slots:
 private:
     QTemporaryDir dir;
     QString clip;
-    const testclips::ClipSpec spec = clipSpec();
+    const testclips::ClipSettings plan = clipPlan();
 };
 
 void TestLandmarkPanel::initTestCase()
 {
     if (!displaytest::engine())
         QSKIP("the engine library has no working factory");
-    clip = displaytest::writeClip(dir, spec, "pitch.mkv");
+    clip = displaytest::writeClip(dir, plan, "pitch.mkv");
     QVERIFY(!clip.isEmpty());
 }
 
@@ -127,7 +127,7 @@ void TestLandmarkPanel::fourOrMoreLandmarksCalibrate()
     typeDimension(field, 0, QStringLiteral("105"));
     typeDimension(field, 1, QStringLiteral("68"));
     typeDimension(field, 2, QStringLiteral("9.15"));
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
     QVERIFY(!panel.takePoint(10, 10)); // off: the click is a corner's
     for (const cv::Point& corner : truth.corners)
         field.selectPoint(corner.x, corner.y, true);
@@ -175,7 +175,7 @@ void TestLandmarkPanel::landmarksAreReplacedRemovedAndUndone()
     typeDimension(field, 0, QStringLiteral("105"));
     typeDimension(field, 1, QStringLiteral("68"));
     panel.setActive(true);
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
     const char* names[] = { "top left corner", "top right corner", "bottom left corner",
         "bottom right corner" };
     for (int i = 0; i < 4; ++i) {

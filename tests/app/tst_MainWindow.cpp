@@ -48,7 +48,7 @@ private slots:
     void foundPitchCalibratesAndOneUndoTakesItBack();
 
 private:
-    QString writePitchClip(const testclips::ClipSpec& clipSettings, const QString& name);
+    QString writePitchClip(const testclips::ClipSettings& clipSettings, const QString& name);
     FieldControls* givenTwoCorners();
     QAction* action(const char* name) { return window->findChild<QAction*>(name); }
     QDockWidget* dock(const char* name) { return window->findChild<QDockWidget*>(name); }
@@ -279,9 +279,9 @@ void tst_MainWindow::recentFilesKeepTheLastEight()
 namespace {
 
 // A 105 x 68 m pitch with all of its boundary in the picture.
-testclips::ClipSpec wholePitch()
+testclips::ClipSettings wholePitch()
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 640;
     clipSettings.height = 360;
     clipSettings.frames = 3;
@@ -295,7 +295,7 @@ const QPoint kTopRight(630, 25);
 
 } // namespace
 
-QString tst_MainWindow::writePitchClip(const testclips::ClipSpec& clipSettings, const QString& name)
+QString tst_MainWindow::writePitchClip(const testclips::ClipSettings& clipSettings, const QString& name)
 {
     const QString path = dir.filePath(name);
     return testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false)
@@ -314,7 +314,7 @@ FieldControls* tst_MainWindow::givenTwoCorners()
 
 void tst_MainWindow::findPitchWithNothingFoundChangesNothing()
 {
-    testclips::ClipSpec cutOff = wholePitch();
+    testclips::ClipSettings cutOff = wholePitch();
     cutOff.shiftXPx = cutOff.width / 2; // the right-hand corners leave the picture
     const QString path = writePitchClip(cutOff, QStringLiteral("cutoff.mkv"));
     QVERIFY(!path.isEmpty());

@@ -62,7 +62,7 @@ private:
     QString readout() const { return window->findChild<QLabel*>("pitchReadout")->text(); }
 
     QTemporaryDir dir;
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     testclips::ClipTruth truth;
     QString clip;
     std::unique_ptr<MainWindow> window;
@@ -73,7 +73,7 @@ void tst_MeasureTool::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     if (!displaytest::engine())
         QSKIP("the engine library has no working factory");
-    clipSettings = displaytest::pitchSpec(640, 480, 3);
+    clipSettings = displaytest::pitchSettings(640, 480, 3);
     truth = testclips::truthFor(clipSettings);
     clip = displaytest::writeClip(dir, clipSettings, QStringLiteral("pitch.mkv"));
     QVERIFY(!clip.isEmpty());

@@ -26,9 +26,9 @@ constexpr int kTimeoutMs = 30000;
 
 // A still 105 x 68 m pitch with fixed-width paint whose picture moves by
 // (shiftX, shiftY) px from kShiftFrame on.
-testclips::ClipSpec knockedCamera(int shiftX, int shiftY)
+testclips::ClipSettings knockedCamera(int shiftX, int shiftY)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 640;
     clipSettings.height = 360;
     clipSettings.fps = kFps;
@@ -82,7 +82,7 @@ void tst_MovementWatch::warnsAfterTheCameraMovedAndNotBefore()
     QFETCH(int, shiftX);
     QFETCH(int, shiftY);
     QFETCH(QString, says);
-    const testclips::ClipSpec clipSettings = knockedCamera(shiftX, shiftY);
+    const testclips::ClipSettings clipSettings = knockedCamera(shiftX, shiftY);
     const QString clip = dir.filePath(QStringLiteral("knocked%1%2.mkv").arg(shiftX).arg(shiftY));
     std::string error;
     QVERIFY2(

@@ -38,9 +38,9 @@ namespace {
 constexpr int kFrames = 40;
 constexpr int kTrackTimeoutMs = 240000;
 
-testclips::ClipSpec matchSpec()
+testclips::ClipSettings matchPlan()
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 640;
     clipSettings.height = 360;
     clipSettings.frames = kFrames;
@@ -53,7 +53,7 @@ testclips::ClipSpec matchSpec()
 // A lossless match clip, with its true corners saved beside it when asked.
 QString writeMatch(const QTemporaryDir& dir, const QString& name, bool calibrated)
 {
-    const testclips::ClipSpec clipSettings = matchSpec();
+    const testclips::ClipSettings clipSettings = matchPlan();
     const QString path = dir.filePath(name);
     if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false))
         return {};
@@ -174,15 +174,15 @@ void tst_PlayerActions::viewsFollowTheFrameShownAndShareTheSelection()
     QTRY_COMPARE(players->store()->frame(), qint64(30));
 
     // Each mark sits on a player's feet in the picture.
-    const testclips::ClipTruth truth = testclips::truthFor(matchSpec());
-    const testclips::PlayerSimulation simulation = testclips::simulationFor(matchSpec());
+    const testclips::ClipTruth truth = testclips::truthFor(matchPlan());
+    const testclips::PlayerSimulation simulation = testclips::simulationFor(matchPlan());
     const std::vector<PlayerMarks::Mark>& marks = players->marks()->marks();
     QVERIFY(marks.size() >= 20);
     int onFeet = 0;
     for (const PlayerMarks::Mark& mark : marks) {
         double nearest = 1e9;
         for (const testclips::SimPerson& person : simulation.people()) {
-            const cv::Point2d at = simulation.position(person, 30 / matchSpec().fps);
+            const cv::Point2d at = simulation.position(person, 30 / matchPlan().fps);
             const cv::Point2d foot = truth.toPicture(at.x, at.y);
             nearest = std::min(nearest, std::hypot(foot.x - mark.foot.x(), foot.y - mark.foot.y()));
         }

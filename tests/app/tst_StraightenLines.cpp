@@ -29,25 +29,25 @@
 
 namespace {
 
-testclips::ClipSpec bentSpec()
+testclips::ClipSettings bentSpec()
 {
-    testclips::ClipSpec spec;
-    spec.width = 640;
-    spec.height = 360;
-    spec.frames = 3;
-    spec.players = 0;
-    spec.lineWidth = 0.3f;
-    spec.tilt = 0.4;
-    spec.lens = { 0.25, 0.03, 0.06, -0.05 };
-    return spec;
+    testclips::ClipSettings plan;
+    plan.width = 640;
+    plan.height = 360;
+    plan.frames = 3;
+    plan.players = 0;
+    plan.lineWidth = 0.3f;
+    plan.tilt = 0.4;
+    plan.lens = { 0.25, 0.03, 0.06, -0.05 };
+    return plan;
 }
 
 const QSize kPicture(640, 360);
 
 // The clip's pitch typed into the field controls.
-void typePitch(FieldControls& field, const testclips::ClipSpec& spec)
+void typePitch(FieldControls& field, const testclips::ClipSettings& plan)
 {
-    const float values[] = { spec.fieldLength, spec.fieldWidth, spec.radius };
+    const float values[] = { plan.fieldLength, plan.fieldWidth, plan.radius };
     for (int i = 0; i < 3; ++i) {
         QLineEdit* edit = field.findChildren<QLineEdit*>().value(i);
         edit->setText(QString::number(values[i]));
@@ -55,23 +55,23 @@ void typePitch(FieldControls& field, const testclips::ClipSpec& spec)
     }
 }
 
-cv::Point2d recorded(const testclips::ClipSpec& spec, double x, double y)
+cv::Point2d recorded(const testclips::ClipSettings& plan, double x, double y)
 {
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
-    return spec.lens.distort(truth.toPicture(x, y), cv::Size(spec.width, spec.height));
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
+    return plan.lens.distort(truth.toPicture(x, y), cv::Size(plan.width, plan.height));
 }
 
 // The pitch's outline as the camera recorded it: points along each edge,
 // away from the corners (where the other edge's paint lies close).
-std::vector<QPointF> bentOutline(const testclips::ClipSpec& spec)
+std::vector<QPointF> bentOutline(const testclips::ClipSettings& plan)
 {
-    const double w = spec.fieldWidth;
-    const double l = spec.fieldLength;
+    const double w = plan.fieldWidth;
+    const double l = plan.fieldLength;
     const double ends[4][4] = { { 0, 0, w, 0 }, { 0, l, w, l }, { 0, 0, 0, l }, { w, 0, w, l } };
     std::vector<QPointF> points;
     for (const auto& e : ends) {
         for (double t = 0.1; t < 0.91; t += 0.02) {
-            const cv::Point2d p = recorded(spec, e[0] + t * (e[2] - e[0]), e[1] + t * (e[3] - e[1]));
+            const cv::Point2d p = recorded(plan, e[0] + t * (e[2] - e[0]), e[1] + t * (e[3] - e[1]));
             points.emplace_back(p.x, p.y);
         }
     }
@@ -80,14 +80,14 @@ std::vector<QPointF> bentOutline(const testclips::ClipSpec& spec)
 
 // The straight line between the two near corners, where it runs at least
 // 4 px off the bent touchline: a pinhole overlay would lie there.
-std::vector<QPointF> straightChord(const testclips::ClipSpec& spec)
+std::vector<QPointF> straightChord(const testclips::ClipSettings& plan)
 {
-    const cv::Point2d a = recorded(spec, 0, 0);
-    const cv::Point2d b = recorded(spec, spec.fieldWidth, 0);
+    const cv::Point2d a = recorded(plan, 0, 0);
+    const cv::Point2d b = recorded(plan, plan.fieldWidth, 0);
     std::vector<QPointF> points;
     for (double t = 0.1; t < 0.91; t += 0.02) {
         const cv::Point2d chord = a + t * (b - a);
-        const cv::Point2d paint = recorded(spec, t * spec.fieldWidth, 0);
+        const cv::Point2d paint = recorded(plan, t * plan.fieldWidth, 0);
         if (cv::norm(chord - paint) >= 4.0)
             points.emplace_back(chord.x, chord.y);
     }
@@ -124,14 +124,14 @@ bool differs(const QImage& shown, const QImage& frame, QPoint p)
 }
 
 // The corners from..to-1 in click order, exactly where the camera recorded them.
-void clickRecordedCorners(FieldControls& field, const testclips::ClipSpec& spec, int from = 0,
+void clickRecordedCorners(FieldControls& field, const testclips::ClipSettings& plan, int from = 0,
     int to = FieldControls::kCornerCount)
 {
-    const double w = spec.fieldWidth;
-    const double l = spec.fieldLength;
+    const double w = plan.fieldWidth;
+    const double l = plan.fieldLength;
     const std::pair<double, double> corners[] = { { 0.0, l }, { w, l }, { 0.0, 0.0 }, { w, 0.0 } };
     for (int i = from; i < to; ++i) {
-        const cv::Point2d p = recorded(spec, corners[i].first, corners[i].second);
+        const cv::Point2d p = recorded(plan, corners[i].first, corners[i].second);
         field.selectPoint(int(std::lround(p.x)), int(std::lround(p.y)), true);
     }
 }
@@ -175,7 +175,7 @@ private slots:
 private:
     QTemporaryDir dir;
     QString clip;
-    testclips::ClipSpec spec = bentSpec();
+    testclips::ClipSettings plan = bentSpec();
 };
 
 void TestStraightenLines::initTestCase()
@@ -184,7 +184,7 @@ void TestStraightenLines::initTestCase()
         QSKIP("the engine library has no working factory");
     if (!EngineFunctions::of(displaytest::engine()).canModelLens())
         QSKIP("the engine library has no lens functions");
-    clip = displaytest::writeClip(dir, spec, "bent.mkv");
+    clip = displaytest::writeClip(dir, plan, "bent.mkv");
     QVERIFY(!clip.isEmpty());
 }
 
@@ -201,23 +201,23 @@ void TestStraightenLines::findsTheLensAsOneUndoStep()
 {
     VideoControls controls(displaytest::engine());
     FieldControls field(displaytest::engine());
-    typePitch(field, spec);
+    typePitch(field, plan);
     StraightenLines action(displaytest::engine(), &controls, &field, nullptr);
     QCOMPARE(straighten(action),
         QStringLiteral("Open a video first: the lines are straightened on its picture"));
 
     QVERIFY(controls.loadFile(clip));
-    clickRecordedCorners(field, spec, 0, 2);
+    clickRecordedCorners(field, plan, 0, 2);
     const CameraLens before = engineLens();
     const QString told = straighten(action);
     QVERIFY2(kFoundText.match(told).hasMatch(), qPrintable(told));
     QVERIFY(action.action()->isEnabled());
     const CameraLens found = engineLens();
     QCOMPARE(field.lens(), found);
-    QVERIFY2(std::abs(found.k1 - spec.lens.k1) < 0.05, qPrintable(QString::number(found.k1)));
+    QVERIFY2(std::abs(found.k1 - plan.lens.k1) < 0.05, qPrintable(QString::number(found.k1)));
 
     // Corners clicked after it are taken back first, then the lens alone.
-    clickRecordedCorners(field, spec, 2, 4);
+    clickRecordedCorners(field, plan, 2, 4);
     QVERIFY(field.cornersComplete());
     field.undoLastPoint();
     field.undoLastPoint();
@@ -234,7 +234,7 @@ void TestStraightenLines::plainScreenDrawsTheOverlayOnTheBentPaint()
 {
     VideoControls controls(displaytest::engine());
     FieldControls field(displaytest::engine());
-    typePitch(field, spec);
+    typePitch(field, plan);
     VideoScreen screen(&controls);
     connect(&controls, &VideoControls::giveNewImage, &screen, &VideoScreen::updateImage);
     StraightenLines action(displaytest::engine(), &controls, &field, nullptr);
@@ -242,18 +242,18 @@ void TestStraightenLines::plainScreenDrawsTheOverlayOnTheBentPaint()
     screen.changeImageSize();
     const QString told = straighten(action);
     QVERIFY2(kFoundText.match(told).hasMatch(), qPrintable(told));
-    clickRecordedCorners(field, spec);
+    clickRecordedCorners(field, plan);
     controls.stepForward();
 
-    const QImage frame = displaytest::expectedFrame(spec, 1);
+    const QImage frame = displaytest::expectedFrame(plan, 1);
     const auto shown = [&] {
         return ExportedFrame::toImage(controls.currentFrame(), kPicture.width(), kPicture.height());
     };
     QTRY_VERIFY_WITH_TIMEOUT(shown() != frame, 10000);
     const QImage image = shown();
     const auto drawn = [&](QPoint p) { return differs(image, frame, p); };
-    const double onPaint = shareDrawn(bentOutline(spec), drawn);
-    const std::vector<QPointF> chord = straightChord(spec);
+    const double onPaint = shareDrawn(bentOutline(plan), drawn);
+    const std::vector<QPointF> chord = straightChord(plan);
     QVERIFY(chord.size() > 10);
     const double onChord = shareDrawn(chord, drawn);
     QVERIFY2(onPaint > 0.95, qPrintable(QString::number(onPaint)));
@@ -267,7 +267,7 @@ void TestStraightenLines::openGLScreenDrawsTheOverlayOnTheBentPaint()
         QSKIP("no OpenGL on this display");
     VideoControls controls(displaytest::engine());
     FieldControls field(displaytest::engine());
-    typePitch(field, spec);
+    typePitch(field, plan);
     VideoScreenGL screen(&controls, &field);
     connect(&controls, &VideoControls::giveNewImage, &screen, &VideoScreenGL::updateImage);
     QVERIFY(controls.loadFile(clip));
@@ -276,22 +276,22 @@ void TestStraightenLines::openGLScreenDrawsTheOverlayOnTheBentPaint()
     screen.changeImageSize();
     QVERIFY(QTest::qWaitForWindowExposed(&screen));
     const CameraLens pinhole = engineLens();
-    const cv::Point2d centre = spec.lens.centre(cv::Size(spec.width, spec.height));
-    field.setLens({ spec.lens.k1, spec.lens.k2, centre.x, centre.y }, pinhole);
-    clickRecordedCorners(field, spec);
+    const cv::Point2d centre = plan.lens.centre(cv::Size(plan.width, plan.height));
+    field.setLens({ plan.lens.k1, plan.lens.k2, centre.x, centre.y }, pinhole);
+    clickRecordedCorners(field, plan);
     controls.stepForward();
     screen.updateImage();
 
-    const QImage frame = displaytest::expectedFrame(spec, 1);
+    const QImage frame = displaytest::expectedFrame(plan, 1);
     const auto grab = [&] { return screen.grabFramebuffer().convertToFormat(QImage::Format_RGB888); };
     const auto onPaint = [&] {
         const QImage image = grab();
-        return shareDrawn(bentOutline(spec), [&](QPoint p) { return differs(image, frame, p); });
+        return shareDrawn(bentOutline(plan), [&](QPoint p) { return differs(image, frame, p); });
     };
     QTRY_VERIFY_WITH_TIMEOUT(onPaint() > 0.95, 10000);
     const QImage image = grab();
     const double onChord
-        = shareDrawn(straightChord(spec), [&](QPoint p) { return differs(image, frame, p); });
+        = shareDrawn(straightChord(plan), [&](QPoint p) { return differs(image, frame, p); });
     QVERIFY2(onChord < 0.1, qPrintable(QString::number(onChord)));
 }
 

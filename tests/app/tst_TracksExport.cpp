@@ -21,7 +21,7 @@ constexpr int kFrames = 30;
 // A lossless match clip, with its true corners saved beside it.
 void makeMatchClip(const QString& path, bool withCalibration)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 960;
     clipSettings.height = 540;
     clipSettings.frames = kFrames;

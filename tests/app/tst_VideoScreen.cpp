@@ -63,7 +63,7 @@ void TestVideoScreen::initTestCase()
 {
     if (!displaytest::engine())
         QSKIP("the engine library has no working factory");
-    clip640 = displaytest::writeClip(dir, displaytest::pitchSpec(640, 480), "clip640.mkv");
+    clip640 = displaytest::writeClip(dir, displaytest::pitchSettings(640, 480), "clip640.mkv");
     QVERIFY(!clip640.isEmpty());
 }
 
@@ -230,7 +230,7 @@ void TestVideoScreen::keepsOnlyTheNewestFrame()
     QFETCH(int, height);
 
     const QString clip = displaytest::writeClip(
-        dir, displaytest::pitchSpec(width, height, 3), QStringLiteral("size%1.mkv").arg(width));
+        dir, displaytest::pitchSettings(width, height, 3), QStringLiteral("size%1.mkv").arg(width));
     VideoControls controls(displaytest::engine());
     VideoScreen screen(&controls);
     screen.updateImage(); // nothing loaded: the engine reports no size
@@ -249,7 +249,7 @@ void TestVideoScreen::showsThePlayingFrameAtNativeSize()
 {
     // Long enough (6 s) that a loaded machine still catches it playing: at
     // the end the controls rewind to frame 0, which the check below skips.
-    const testclips::ClipSpec clipSettings = displaytest::pitchSpec(642, 362, 150);
+    const testclips::ClipSettings clipSettings = displaytest::pitchSettings(642, 362, 150);
     const QString clip = displaytest::writeClip(dir, clipSettings, "playing.mkv");
     VideoControls controls(displaytest::engine());
     VideoScreen screen(&controls);
@@ -268,7 +268,7 @@ void TestVideoScreen::showsThePlayingFrameAtNativeSize()
 
 void TestVideoScreen::fetchesOnlyNewPictures()
 {
-    const testclips::ClipSpec clipSettings = displaytest::pitchSpec(320, 240, 40);
+    const testclips::ClipSettings clipSettings = displaytest::pitchSettings(320, 240, 40);
     const QString clip = displaytest::writeClip(dir, clipSettings, "paused.mkv");
     VideoControls controls(displaytest::engine());
     VideoScreen screen(&controls);

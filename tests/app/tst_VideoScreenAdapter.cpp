@@ -105,7 +105,7 @@ void TestVideoScreenAdapter::relaysPointsAndResetsToFieldControls()
 void TestVideoScreenAdapter::relaysFrameSignalsToTheScreen()
 {
     QTemporaryDir dir;
-    const QString clip = displaytest::writeClip(dir, displaytest::pitchSpec(320, 240, 3), "c.mkv");
+    const QString clip = displaytest::writeClip(dir, displaytest::pitchSettings(320, 240, 3), "c.mkv");
     VideoControls controls(displaytest::engine());
     FieldControls field(displaytest::engine());
     VideoScreenAdapter adapter(false, &controls, &field);

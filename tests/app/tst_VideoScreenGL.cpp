@@ -34,7 +34,7 @@
 
 namespace {
 
-const testclips::ClipSpec kSpec = displaytest::pitchSpec(640, 480, 30);
+const testclips::ClipSettings kPlan = displaytest::pitchSettings(640, 480, 30);
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint position, Qt::MouseButton button,
     Qt::MouseButtons buttons)
@@ -211,7 +211,7 @@ void TestVideoScreenGL::initTestCase()
         QSKIP("no OpenGL on this display");
     if (!displaytest::engine())
         QSKIP("the engine library has no working factory");
-    clip = displaytest::writeClip(dir, kSpec, "pitch.mkv");
+    clip = displaytest::writeClip(dir, kPlan, "pitch.mkv");
     QVERIFY(!clip.isEmpty());
 }
 
@@ -478,7 +478,7 @@ void TestVideoScreenGL::paintsFrameTipAndEngineLines()
 
     // The picture is a clip frame, scaled; the tip asks for the first corner.
     QList<QImage> frames;
-    for (const QImage& frame : displaytest::expectedFrames(kSpec))
+    for (const QImage& frame : displaytest::expectedFrames(kPlan))
         frames << frame.scaled(800, 600, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QImage shown = grab(rig.screen);
     const QRect clear(0, 0, 500, 400); // away from the tip
@@ -492,10 +492,10 @@ void TestVideoScreenGL::paintsFrameTipAndEngineLines()
     QVERIFY(tipTextPixels(shown) > 20);
 
     // Four true corners, then a centre away from the clip's lines.
-    const testclips::ClipTruth truth = testclips::truthFor(kSpec);
+    const testclips::ClipTruth truth = testclips::truthFor(kPlan);
     for (const cv::Point& corner : truth.corners)
         click(&rig.screen, widgetPositionOf(corner.x, corner.y, 1.25f));
-    const cv::Point2d centre = truth.toPicture(kSpec.fieldWidth * 0.3, kSpec.fieldLength * 0.4);
+    const cv::Point2d centre = truth.toPicture(kPlan.fieldWidth * 0.3, kPlan.fieldLength * 0.4);
     click(&rig.screen, widgetPositionOf(int(centre.x), int(centre.y), 1.25f));
     QCOMPARE(rig.field.fieldLines().size(), 9u);
     QCOMPARE(rig.field.centreLines().size(), 33u);
@@ -562,7 +562,7 @@ void TestVideoScreenGL::repaintsOnlyWhatChanged()
     QCOMPARE(paints.count(), painted);
 
     // Every overlay change paints at once over the texture, with no fetch.
-    const testclips::ClipTruth truth = testclips::truthFor(kSpec);
+    const testclips::ClipTruth truth = testclips::truthFor(kPlan);
     const QList<QSpinBox*> boxes = rig.field.findChildren<QSpinBox*>();
     const QList<QLineEdit*> edits = rig.field.findChildren<QLineEdit*>();
     QVERIFY(boxes.size() >= 2 && !edits.isEmpty());
@@ -601,7 +601,7 @@ void TestVideoScreenGL::repaintsOnlyWhatChanged()
 // skipped there rather than failed.
 void TestVideoScreenGL::showsEveryFrameOfA60FpsClip()
 {
-    testclips::ClipSpec sixty = displaytest::pitchSpec(320, 240, 120);
+    testclips::ClipSettings sixty = displaytest::pitchSettings(320, 240, 120);
     sixty.fps = 60.0;
     sixty.frameCode = true;
     const QString path = displaytest::writeClip(dir, sixty, "sixty.mkv");

@@ -47,7 +47,7 @@ struct Geometry
 
 struct Clip
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     std::vector<Point> corners; // click order
     cv::Matx33d homography;
 };

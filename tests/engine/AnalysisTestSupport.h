@@ -11,9 +11,9 @@
 namespace analysistest {
 
 // Players move a few pixels from one frame to the next at this rate.
-inline testclips::ClipSpec playerClip(int frames)
+inline testclips::ClipSettings playerClip(int frames)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 160;
     clipSettings.height = 120;
     clipSettings.fps = 2.0;
@@ -22,9 +22,9 @@ inline testclips::ClipSpec playerClip(int frames)
 }
 
 // 255 where a player covers the pixel in any of the given frames.
-inline cv::Mat playerPixels(const testclips::ClipSpec& clipSettings, std::initializer_list<int> indices)
+inline cv::Mat playerPixels(const testclips::ClipSettings& clipSettings, std::initializer_list<int> indices)
 {
-    testclips::ClipSpec empty = clipSettings;
+    testclips::ClipSettings empty = clipSettings;
     empty.players = 0;
     cv::Mat any = cv::Mat::zeros(clipSettings.height, clipSettings.width, CV_8UC1);
     for (int index : indices) {

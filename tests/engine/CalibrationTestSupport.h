@@ -16,10 +16,10 @@ namespace calibrationtest {
 
 // A still pitch with realistic paint (0.12 m wide lines, penalty and goal
 // areas), its length running from the bottom edge to the top edge.
-inline testclips::ClipSpec markedPitch(
+inline testclips::ClipSettings markedPitch(
     int width, int height, double tilt, float lengthM = 105.f, float widthM = 68.f, int players = 0)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.tilt = tilt;

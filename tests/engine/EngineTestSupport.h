@@ -57,7 +57,7 @@ private:
 
 // Writes the clip once per process under `name` in the scratch folder and
 // returns its path; empty (with a test failure) when it cannot be written.
-inline std::string clipPath(const testclips::ClipSpec& clipSettings, const std::string& name)
+inline std::string clipPath(const testclips::ClipSettings& clipSettings, const std::string& name)
 {
     static std::map<std::string, std::string> written;
     if (const auto found = written.find(name); found != written.end())

@@ -16,7 +16,7 @@ namespace calibrationtest {
 struct PitchView
 {
     std::string name;
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     // How far a snap may land from the crossing. The far end seen from a low
     // camera, where the lines meet at 20 degrees among the halfway line and
     // the flattened circle, is still found a pixel or so off.
@@ -33,10 +33,10 @@ struct PitchView
 // Rows print as their names.
 inline void PrintTo(const PitchView& view, std::ostream* out) { *out << view.name; }
 
-inline testclips::ClipSpec viewSpec(int width, int height, float lineWidthPx,
-    testclips::ClipSpec::Surround surround, float lengthM = 105.f, float widthM = 68.f)
+inline testclips::ClipSettings viewPlan(int width, int height, float lineWidthPx,
+    testclips::ClipSettings::Surround surround, float lengthM = 105.f, float widthM = 68.f)
 {
-    testclips::ClipSpec s;
+    testclips::ClipSettings s;
     s.width = width;
     s.height = height;
     s.players = 0;
@@ -50,45 +50,45 @@ inline testclips::ClipSpec viewSpec(int width, int height, float lineWidthPx,
 
 inline std::vector<PitchView> pitchViews()
 {
-    using Surround = testclips::ClipSpec::Surround;
+    using Surround = testclips::ClipSettings::Surround;
     std::vector<PitchView> views;
-    const auto add = [&](std::string name, testclips::ClipSpec s, double snapPx = 1.0,
+    const auto add = [&](std::string name, testclips::ClipSettings s, double snapPx = 1.0,
                          double estimateShare = 0.03, double wrongFitPx = 3.0) {
         views.push_back({ std::move(name), s, snapPx, estimateShare, wrongFitPx });
     };
-    testclips::ClipSpec s = viewSpec(640, 480, 1.5f, Surround::Grass);
+    testclips::ClipSettings s = viewPlan(640, 480, 1.5f, Surround::Grass);
     s.tilt = 0.5;
     add("Thin640Grass", s);
-    s = viewSpec(1920, 1080, 5.f, Surround::RunOff);
+    s = viewPlan(1920, 1080, 5.f, Surround::RunOff);
     s.tilt = 0.5;
     add("Wide1080RunOff", s);
-    s = viewSpec(1920, 1080, 10.f, Surround::Track);
+    s = viewPlan(1920, 1080, 10.f, Surround::Track);
     s.tilt = 0.3;
     s.pan = 0.15;
     add("Thick1080Track", s);
-    s = viewSpec(1920, 1080, 12.f, Surround::Wall);
+    s = viewPlan(1920, 1080, 12.f, Surround::Wall);
     s.tilt = 0.6;
     add("Thickest1080Wall", s);
-    s = viewSpec(1280, 720, 3.f, Surround::RunOff, 60.f, 40.f);
+    s = viewPlan(1280, 720, 3.f, Surround::RunOff, 60.f, 40.f);
     s.cameraHeightM = 7.0;
     s.cameraBackM = 8.0;
     s.radius = 5.f;
     s.penaltyAreas = false;
     add("LowCamera720", s, 1.5, 0.03, 1.0);
-    s = viewSpec(1280, 720, 4.f, Surround::Grass);
+    s = viewPlan(1280, 720, 4.f, Surround::Grass);
     s.cameraHeightM = 30.0;
     s.cameraBackM = 20.0;
     add("HighCamera720", s);
-    s = viewSpec(1280, 720, 3.f, Surround::Track, 32.f, 50.f);
+    s = viewPlan(1280, 720, 3.f, Surround::Track, 32.f, 50.f);
     s.tilt = 0.4;
     s.radius = 5.f;
     s.penaltyAreas = false;
     add("SmallSided720", s);
-    s = viewSpec(640, 480, 2.f, Surround::Grass);
+    s = viewPlan(640, 480, 2.f, Surround::Grass);
     s.tilt = 0.5;
     s.penaltyAreas = false;
     add("CircleOnly640", s);
-    s = viewSpec(1920, 1080, 5.f, Surround::RunOff);
+    s = viewPlan(1920, 1080, 5.f, Surround::RunOff);
     s.tilt = 0.5;
     s.penaltyAreas = false;
     add("CircleOnly1080", s);

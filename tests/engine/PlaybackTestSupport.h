@@ -63,13 +63,13 @@ inline VistrelInterface* newEngine()
 
 // Writes a lossless clip (FFV1) of the clipSettings once per process and returns its
 // path.
-inline std::string losslessClip(const testclips::ClipSpec& clipSettings, const std::string& name)
+inline std::string losslessClip(const testclips::ClipSettings& clipSettings, const std::string& name)
 {
     return enginetest::clipPath(clipSettings, name + ".mkv");
 }
 
 // Frame `index` of a lossless clip as the engine exports it: R, G, B.
-inline cv::Mat expectedRgb(const testclips::ClipSpec& clipSettings, int index)
+inline cv::Mat expectedRgb(const testclips::ClipSettings& clipSettings, int index)
 {
     cv::Mat rgb;
     cv::cvtColor(testclips::renderFrame(clipSettings, index), rgb, cv::COLOR_BGR2RGB);

@@ -43,24 +43,24 @@ struct Sighting
 // Truth and tracks by frame.
 using Frames = std::vector<std::vector<Sighting>>;
 
-inline Frames truthFrames(const testclips::ClipSpec& spec)
+inline Frames truthFrames(const testclips::ClipSettings& plan)
 {
-    const testclips::PlayerSimulation sim = testclips::simulationFor(spec);
-    Frames frames(spec.frames);
-    for (int f = 0; f < spec.frames; ++f)
+    const testclips::PlayerSimulation sim = testclips::simulationFor(plan);
+    Frames frames(plan.frames);
+    for (int f = 0; f < plan.frames; ++f)
         for (const testclips::SimPerson& p : sim.people())
             if (p.tracked())
-                frames[f].push_back({ p.id, sim.position(p, f / spec.fps), p.expectedTeam() });
+                frames[f].push_back({ p.id, sim.position(p, f / plan.fps), p.expectedTeam() });
     return frames;
 }
 
-inline double truthDistance(const testclips::ClipSpec& spec)
+inline double truthDistance(const testclips::ClipSettings& plan)
 {
-    const testclips::PlayerSimulation sim = testclips::simulationFor(spec);
+    const testclips::PlayerSimulation sim = testclips::simulationFor(plan);
     double sum = 0;
     for (const testclips::SimPerson& p : sim.people())
         if (p.tracked())
-            sum += sim.distance(p, 0, (spec.frames - 1) / spec.fps);
+            sum += sim.distance(p, 0, (plan.frames - 1) / plan.fps);
     return sum;
 }
 

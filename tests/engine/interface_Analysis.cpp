@@ -34,7 +34,7 @@ struct StageCase
     int frames;
     std::function<void(VistrelInterface&)> configure;
     // Gets the clip and the last picture shown.
-    std::function<void(const testclips::ClipSpec&, const cv::Mat&)> check;
+    std::function<void(const testclips::ClipSettings&, const cv::Mat&)> check;
 };
 
 void motionOn(VistrelInterface& engine)
@@ -43,7 +43,7 @@ void motionOn(VistrelInterface& engine)
     engine.setMotionAnalysisEnabled(true);
 }
 
-void expectWhiteOnlyOnPlayers(const testclips::ClipSpec& clipSettings, const cv::Mat& picture)
+void expectWhiteOnlyOnPlayers(const testclips::ClipSettings& clipSettings, const cv::Mat& picture)
 {
     const int last = clipSettings.frames - 1;
     const cv::Mat white = pixelsOf(picture, cv::Vec3b(255, 255, 255));
@@ -62,7 +62,7 @@ class AnalysisStage : public ::testing::TestWithParam<StageCase>
 TEST_P(AnalysisStage, ChangesThePlayedPicture)
 {
     const StageCase& stage = GetParam();
-    const testclips::ClipSpec clipSettings = playerClip(stage.frames);
+    const testclips::ClipSettings clipSettings = playerClip(stage.frames);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
     stage.configure(*engine);
@@ -73,7 +73,7 @@ TEST_P(AnalysisStage, ChangesThePlayedPicture)
 
 INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
     ::testing::Values(StageCase { "MotionNeedsThreeAnalysedFrames", 2, motionOn,
-                          [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
+                          [](const testclips::ClipSettings& clipSettings, const cv::Mat& picture) {
                               EXPECT_TRUE(samePicture(picture, testclips::renderFrame(clipSettings, 1)));
                           } },
         StageCase { "MotionIsWhereThePlayersMove", 3, motionOn, expectWhiteOnlyOnPlayers },
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
                 engine.setBlobMaxEmptyPercent(50.f);
                 engine.setBlobMinFillPercent(30.f);
             },
-            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
+            [](const testclips::ClipSettings& clipSettings, const cv::Mat& picture) {
                 const cv::Mat orange = pixelsOf(picture, kOrange);
                 cv::Mat nearPlayers;
                 cv::dilate(
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
                 engine.setProcessingEnabled(true);
                 engine.setColourClassificationEnabled(true);
             },
-            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
+            [](const testclips::ClipSettings& clipSettings, const cv::Mat& picture) {
                 cv::Mat hsv;
                 cv::cvtColor(testclips::renderFrame(clipSettings, 2), hsv, cv::COLOR_BGR2HSV);
                 hsv &= cv::Scalar(0xF0, 0xF0, 0xF0);
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Stages, AnalysisStage,
                 engine.setColourThreshold(5);
                 engine.setShowClassifiedColoursEnabled(true);
             },
-            [](const testclips::ClipSpec& clipSettings, const cv::Mat& picture) {
+            [](const testclips::ClipSettings& clipSettings, const cv::Mat& picture) {
                 // The grass is common and painted; the rare players are not.
                 const cv::Mat red = pixelsOf(picture, kRed);
                 const cv::Mat players = playerPixels(clipSettings, { 2 });
@@ -181,7 +181,7 @@ TEST(AnalysisStages, TinyAndOddClipsPassEveryStage)
 // the colour table is only touched under the engine mutex.
 TEST(AnalysisStages, ColourTableCallsDuringPlaybackAreSerialised)
 {
-    testclips::ClipSpec clipSettings = playerClip(30);
+    testclips::ClipSettings clipSettings = playerClip(30);
     clipSettings.fps = 25.0;
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);

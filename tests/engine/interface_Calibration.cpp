@@ -30,7 +30,7 @@ TEST(VistrelCalibrationAssist, JudgesTheCornersApartFromTheCircle)
     ASSERT_TRUE(judge);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec clipSettings = markedPitch(960, 540, 0.4, 32.f, 50.f);
+    testclips::ClipSettings clipSettings = markedPitch(960, 540, 0.4, 32.f, 50.f);
     clipSettings.radius = 5.f;
     clipSettings.penaltyAreas = false;
     clipSettings.frames = 2;
@@ -64,7 +64,7 @@ TEST(VistrelCalibrationAssist, SnapsEstimatesAndFitsOnTheCurrentFrame)
     ASSERT_TRUE(snap && estimate && fit);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec clipSettings = markedPitch(960, 540, 0.5);
+    testclips::ClipSettings clipSettings = markedPitch(960, 540, 0.5);
     clipSettings.frames = 2;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Point corner = truth.corners[2];
@@ -102,7 +102,7 @@ TEST(VistrelCalibrationAssist, AnswersWhilePlaying)
     ASSERT_TRUE(snap && fit);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec clipSettings = markedPitch(640, 360, 0.5);
+    testclips::ClipSettings clipSettings = markedPitch(640, 360, 0.5);
     clipSettings.frames = 100;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     ASSERT_EQ(engine->LoadVideo(losslessClip(clipSettings, "calibration_playing")), 0);

@@ -27,9 +27,9 @@ const auto calibrationFit = LOOK_UP(VistrelCalibrationFit);
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-testclips::ClipSpec bentClip()
+testclips::ClipSettings bentClip()
 {
-    testclips::ClipSpec clip;
+    testclips::ClipSettings clip;
     clip.width = 640;
     clip.height = 360;
     clip.frames = 2;
@@ -55,7 +55,7 @@ Lens lensOf(VistrelInterface* engine)
 }
 
 // The recorded picture point of a pitch point of the bent clip.
-cv::Point2d paintAt(const testclips::ClipSpec& clip, cv::Point2d pitch)
+cv::Point2d paintAt(const testclips::ClipSettings& clip, cv::Point2d pitch)
 {
     return clip.lens.distort(
         testclips::truthFor(clip).toPicture(pitch.x, pitch.y), cv::Size(clip.width, clip.height));
@@ -86,7 +86,7 @@ protected:
         EXPECT_LT(rms, 1e-6);
     }
 
-    const testclips::ClipSpec clip = bentClip();
+    const testclips::ClipSettings clip = bentClip();
     const std::array<cv::Point2d, 4> pitchCorners { cv::Point2d(0, 68), cv::Point2d(105, 68),
         cv::Point2d(0, 0), cv::Point2d(105, 0) };
     VistrelInterface* const engine = newEngine();
@@ -183,7 +183,7 @@ TEST_F(CameraTest, ChangingTheLensRefitsThroughTheSamePoints)
     ASSERT_EQ(setLens(engine, 0.1, 0.0, 300.0, 200.0), 0);
     ASSERT_EQ(engine->LoadVideo(losslessClip(clip, "bent")), 0);
     EXPECT_EQ(lensOf(engine).k1, 0.1);
-    testclips::ClipSpec other = clip;
+    testclips::ClipSettings other = clip;
     other.width = 320;
     other.height = 240;
     ASSERT_EQ(engine->LoadVideo(losslessClip(other, "other size")), 0);
@@ -261,7 +261,7 @@ TEST_F(CameraTest, RefusesAndChangesNothing)
 
 TEST(CameraModel, PointsGiveTheFourCornerCalibration)
 {
-    testclips::ClipSpec clip;
+    testclips::ClipSettings clip;
     clip.width = 1280;
     clip.height = 720;
     const testclips::ClipTruth truth = testclips::truthFor(clip);

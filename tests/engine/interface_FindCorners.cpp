@@ -34,7 +34,7 @@ TEST(VistrelFindCorners, FindsTheCornersOfTheCurrentFrameInClickOrder)
     ASSERT_TRUE(findCorners);
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
-    testclips::ClipSpec clipSettings = markedPitch(960, 540, 0.6, 105.f, 68.f, 8);
+    testclips::ClipSettings clipSettings = markedPitch(960, 540, 0.6, 105.f, 68.f, 8);
     clipSettings.pan = 0.2;
     clipSettings.frames = 2;
     double corners[8];

@@ -58,9 +58,9 @@ bool within(const std::chrono::seconds limit, const std::function<bool()>& condi
 }
 
 // An H.264 clip with a keyframe every 50 frames and frame codes.
-testclips::ClipSpec longGopClip()
+testclips::ClipSettings longGopClip()
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = 130;
     clipSettings.keyframeInterval = 50;
     clipSettings.frameCode = true;
@@ -73,7 +73,7 @@ TEST(Frames, FirstFrameShowsOnRequestAfterOpeningAndRedrawsWithTheOverlay)
 {
     const FramesApi api;
     ASSERT_TRUE(api.complete());
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = 3;
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
@@ -110,7 +110,7 @@ TEST(Frames, SeeksExactlyOnALongGopClipAndPlayGoesOnFromThere)
         GTEST_SKIP() << "no H.264 encoder";
     const FramesApi api;
     ASSERT_TRUE(api.complete());
-    const testclips::ClipSpec clipSettings = longGopClip();
+    const testclips::ClipSettings clipSettings = longGopClip();
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
     ASSERT_EQ(engine->LoadVideo(enginetest::clipPath(clipSettings, "longgop.mp4")), 0);
@@ -153,7 +153,7 @@ TEST(Frames, StepsBackFrameExactAcrossTheCacheAndKeyframes)
     ASSERT_TRUE(api.complete());
     for (const int keyframeInterval : { 50, 0 }) {
         SCOPED_TRACE(keyframeInterval);
-        testclips::ClipSpec clipSettings = longGopClip();
+        testclips::ClipSettings clipSettings = longGopClip();
         clipSettings.keyframeInterval = keyframeInterval;
         VistrelInterface* engine = newEngine();
         ASSERT_NE(engine, nullptr);
@@ -194,7 +194,7 @@ TEST(Frames, RequestsEndTheLoopsSleepAtATinyPlaybackRate)
         GTEST_SKIP() << "no H.264 encoder";
     const FramesApi api;
     ASSERT_TRUE(api.complete());
-    const testclips::ClipSpec clipSettings = longGopClip();
+    const testclips::ClipSettings clipSettings = longGopClip();
     VistrelInterface* engine = newEngine();
     ASSERT_NE(engine, nullptr);
     ASSERT_EQ(engine->LoadVideo(enginetest::clipPath(clipSettings, "longgop.mp4")), 0);

@@ -45,7 +45,7 @@ void calibrate(VistrelInterface& engine, const Corners& corners, float width = 1
 
 testclips::ClipTruth hdCamera(double tilt)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 1280;
     clipSettings.height = 720;
     clipSettings.tilt = tilt;
@@ -165,7 +165,7 @@ TEST_F(MeasureTest, MeasuresWholeCalibrationsWhileCornersChangeDuringPlayback)
     const double second = measure(from, to, sigma);
     ASSERT_NE(first, second);
 
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 64;
     clipSettings.height = 48;
     clipSettings.frames = 250;

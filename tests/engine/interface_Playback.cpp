@@ -16,7 +16,7 @@ constexpr int kFramePeriodMs = 40; // the clips run at 25 frames per second
 class PlaybackTest : public ::testing::Test
 {
 protected:
-    void load(const testclips::ClipSpec& settings, const std::string& name)
+    void load(const testclips::ClipSettings& settings, const std::string& name)
     {
         clipSettings = settings;
         engine = newEngine();
@@ -50,13 +50,13 @@ protected:
 
     int shownFrame() { return engine->getPosition() / kFramePeriodMs; }
 
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     VistrelInterface* engine = nullptr;
 };
 
-testclips::ClipSpec smallClip(int frames)
+testclips::ClipSettings smallClip(int frames)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 64;
     clipSettings.height = 48;
     clipSettings.frames = frames;
@@ -83,7 +83,7 @@ class PlaybackToEnd : public PlaybackTest, public ::testing::WithParamInterface<
 
 TEST_P(PlaybackToEnd, PlaysEveryFrameRewindsAndExportsTheLastInRgb)
 {
-    testclips::ClipSpec clip;
+    testclips::ClipSettings clip;
     clip.width = GetParam().width;
     clip.height = GetParam().height;
     clip.frames = 4;

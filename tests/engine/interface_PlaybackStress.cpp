@@ -86,7 +86,7 @@ void fetchLikeAScreen(VistrelInterface& engine)
 
 TEST(PlaybackStress, SurvivesAHostHammeringItAndStopsWithinTwoSeconds)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 161;
     clipSettings.height = 121;
     clipSettings.frames = 80;

@@ -18,24 +18,24 @@ namespace {
 const auto trackVideo = librarySymbol<decltype(VistrelTrackVideo)>("VistrelTrackVideo");
 const auto apiVersion = librarySymbol<decltype(VistrelTrackingApiVersion)>("VistrelTrackingApiVersion");
 
-testclips::ClipSpec smallMatch()
+testclips::ClipSettings smallMatch()
 {
-    testclips::ClipSpec spec;
-    spec.width = 960;
-    spec.height = 540;
-    spec.frames = 40;
-    spec.players = 0;
-    spec.match = true;
-    spec.tilt = 0.4;
-    return spec;
+    testclips::ClipSettings plan;
+    plan.width = 960;
+    plan.height = 540;
+    plan.frames = 40;
+    plan.players = 0;
+    plan.match = true;
+    plan.tilt = 0.4;
+    return plan;
 }
 
-void calibrate(VistrelInterface& engine, const testclips::ClipSpec& spec)
+void calibrate(VistrelInterface& engine, const testclips::ClipSettings& plan)
 {
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
     engine.clearFieldPoints();
-    engine.setFieldWidth(spec.fieldWidth);
-    engine.setFieldLength(spec.fieldLength);
+    engine.setFieldWidth(plan.fieldWidth);
+    engine.setFieldLength(plan.fieldLength);
     for (int i = 0; i < 4; ++i)
         engine.addFieldPoint(i < 2 ? 0 : 1, truth.corners[i].x, truth.corners[i].y);
 }
@@ -98,16 +98,16 @@ TEST_F(TrackingTest, RefusesWithoutEngineVideoOrCalibration)
 // documented header and its frames run in order; the sidecar lies beside it.
 TEST_F(TrackingTest, TracksTheOpenVideoIntoCsvAndSidecar)
 {
-    const testclips::ClipSpec spec = smallMatch();
-    ASSERT_EQ(engine->LoadVideo(losslessClip(spec, "track-small")), 0);
-    calibrate(*engine, spec);
+    const testclips::ClipSettings plan = smallMatch();
+    ASSERT_EQ(engine->LoadVideo(losslessClip(plan, "track-small")), 0);
+    calibrate(*engine, plan);
     fs::create_directories(out(""));
     const fs::path csv = out("small.csv");
     Progress progress;
     ASSERT_EQ(trackVideo(engine, csv.string().c_str(), record, &progress), VISTREL_TRACK_DONE);
-    ASSERT_EQ(progress.done.size(), std::size_t(spec.frames));
-    EXPECT_EQ(progress.done.back(), spec.frames);
-    EXPECT_EQ(progress.total, spec.frames);
+    ASSERT_EQ(progress.done.size(), std::size_t(plan.frames));
+    EXPECT_EQ(progress.done.back(), plan.frames);
+    EXPECT_EQ(progress.total, plan.frames);
     const std::vector<std::string> rows = lines(csv);
     ASSERT_GT(rows.size(), 1u);
     EXPECT_EQ(rows[0], "frame,time_s,track_id,team,x_m,y_m,speed_m_s,state");
@@ -115,7 +115,7 @@ TEST_F(TrackingTest, TracksTheOpenVideoIntoCsvAndSidecar)
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const int frame = std::stoi(rows[i]);
         EXPECT_GE(frame, lastFrame);
-        EXPECT_LT(frame, spec.frames);
+        EXPECT_LT(frame, plan.frames);
         lastFrame = frame;
     }
     const std::vector<std::string> json = lines(fs::path(csv.string() + ".json"));
@@ -130,12 +130,12 @@ TEST_F(TrackingTest, TracksTheOpenVideoIntoCsvAndSidecar)
 // away each fail without leaving a file.
 TEST_F(TrackingTest, FailuresLeaveNoFiles)
 {
-    const testclips::ClipSpec spec = smallMatch();
+    const testclips::ClipSettings plan = smallMatch();
     const fs::path copy = out("gone.mkv");
     fs::create_directories(out(""));
-    fs::copy_file(losslessClip(spec, "track-small"), copy, fs::copy_options::overwrite_existing);
+    fs::copy_file(losslessClip(plan, "track-small"), copy, fs::copy_options::overwrite_existing);
     ASSERT_EQ(engine->LoadVideo(copy.string()), 0);
-    calibrate(*engine, spec);
+    calibrate(*engine, plan);
 
     const fs::path cancelled = out("cancelled.csv");
     Progress progress;

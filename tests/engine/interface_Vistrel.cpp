@@ -13,7 +13,7 @@
 // and nothing but the virtual operations of VistrelInterface.
 
 using namespace enginetest;
-using testclips::ClipSpec;
+using testclips::ClipSettings;
 
 namespace {
 
@@ -267,7 +267,7 @@ TEST(EngineInterfaceFactory, EachCallMakesAnIndependentEngine)
 
 TEST_F(EngineInterface, UnopenableFilesLeaveNoVideo)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.frames = 20;
     const std::string good = clipPath(clipSettings, "host_good.mkv");
     ASSERT_FALSE(good.empty());
@@ -297,7 +297,7 @@ TEST_F(EngineInterface, UnopenableFilesLeaveNoVideo)
 
 TEST_F(EngineInterface, OpensNonAsciiFileNames)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.width = 160;
     clipSettings.height = 120;
     clipSettings.frames = 3;

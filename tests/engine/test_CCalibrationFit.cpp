@@ -14,7 +14,7 @@ namespace {
 // off or dimensions typed wrong show as a clearly worse fit.
 TEST(CCalibrationFit, TellsATrueCalibrationFromAWrongOne)
 {
-    const testclips::ClipSpec clipSettings = markedPitch(1920, 1080, 0.5, 105.f, 68.f, 8);
+    const testclips::ClipSettings clipSettings = markedPitch(1920, 1080, 0.5, 105.f, 68.f, 8);
     const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     const auto corners = cornersOf(testclips::truthFor(clipSettings));
     auto moved = corners;
@@ -48,7 +48,7 @@ class FitOnEveryView : public testing::TestWithParam<PitchView>
 TEST_P(FitOnEveryView, JudgesTheCornersAndTheDimensions)
 {
     const PitchView& view = GetParam();
-    const testclips::ClipSpec& s = view.clipSettings;
+    const testclips::ClipSettings& s = view.clipSettings;
     const cv::Mat frame = testclips::renderFrame(s, 0);
     const auto corners = cornersOf(testclips::truthFor(s));
     const double w = s.fieldWidth, l = s.fieldLength;
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Views, FitOnEveryView, testing::ValuesIn(pitchViews()),
 // 9.15 m circle assumed: the corners fit; the radius tells the story.
 TEST(CCalibrationFit, TellsAnotherCircleFromWrongCorners)
 {
-    testclips::ClipSpec s = markedPitch(1280, 720, 0.4, 32.f, 50.f);
+    testclips::ClipSettings s = markedPitch(1280, 720, 0.4, 32.f, 50.f);
     s.radius = 5.f;
     s.penaltyAreas = false;
     const cv::Mat frame = testclips::renderFrame(s, 0);
@@ -101,7 +101,7 @@ TEST(CCalibrationFit, TellsAnotherCircleFromWrongCorners)
 // whose top shows sky must still be measured on the pitch side.
 TEST(CCalibrationFit, MeasuresAViewWithTheHorizonInThePicture)
 {
-    const testclips::ClipSpec clipSettings = markedPitch(1280, 720, 1.0, 105.f, 68.f);
+    const testclips::ClipSettings clipSettings = markedPitch(1280, 720, 1.0, 105.f, 68.f);
     constexpr int kSkyPx = 3000;
     cv::Mat frame;
     cv::copyMakeBorder(testclips::renderFrame(clipSettings, 0), frame, kSkyPx, 0, 0, 0, cv::BORDER_CONSTANT,

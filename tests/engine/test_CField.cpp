@@ -151,7 +151,7 @@ TEST(CField, MapsCornersToUnitSquare)
     }
 }
 
-class CFieldOnClip : public testing::TestWithParam<testclips::ClipSpec>
+class CFieldOnClip : public testing::TestWithParam<testclips::ClipSettings>
 {
 };
 
@@ -205,9 +205,9 @@ TEST_P(CFieldOnClip, LinesFollowTheClipHomography)
     }
 }
 
-testclips::ClipSpec clipSpec(int width, int height, double tilt, float radius)
+testclips::ClipSettings clipPlan(int width, int height, double tilt, float radius)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = width;
     clipSettings.height = height;
     clipSettings.tilt = tilt;
@@ -216,9 +216,9 @@ testclips::ClipSpec clipSpec(int width, int height, double tilt, float radius)
 }
 
 INSTANTIATE_TEST_SUITE_P(Perspectives, CFieldOnClip,
-    testing::Values(clipSpec(320, 240, 0.5, 9.15f), clipSpec(642, 362, 0.85, 9.15f),
-        clipSpec(1920, 1080, 0.2, 20.0f), clipSpec(64, 48, 0.7, 9.15f)),
-    [](const testing::TestParamInfo<testclips::ClipSpec>& info) {
+    testing::Values(clipPlan(320, 240, 0.5, 9.15f), clipPlan(642, 362, 0.85, 9.15f),
+        clipPlan(1920, 1080, 0.2, 20.0f), clipPlan(64, 48, 0.7, 9.15f)),
+    [](const testing::TestParamInfo<testclips::ClipSettings>& info) {
         return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) + "_tilt"
             + std::to_string(static_cast<int>(info.param.tilt * 100));
     });

@@ -10,7 +10,7 @@ namespace {
 // index as a code.
 std::string longGopClip(int frames)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = frames;
     clipSettings.keyframeInterval = 50;
     clipSettings.frameCode = true;

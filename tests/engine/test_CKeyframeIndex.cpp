@@ -36,7 +36,7 @@ TEST(CKeyframeIndex, ScanFindsTheKeyframesOfAClip)
 {
     if (!testclips::h264Available())
         GTEST_SKIP() << "no H.264 encoder";
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.frames = 80;
     clipSettings.keyframeInterval = 25;
     const std::string path = enginetest::clipPath(clipSettings, "keyframes_25.mp4");

@@ -11,9 +11,9 @@
 
 namespace {
 
-testclips::ClipSpec lensClip(const testclips::Lens& lens)
+testclips::ClipSettings lensClip(const testclips::Lens& lens)
 {
-    testclips::ClipSpec clip;
+    testclips::ClipSettings clip;
     clip.width = 1280;
     clip.height = 720;
     clip.players = 0;
@@ -26,7 +26,7 @@ testclips::ClipSpec lensClip(const testclips::Lens& lens)
 
 // The painted lines of the generated pitch: outline, halfway line, the
 // penalty and goal areas' long sides, and the centre circle, as pitch points.
-std::vector<cv::Point2d> paintedPitchPoints(const testclips::ClipSpec& clip)
+std::vector<cv::Point2d> paintedPitchPoints(const testclips::ClipSettings& clip)
 {
     const double w = clip.fieldWidth, l = clip.fieldLength;
     std::vector<cv::Point2d> points;
@@ -48,7 +48,7 @@ std::vector<cv::Point2d> paintedPitchPoints(const testclips::ClipSpec& clip)
 
 // RMS distance in pixels between the paint and the pitch lines projected
 // through `lens` and a calibration from the true corners.
-double projectionRms(const testclips::ClipSpec& clip, const CLensModel& lens)
+double projectionRms(const testclips::ClipSettings& clip, const CLensModel& lens)
 {
     const testclips::ClipTruth truth = testclips::truthFor(clip);
     const cv::Size size(clip.width, clip.height);
@@ -81,7 +81,7 @@ TEST(CLensEstimator, StraightensGeneratedClipsThroughKnownLenses)
     for (const testclips::Lens& truthLens :
         { testclips::Lens { 0.1, 0.0, 0.0, 0.0 }, testclips::Lens { 0.3, 0.05, 0.1, -0.1 },
             testclips::Lens { 0.2, 0.02, -0.08, 0.05 } }) {
-        const testclips::ClipSpec clip = lensClip(truthLens);
+        const testclips::ClipSettings clip = lensClip(truthLens);
         const cv::Mat frame = testclips::renderFrame(clip, 0);
         const auto lens = CLensEstimator().Estimate(frame);
         ASSERT_TRUE(lens) << "k1 " << truthLens.k1;

@@ -36,7 +36,7 @@ class SnapOnGeneratedPitch : public testing::TestWithParam<View>
 TEST_P(SnapOnGeneratedPitch, LandsWithinHalfAPixelOfTheCrossing)
 {
     const View view = GetParam();
-    const testclips::ClipSpec clipSettings = markedPitch(view.width, view.height, view.tilt);
+    const testclips::ClipSettings clipSettings = markedPitch(view.width, view.height, view.tilt);
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     std::vector<cv::Point2d> crossings(truth.corners.begin(), truth.corners.end());
@@ -67,7 +67,7 @@ class SnapOnEveryView : public testing::TestWithParam<PitchView>
 // inside the pitch and the surround outside it give nothing.
 TEST_P(SnapOnEveryView, LandsOnEveryCrossingAndNowhereElse)
 {
-    const testclips::ClipSpec& clipSettings = GetParam().clipSettings;
+    const testclips::ClipSettings& clipSettings = GetParam().clipSettings;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     const double w = clipSettings.fieldWidth, l = clipSettings.fieldLength;
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Views, SnapOnEveryView, testing::ValuesIn(pitchViews())
 // pitch without paint or a point far outside the frame give nothing.
 TEST(CLineFinder, RefusesWhereNoTwoLinesCross)
 {
-    const testclips::ClipSpec clipSettings = markedPitch(1280, 720, 0.5);
+    const testclips::ClipSettings clipSettings = markedPitch(1280, 720, 0.5);
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Mat pitch = testclips::renderFrame(clipSettings, 0);
     cv::Mat grassOnly = pitch.clone();

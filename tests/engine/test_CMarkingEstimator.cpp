@@ -35,7 +35,7 @@ class EstimateOnGeneratedPitch : public testing::TestWithParam<Pitch>
 TEST_P(EstimateOnGeneratedPitch, IsWithinThreePercent)
 {
     const Pitch p = GetParam();
-    testclips::ClipSpec clipSettings = markedPitch(p.width, p.height, p.tilt, p.lengthM, p.widthM, 8);
+    testclips::ClipSettings clipSettings = markedPitch(p.width, p.height, p.tilt, p.lengthM, p.widthM, 8);
     clipSettings.radius = p.radiusM;
     const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     const auto estimate = CMarkingEstimator().Estimate(frame, cornersOf(testclips::truthFor(clipSettings)));
@@ -61,7 +61,7 @@ class EstimateOnEveryView : public testing::TestWithParam<PitchView>
 // the true corners and the circle's radius.
 TEST_P(EstimateOnEveryView, IsWithinThreePercent)
 {
-    const testclips::ClipSpec& s = GetParam().clipSettings;
+    const testclips::ClipSettings& s = GetParam().clipSettings;
     const cv::Mat frame = testclips::renderFrame(s, 0);
     const auto estimate
         = CMarkingEstimator().Estimate(frame, cornersOf(testclips::truthFor(s)), s.radius);
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Views, EstimateOnEveryView, testing::ValuesIn(pitchView
 
 TEST(CMarkingEstimator, FindsNothingWithoutMarkings)
 {
-    testclips::ClipSpec clipSettings = markedPitch(1280, 720, 0.5);
+    testclips::ClipSettings clipSettings = markedPitch(1280, 720, 0.5);
     const auto corners = cornersOf(testclips::truthFor(clipSettings));
     clipSettings.radius = 0.f;
     clipSettings.penaltyAreas = false;

@@ -34,7 +34,7 @@ class FindCornersOnGeneratedPitch : public testing::TestWithParam<View>
 TEST_P(FindCornersOnGeneratedPitch, FindsEveryCornerWithinThreePixels)
 {
     const View view = GetParam();
-    testclips::ClipSpec clipSettings
+    testclips::ClipSettings clipSettings
         = markedPitch(view.width, view.height, view.tilt, view.lengthM, view.widthM, 8);
     clipSettings.pan = view.pan;
     clipSettings.rollDeg = view.rollDeg;
@@ -69,7 +69,7 @@ class FindCornersOnEveryView : public testing::TestWithParam<PitchView>
 // within 3 px; the far half of the same view (no whole boundary) nothing.
 TEST_P(FindCornersOnEveryView, FindsTheCornersOrRefusesAHalf)
 {
-    const testclips::ClipSpec& clipSettings = GetParam().clipSettings;
+    const testclips::ClipSettings& clipSettings = GetParam().clipSettings;
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Mat frame = testclips::renderFrame(clipSettings, 0);
     const auto found = CPitchFinder().Find(frame);
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Views, FindCornersOnEveryView, testing::ValuesIn(pitchV
 // noise and black give nothing.
 TEST(CPitchFinder, RefusesAnythingButAWholePitch)
 {
-    const testclips::ClipSpec clipSettings = markedPitch(1280, 720, 0.5, 105.f, 68.f, 8);
+    const testclips::ClipSettings clipSettings = markedPitch(1280, 720, 0.5, 105.f, 68.f, 8);
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     const cv::Mat pitch = testclips::renderFrame(clipSettings, 0);
     const int middle = truth.centre().y;

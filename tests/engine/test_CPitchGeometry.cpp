@@ -32,7 +32,7 @@ const Corners kTrapezoid { cv::Point2d(100, 100), cv::Point2d(200, 100), cv::Poi
 
 testclips::ClipTruth truthOf(const std::tuple<int, int, double>& camera)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     std::tie(clipSettings.width, clipSettings.height, clipSettings.tilt) = camera;
     return testclips::truthFor(clipSettings);
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-using testclips::ClipSpec;
+using testclips::ClipSettings;
 
 struct View
 {
@@ -20,33 +20,33 @@ struct View
     double tilt, pan, roll;
 };
 
-ClipSpec matchClip(const View& view, int frames)
+ClipSettings matchClip(const View& view, int frames)
 {
-    ClipSpec spec;
-    spec.width = 1280;
-    spec.height = 720;
-    spec.fps = 25;
-    spec.frames = frames;
-    spec.players = 0;
-    spec.match = true;
-    spec.penaltyAreas = true;
-    spec.lineWidth = 0.12f;
-    spec.tilt = view.tilt;
-    spec.pan = view.pan;
-    spec.rollDeg = view.roll;
-    spec.seed = 3;
-    return spec;
+    ClipSettings plan;
+    plan.width = 1280;
+    plan.height = 720;
+    plan.fps = 25;
+    plan.frames = frames;
+    plan.players = 0;
+    plan.match = true;
+    plan.penaltyAreas = true;
+    plan.lineWidth = 0.12f;
+    plan.tilt = view.tilt;
+    plan.pan = view.pan;
+    plan.rollDeg = view.roll;
+    plan.seed = 3;
+    return plan;
 }
 
-CVideoTracker::Job jobFor(const ClipSpec& spec, const std::string& video, const std::string& csv)
+CVideoTracker::Job jobFor(const ClipSettings& plan, const std::string& video, const std::string& csv)
 {
-    const testclips::ClipTruth truth = testclips::truthFor(spec);
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
     CPitchGeometry::Corners corners;
     for (std::size_t i = 0; i < corners.size(); ++i)
         corners[i] = cv::Point2d(truth.corners[i]);
-    auto geometry = CPitchGeometry::fromCorners(corners, spec.fieldWidth, spec.fieldLength);
+    auto geometry = CPitchGeometry::fromCorners(corners, plan.fieldWidth, plan.fieldLength);
     EXPECT_TRUE(geometry.has_value());
-    return { video, csv, *geometry, spec.fieldWidth, spec.fieldLength, corners };
+    return { video, csv, *geometry, plan.fieldWidth, plan.fieldLength, corners };
 }
 
 class GeneratedMatch : public ::testing::TestWithParam<View>
@@ -57,19 +57,19 @@ class GeneratedMatch : public ::testing::TestWithParam<View>
 // distance covered.
 TEST_P(GeneratedMatch, TracksEveryPlayerWithinOneMetre)
 {
-    const ClipSpec spec = matchClip(GetParam(), 200);
-    const std::string video = enginetest::clipPath(spec, std::string("match-") + GetParam().name + ".mkv");
+    const ClipSettings plan = matchClip(GetParam(), 200);
+    const std::string video = enginetest::clipPath(plan, std::string("match-") + GetParam().name + ".mkv");
     ASSERT_FALSE(video.empty());
     const std::string csv = (enginetest::scratchDir() / (std::string(GetParam().name) + ".csv")).string();
-    const CVideoTracker::Report report = CVideoTracker::run(jobFor(spec, video, csv), {});
+    const CVideoTracker::Report report = CVideoTracker::run(jobFor(plan, video, csv), {});
     ASSERT_EQ(report.outcome, CVideoTracker::Outcome::Done) << report.error;
-    EXPECT_EQ(report.frames, spec.frames);
+    EXPECT_EQ(report.frames, plan.frames);
 
-    trackscoring::Scores s = trackscoring::score(trackscoring::truthFrames(spec),
-        trackscoring::trackFrames(report.tracks, spec.frames), 1.0);
+    trackscoring::Scores s = trackscoring::score(trackscoring::truthFrames(plan),
+        trackscoring::trackFrames(report.tracks, plan.frames), 1.0);
     for (const CFinishedTrack& t : report.tracks)
         s.distanceM += t.distanceM;
-    s.truthDistanceM = trackscoring::truthDistance(spec);
+    s.truthDistanceM = trackscoring::truthDistance(plan);
     std::cout << GetParam().name << ": " << s << "\n";
     EXPECT_GE(s.recall, 0.97);
     EXPECT_GE(s.precision, 0.97);

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using testclips::ClipSpec;
+using testclips::ClipSettings;
 
 namespace {
 
@@ -101,7 +101,7 @@ TEST_P(ClipFile, OpensWithSizeRateCountAndPixels)
     const ClipCase c = GetParam();
     if (std::string(c.extension) == ".mp4" && !testclips::h264Available())
         GTEST_SKIP() << "no H.264 encoder";
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.width = c.width;
     clipSettings.height = c.height;
     clipSettings.frames = c.frames;
@@ -156,7 +156,7 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
              Case { 300, 600, 0.3, 36, 27 }, Case { 640, 360, 0.6, 68, 105, 0.5, 12.0 },
              Case { 641, 361, 0.2, 68, 105, -0.3, -15.0 } }) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-        ClipSpec clipSettings;
+        ClipSettings clipSettings;
         clipSettings.width = c.width;
         clipSettings.height = c.height;
         clipSettings.tilt = c.tilt;
@@ -199,7 +199,7 @@ TEST(ClipGenerator, PitchLinesLieOnTheHomography)
 
 TEST(ClipGenerator, PlayersMoveDeterministically)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.players = 5;
     const cv::Mat first = testclips::renderFrame(clipSettings, 0);
     EXPECT_EQ(cv::norm(first, testclips::renderFrame(clipSettings, 0), cv::NORM_INF), 0);
@@ -212,7 +212,7 @@ TEST(ClipGenerator, PlayersMoveDeterministically)
     EXPECT_GT(changed, 0);
     EXPECT_LT(changed, int(first.total() / 20));
 
-    ClipSpec other = clipSettings;
+    ClipSettings other = clipSettings;
     other.seed = 2;
     EXPECT_GT(cv::norm(first, testclips::renderFrame(other, 0), cv::NORM_INF), 0);
 
@@ -225,9 +225,9 @@ TEST(ClipGenerator, PlayersMoveDeterministically)
 // A knocked camera: the same picture, moved as a whole from its frame on.
 TEST(ClipGenerator, ShiftMovesTheWholePictureFromItsFrameOn)
 {
-    ClipSpec still;
+    ClipSettings still;
     still.players = 3;
-    ClipSpec knocked = still;
+    ClipSettings knocked = still;
     knocked.shiftAtFrame = 3;
     knocked.shiftXPx = 4;
     knocked.shiftYPx = -2;
@@ -243,7 +243,7 @@ TEST(ClipGenerator, ShiftMovesTheWholePictureFromItsFrameOn)
 
 TEST(ClipGenerator, JsonHoldsTheTruth)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.width = 642;
     clipSettings.height = 362;
     clipSettings.fps = 29.97;
@@ -275,25 +275,25 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
 {
     const fs::path dir = scratchDir();
     const auto bad = [](auto change) {
-        ClipSpec s;
+        ClipSettings s;
         change(s);
         return s;
     };
     const struct
     {
-        ClipSpec clipSettings;
+        ClipSettings clipSettings;
         std::string path;
     } cases[] = {
-        { bad([](ClipSpec& s) { s.width = 8; }), "small.mkv" },
-        { bad([](ClipSpec& s) { s.fps = 0; }), "fps.mkv" },
-        { bad([](ClipSpec& s) { s.frames = 0; }), "frames.mkv" },
-        { bad([](ClipSpec& s) { s.fieldLength = NAN; }), "length.mkv" },
-        { bad([](ClipSpec& s) { s.fieldWidth = -1; }), "width.mkv" },
-        { bad([](ClipSpec& s) { s.tilt = 1.5; }), "tilt.mkv" },
-        { bad([](ClipSpec& s) { s.players = -1; }), "players.mkv" },
-        { ClipSpec {}, "clip.webm" },
-        { ClipSpec {}, "" },
-        { ClipSpec {}, "/proc/no/such/dir/clip.mkv" },
+        { bad([](ClipSettings& s) { s.width = 8; }), "small.mkv" },
+        { bad([](ClipSettings& s) { s.fps = 0; }), "fps.mkv" },
+        { bad([](ClipSettings& s) { s.frames = 0; }), "frames.mkv" },
+        { bad([](ClipSettings& s) { s.fieldLength = NAN; }), "length.mkv" },
+        { bad([](ClipSettings& s) { s.fieldWidth = -1; }), "width.mkv" },
+        { bad([](ClipSettings& s) { s.tilt = 1.5; }), "tilt.mkv" },
+        { bad([](ClipSettings& s) { s.players = -1; }), "players.mkv" },
+        { ClipSettings {}, "clip.webm" },
+        { ClipSettings {}, "" },
+        { ClipSettings {}, "/proc/no/such/dir/clip.mkv" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -311,7 +311,7 @@ TEST(ClipGenerator, FailuresAreReportedAndLeaveNoClip)
     const fs::path folder = dir / "folder.mkv";
     fs::create_directories(folder);
     std::string error;
-    EXPECT_FALSE(testclips::writeClip(ClipSpec {}, folder.string(), &error));
+    EXPECT_FALSE(testclips::writeClip(ClipSettings {}, folder.string(), &error));
     EXPECT_NE(error.find("could not write"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory(folder));
     fs::remove_all(dir);
@@ -324,7 +324,7 @@ TEST(ClipGenerator, ReportsMissingFfmpeg)
     setenv("PATH", "/nonexistent", 1);
     std::string error;
     const fs::path clip = scratchDir() / "noffmpeg.mkv";
-    const bool written = testclips::writeClip(ClipSpec {}, clip.string(), &error);
+    const bool written = testclips::writeClip(ClipSettings {}, clip.string(), &error);
     setenv("PATH", path.c_str(), 1);
     EXPECT_FALSE(written);
     EXPECT_NE(error.find("ffmpeg"), std::string::npos) << error;

@@ -55,7 +55,7 @@ long countOf(const std::vector<std::string>& messages, const std::string& messag
 // A lossless 32 x 24 clip of `frames` frames in the current folder.
 std::string writeTinyClip(int frames)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 32;
     clipSettings.height = 24;
     clipSettings.frames = frames;
@@ -183,7 +183,7 @@ TEST(VistrelPlayback, PausedLoopDrawsOnlyChangesWithoutProcessingAgain)
 
 // Calibrates an engine and a pitch model of its own with the clip's corners,
 // dimensions and centre, through the same calls.
-void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec& clipSettings)
+void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSettings& clipSettings)
 {
     const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     engine.setFieldLength(clipSettings.fieldLength);
@@ -206,7 +206,7 @@ void calibrateBoth(Vistrel& engine, CField& reference, const testclips::ClipSpec
 // model draws it, in R, G, B order.
 TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 321;
     clipSettings.height = 241;
     clipSettings.frames = 2;
@@ -235,7 +235,7 @@ TEST(VistrelPlayback, ExportsTheFrameWithTheWholeOverlayInRgb)
 // accepted. Without a frame every position is refused.
 TEST(VistrelPlayback, MousePointerMustLieOnTheFrame)
 {
-    testclips::ClipSpec clipSettings;
+    testclips::ClipSettings clipSettings;
     clipSettings.width = 40;
     clipSettings.height = 30;
     clipSettings.frames = 1;

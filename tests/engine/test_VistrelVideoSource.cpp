@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 using namespace enginetest;
-using testclips::ClipSpec;
+using testclips::ClipSettings;
 
 namespace {
 
@@ -25,9 +25,9 @@ struct ClipCase
 
 void PrintTo(const ClipCase& clip, std::ostream* out) { *out << clip.name; }
 
-ClipSpec specOf(const ClipCase& clip)
+ClipSettings specOf(const ClipCase& clip)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.width = clip.width;
     clipSettings.height = clip.height;
     clipSettings.fps = clip.fps;
@@ -58,7 +58,7 @@ class VideoSource : public testing::TestWithParam<ClipCase>
 TEST_P(VideoSource, ReportsTheClipAndReadsItFrameByFrame)
 {
     const ClipCase clip = GetParam();
-    const ClipSpec clipSettings = specOf(clip);
+    const ClipSettings clipSettings = specOf(clip);
     const std::string path = clipPath(clipSettings, clip.name);
     ASSERT_FALSE(path.empty());
 
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Clips, VideoSource,
 
 TEST(VideoSourceSeek, GoesToTheFrameTheTimeFallsIn)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.frames = 10;
     const std::string path = clipPath(clipSettings, "seek_25fps.mkv");
     ASSERT_FALSE(path.empty());
@@ -138,8 +138,8 @@ TEST(VideoSourceSeek, GoesToTheFrameTheTimeFallsIn)
 
 TEST(VideoSourceLoad, SecondVideoReplacesTheFirst)
 {
-    ClipSpec first;
-    ClipSpec second;
+    ClipSettings first;
+    ClipSettings second;
     second.width = 642;
     second.height = 362;
     second.frames = 3;
@@ -172,7 +172,7 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
 {
     if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the ffmpeg program is not installed";
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.width = 96;
     clipSettings.height = 64;
     clipSettings.frames = 3;
@@ -196,7 +196,7 @@ TEST(VideoSourceLoad, RotatedVideoReportsTheDeliveredSize)
 
 TEST(VideoSourceLoad, StopAfterTheFileVanishedLeavesNoCapture)
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     clipSettings.frames = 2;
     const fs::path path = scratchDir() / "vanishing.mkv";
     fs::copy_file(

@@ -9,7 +9,7 @@
 // The settings of a generated clip and the ground truth it is drawn from.
 namespace testclips {
 
-struct ClipSpec
+struct ClipSettings
 {
     int width = 320, height = 240; // 16x16 up to 16384x16384, odd sizes too
     double fps = 25.0;
@@ -71,7 +71,7 @@ struct ClipSpec
 
 struct ClipTruth
 {
-    ClipSpec clipSettings;
+    ClipSettings clipSettings;
     // Picture corners in click order: top left, top right, bottom left, bottom right.
     std::array<cv::Point, 4> corners;
     // Maps real pitch coordinates (x across from the bottom-left corner,
