@@ -16,6 +16,11 @@ namespace {
 constexpr int kStripes = 12;
 constexpr int kCircleSamples = 720;
 constexpr double kLineWidthPerPx = 1.0 / 200.0; // of the shorter picture side
+// Fine pixels per picture pixel across, for areas up to kFineAreaPx and
+// beyond it.
+constexpr int kSupersampling = 8;
+constexpr int kCoarseSupersampling = 4;
+constexpr int kFineAreaPx = 500000;
 
 // Markings fixed by the laws of the game, in metres.
 constexpr double kPenaltyDepthM = 16.5;
@@ -85,16 +90,86 @@ void PitchPainter::fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) c
 }
 
 // A strip of the picture width lineWidthPx centred on the picture segment
-// from a to b, lengthened by half the width at both ends.
+// from a to b, lengthened by half the width at both ends. Each pixel is
+// covered by the share of it that lies within the strip, taken from its
+// centre's distance to the strip's edges: OpenCV's antialiased fill would
+// widen the strip by about a pixel and move its centre by up to 0.15 px
+// with the sub-pixel phase, which a crossing at a small angle multiplies.
 void PitchPainter::fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
 {
     const cv::Point2d pa = truth.toPicture(a.x, a.y), pb = truth.toPicture(b.x, b.y);
-    const cv::Point2d along = (pb - pa) * (plan.lineWidthPx / 2.0 / cv::norm(pb - pa));
+    const double length = cv::norm(pb - pa);
+    if (!(length > 0))
+        return;
+    const cv::Point2d along = (pb - pa) * (1.0 / length);
     const cv::Point2d across(-along.y, along.x);
-    const std::array<cv::Point, 4> quad { fixedPoint(pa - along - across),
-        fixedPoint(pb + along - across), fixedPoint(pb + along + across),
-        fixedPoint(pa - along + across) };
-    cv::fillConvexPoly(frame, quad.data(), 4, kLineWhite, cv::LINE_AA, kShiftBits);
+    const double half = plan.lineWidthPx / 2.0;
+    const std::array<cv::Point2f, 4> quad { pa - (along + across) * half,
+        pb + (along - across) * half, pb + (along + across) * half, pa - (along - across) * half };
+    const cv::Rect box = (cv::boundingRect(std::vector<cv::Point2f>(quad.begin(), quad.end()))
+                             + cv::Size(2, 2) - cv::Point(1, 1))
+        & cv::Rect(0, 0, frame.cols, frame.rows);
+    const auto cover = [](double inside) { return std::clamp(inside + 0.5, 0.0, 1.0); };
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        auto* row = frame.ptr<cv::Vec3b>(y);
+        for (int x = box.x; x < box.x + box.width; ++x) {
+            const cv::Point2d d = cv::Point2d(x, y) - pa;
+            const double t = d.dot(along);
+            const double share = std::min(cover(half - std::abs(d.dot(across))),
+                                     2 * half)
+                * cover(std::min(t + half, length + half - t));
+            if (share <= 0)
+                continue;
+            for (int c = 0; c < 3; ++c)
+                row[x][c] = cv::saturate_cast<uchar>(
+                    row[x][c] + share * (kLineWhite[c] - row[x][c]));
+        }
+    }
+}
+
+// Fills the polygons (even-odd, as cv::fillPoly) in white, each pixel
+// covered by the share of it inside them: drawn without antialiasing at
+// several times the size and averaged down, so that the paint's
+// edges lie where the polygons' do.
+void PitchPainter::fillSupersampled(
+    cv::Mat& frame, const std::vector<std::vector<cv::Point>>& polygons) const
+{
+    std::vector<cv::Point> all;
+    for (const auto& polygon : polygons)
+        all.insert(all.end(), polygon.begin(), polygon.end());
+    if (all.empty())
+        return;
+    const cv::Rect fixedBox = cv::boundingRect(all);
+    const cv::Rect box = cv::Rect(cv::Point(fixedBox.x >> kShiftBits, fixedBox.y >> kShiftBits),
+                             cv::Point(((fixedBox.x + fixedBox.width) >> kShiftBits) + 2,
+                                 ((fixedBox.y + fixedBox.height) >> kShiftBits) + 2))
+        & cv::Rect(0, 0, frame.cols, frame.rows);
+    if (box.empty())
+        return;
+    // Fine pixel (i, j) covers picture [x - 0.5 + i / k, ...): its centre
+    // lies at (i + 0.5) / k - 0.5 from the box's corner pixel centre.
+    const int k = box.area() <= kFineAreaPx ? kSupersampling : kCoarseSupersampling;
+    std::vector<std::vector<cv::Point>> fine = polygons;
+    for (auto& polygon : fine) {
+        for (cv::Point& p : polygon) {
+            p = cv::Point(cvRound((p.x / kShiftScale - box.x + 0.5) * k * kShiftScale - kShiftScale / 2),
+                cvRound((p.y / kShiftScale - box.y + 0.5) * k * kShiftScale - kShiftScale / 2));
+        }
+    }
+    cv::Mat mask(box.height * k, box.width * k, CV_8UC1, cv::Scalar(0));
+    cv::fillPoly(mask, fine, cv::Scalar(255), cv::LINE_8, kShiftBits);
+    cv::Mat share;
+    cv::resize(mask, share, box.size(), 0, 0, cv::INTER_AREA);
+    cv::Mat region = frame(box);
+    for (int y = 0; y < box.height; ++y) {
+        auto* row = region.ptr<cv::Vec3b>(y);
+        const uchar* cover = share.ptr<uchar>(y);
+        for (int x = 0; x < box.width; ++x) {
+            for (int c = 0; c < 3; ++c)
+                row[x][c] = cv::saturate_cast<uchar>(
+                    row[x][c] + cover[x] / 255.0 * (kLineWhite[c] - row[x][c]));
+        }
+    }
 }
 
 void PitchPainter::drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const
@@ -162,9 +237,7 @@ void PitchPainter::drawCentreCircle(cv::Mat& frame) const
         return;
     if (plan.lineWidthPx > 0) {
         const double half = plan.lineWidthPx / 2.0;
-        const std::vector<std::vector<cv::Point>> edges { centreRing(plan.radius, half),
-            centreRing(plan.radius, -half) };
-        cv::fillPoly(frame, edges, kLineWhite, cv::LINE_AA, kShiftBits);
+        fillSupersampled(frame, { centreRing(plan.radius, half), centreRing(plan.radius, -half) });
         return;
     }
     if (plan.lineWidth <= 0) {

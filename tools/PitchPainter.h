@@ -26,6 +26,8 @@ private:
         cv::Mat& frame, double x0, double y0, double x1, double y1, const cv::Scalar& colour) const;
     void fillRealStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
     void fillPictureStrip(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
+    void fillSupersampled(
+        cv::Mat& frame, const std::vector<std::vector<cv::Point>>& polygons) const;
     void drawRealSegment(cv::Mat& frame, cv::Point2d a, cv::Point2d b) const;
     void drawAreaBox(
         cv::Mat& frame, double edgeY, double inward, double boxWidth, double depth) const;
