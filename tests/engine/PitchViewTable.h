@@ -17,16 +17,11 @@ struct PitchView
 {
     std::string name;
     testclips::ClipSettings clipSettings;
-    // How far a snap may land from the crossing. The far end seen from a low
-    // camera, where the lines meet at 20 degrees among the halfway line and
-    // the flattened circle, is still found a pixel or so off.
+    // How far a snap may land from the crossing.
     double snapTolerancePx = 1.0;
     // How far off the dimension estimate may be, as a share.
     double estimateShare = 0.03;
-    // The fit a corner 8 px off, or dimensions 15 % wrong, must exceed. The
-    // same low camera looks along its goal line: a near corner moved along
-    // it moves the other markings by a pixel or so, and the flattened circle
-    // shows the dimensions only as weakly.
+    // The fit a corner 8 px off, or dimensions 15 % wrong, must exceed.
     double wrongFitPx = 3.0;
 };
 
@@ -74,7 +69,7 @@ inline std::vector<PitchView> pitchViews()
     s.cameraBackM = 8.0;
     s.radius = 5.f;
     s.penaltyAreas = false;
-    add("LowCamera720", s, 1.5, 0.03, 1.0);
+    add("LowCamera720", s);
     s = viewPlan(1280, 720, 4.f, Surround::Grass);
     s.cameraHeightM = 30.0;
     s.cameraBackM = 20.0;

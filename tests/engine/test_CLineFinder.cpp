@@ -63,7 +63,7 @@ class SnapOnEveryView : public testing::TestWithParam<PitchView>
 
 // Whatever the line width, the surround and the camera: every outer corner
 // and both ends of the halfway line, clicked up to 5 px off, land within
-// 1 px of the crossing (see PitchView for the one exception); open grass
+// 1 px of the crossing; open grass
 // inside the pitch and the surround outside it give nothing.
 TEST_P(SnapOnEveryView, LandsOnEveryCrossingAndNowhereElse)
 {

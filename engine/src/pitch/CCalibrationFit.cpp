@@ -75,6 +75,29 @@ std::optional<std::pair<cv::Point2d, cv::Point2d>> inPicture(
     return std::pair(*at, cv::Point2d(-d.y / n, d.x / n));
 }
 
+// How far the circle of radius r lies in the picture from the circle of the
+// painted radius, where they are farthest apart: dimensions typed wrong as
+// the paint shows them. A circle seen flat from a low camera moves mostly
+// sideways, where it is widest; round the rest it runs close to the halfway
+// line, whose paint a search for the circle's own would find.
+std::optional<double> circleGapPx(const CCalibrationFit::Corners& corners, double widthM,
+    double lengthM, double r, double paintedR, cv::Size frame)
+{
+    const auto unitToPicture = CMarkingEstimator::UnitSquareToPicture(corners);
+    if (!unitToPicture || !(r > 0) || !(paintedR > 0))
+        return std::nullopt;
+    const Marking given = predictedMarkings(widthM, lengthM, r)[0];
+    const Marking painted = predictedMarkings(widthM, lengthM, paintedR)[0];
+    std::optional<double> widest;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const auto at = inPicture(*unitToPicture, given[i], frame);
+        const auto paint = toPicture(*unitToPicture, painted[i].unit);
+        if (at && paint)
+            widest = std::max(widest.value_or(0.0), std::abs((*paint - at->first).dot(at->second)));
+    }
+    return widest;
+}
+
 } // namespace
 
 CCalibrationFit::CCalibrationFit() = default;
@@ -107,7 +130,9 @@ std::optional<CCalibrationFit::Judgement> CCalibrationFit::Judge(const cv::Mat& 
         double circlePx = 0.0;
         const std::optional<double> meanPx
             = measure(bgr, corners, widthM, lengthM, circleRadiusM, &circlePx);
-        judgement.meanPx = std::max({ cornerPx, meanPx.value_or(cornerPx), circlePx });
+        const double gapPx
+            = circleGapPx(corners, widthM, lengthM, circleRadiusM, *painted, bgr.size()).value_or(0.0);
+        judgement.meanPx = std::max({ cornerPx, meanPx.value_or(cornerPx), circlePx, gapPx });
     }
     return judgement;
 }
@@ -121,14 +146,10 @@ std::optional<double> CCalibrationFit::Measure(const cv::Mat& bgr, const Corners
 std::optional<double> CCalibrationFit::measure(const cv::Mat& bgr, const Corners& corners,
     double widthM, double lengthM, double circleRadiusM, double* circlePx) const
 {
-    const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
-    if (!pictureToUnit || bgr.empty() || !(widthM > 0) || !(lengthM > 0) || !(circleRadiusM >= 0))
+    const auto toPicture = CMarkingEstimator::UnitSquareToPicture(corners);
+    if (!toPicture || bgr.empty() || !(widthM > 0) || !(lengthM > 0) || !(circleRadiusM >= 0))
         return std::nullopt;
-    // A homography is defined up to its sign; with the pitch centre in
-    // front of the camera, w > 0 marks the visible side of the horizon.
-    cv::Matx33d unitToPicture = pictureToUnit->inv();
-    if ((unitToPicture * cv::Vec3d(0.5, 0.5, 1.0))[2] < 0)
-        unitToPicture = -unitToPicture;
+    const cv::Matx33d& unitToPicture = *toPicture;
     // One ridge image for everything: paint is looked for near the markings only.
     std::vector<std::vector<std::pair<cv::Point2d, cv::Point2d>>> placed;
     std::vector<cv::Point2f> extent;

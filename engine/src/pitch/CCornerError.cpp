@@ -29,6 +29,9 @@ constexpr int kUnknowns = kCornerUnknowns + 1;
 // player on a line or another marking beside it does not pull the result.
 constexpr double kHuberPx = 1.0;
 constexpr int kReweightings = 5;
+// A corner in the picture is also compared with the crossing of the
+// painted lines within this reach of it (the snapping radius of a click).
+constexpr double kCrossingReachPx = 12.0;
 // Holds the moves that the paint cannot see (a corner whose lines are out
 // of the picture) at nought; as much as one sample's worth of evidence.
 constexpr double kDamping = 1.0;
@@ -67,20 +70,6 @@ std::vector<std::vector<Sample>> predictedMarkings(double widthM, double lengthM
         markings.push_back(std::move(alongV));
     }
     return markings;
-}
-
-// The perspective from the unit square to the picture, signed so that the
-// pitch centre lies in front of the camera; nothing for corners that
-// define none.
-std::optional<cv::Matx33d> unitToPictureOf(const CCornerError::Corners& corners)
-{
-    const auto pictureToUnit = CMarkingEstimator::PictureToUnitSquare(corners);
-    if (!pictureToUnit)
-        return std::nullopt;
-    cv::Matx33d h = pictureToUnit->inv();
-    if ((h * cv::Vec3d(0.5, 0.5, 1.0))[2] < 0)
-        h = -h;
-    return h;
 }
 
 std::optional<cv::Point2d> toPicture(const cv::Matx33d& h, cv::Point2d unit)
@@ -166,6 +155,24 @@ cv::Matx<double, kUnknowns, 1> solve(const std::vector<Observation>& observation
     return x;
 }
 
+// The largest distance from a corner in the picture to the crossing of the
+// painted lines at it; nothing where no corner has one within reach. Where
+// two lines meet at a small angle (the far end seen from a low camera), a
+// corner moved along one of them hardly moves the markings, but it leaves
+// the crossing.
+std::optional<double> farthestCrossing(const cv::Mat& bgr, const CCornerError::Corners& corners)
+{
+    std::optional<double> farthest;
+    const cv::Rect2d frame(0, 0, bgr.cols, bgr.rows);
+    for (const cv::Point2d& corner : corners) {
+        if (!frame.contains(corner))
+            continue;
+        if (const auto crossing = CLineFinder().SnapToLines(bgr, corner, kCrossingReachPx))
+            farthest = std::max(farthest.value_or(0.0), cv::norm(*crossing - corner));
+    }
+    return farthest;
+}
+
 } // namespace
 
 CCornerError::CCornerError() = default;
@@ -177,14 +184,14 @@ std::optional<double> CCornerError::Measure(const cv::Mat& bgr, const Corners& c
 {
     if (bgr.empty() || !(widthM > 0) || !(lengthM > 0) || !(circleRadiusM >= 0))
         return std::nullopt;
-    const auto unitToPicture = unitToPictureOf(corners);
+    const auto unitToPicture = CMarkingEstimator::UnitSquareToPicture(corners);
     if (!unitToPicture)
         return std::nullopt;
     Placement placement { *unitToPicture, {}, widthM, lengthM, circleRadiusM };
     for (int k = 0; k < kCornerUnknowns; ++k) {
         Corners moved = corners;
         (k % 2 ? moved[std::size_t(k / 2)].y : moved[std::size_t(k / 2)].x) += kCornerStepPx;
-        const auto h = unitToPictureOf(moved);
+        const auto h = CMarkingEstimator::UnitSquareToPicture(moved);
         if (!h)
             return std::nullopt;
         placement.moved[std::size_t(k)] = *h;
@@ -224,10 +231,11 @@ std::optional<double> CCornerError::Measure(const cv::Mat& bgr, const Corners& c
         if (!marking.empty() && found.size() >= kMinFoundShare * marking.size())
             observations.insert(observations.end(), found.begin(), found.end());
     }
+    const std::optional<double> crossingPx = farthestCrossing(bgr, corners);
     if (observations.empty())
-        return std::nullopt;
+        return crossingPx;
     const cv::Matx<double, kUnknowns, 1> moves = solve(observations);
-    double largest = 0.0;
+    double largest = crossingPx.value_or(0.0);
     for (int c = 0; c < kCornerUnknowns / 2; ++c)
         largest = std::max(largest, std::hypot(moves(2 * c), moves(2 * c + 1)));
     return largest;

@@ -177,6 +177,17 @@ std::optional<cv::Matx33d> CMarkingEstimator::PictureToUnitSquare(const Corners&
     return result;
 }
 
+std::optional<cv::Matx33d> CMarkingEstimator::UnitSquareToPicture(const Corners& corners)
+{
+    const std::optional<cv::Matx33d> pictureToUnit = PictureToUnitSquare(corners);
+    if (!pictureToUnit)
+        return std::nullopt;
+    cv::Matx33d h = pictureToUnit->inv();
+    if ((h * cv::Vec3d(0.5, 0.5, 1.0))[2] < 0)
+        h = -h;
+    return h;
+}
+
 double CMarkingEstimator::UnitsPerPixelAt(const cv::Matx33d& pictureToUnit, cv::Point2d unit)
 {
     const cv::Point2d at = apply(pictureToUnit.inv(), unit);

@@ -51,6 +51,9 @@ public:
     // The perspective from picture to the unit square; nothing for corners
     // that define none.
     static std::optional<cv::Matx33d> PictureToUnitSquare(const Corners& corners);
+    // Its inverse, signed so that the pitch centre lies in front of the
+    // camera (w > 0 marks the visible side of the horizon).
+    static std::optional<cv::Matx33d> UnitSquareToPicture(const Corners& corners);
     // The unit-square length of the larger of the picture's two pixel steps
     // at a unit-square point.
     static double UnitsPerPixelAt(const cv::Matx33d& pictureToUnit, cv::Point2d unit);
