@@ -108,5 +108,9 @@ private:
     std::optional<Line> refine(
         const cv::Mat& ridge, const Surroundings& around, const Line& rough) const;
 
+    // Beyond a line's half width, how far across it its ridge is searched
+    // once fitted; also the slack of its paint's end where lines meet.
+    static constexpr double kNarrowMarginPx = 2.5;
+
     double minSegmentPx;
 };
