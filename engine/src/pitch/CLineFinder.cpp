@@ -43,8 +43,12 @@ constexpr double kWideMarginPx = 2.0;
 // The rough width of a line is taken at this many places along its segment.
 constexpr int kBandSamples = 7;
 constexpr int kNarrowPasses = 3;
+// A refit that turns and moves the line less than this has settled.
+constexpr double kSettledCosine = 1.0 - 1e-9;
+constexpr double kSettledOffsetPx = 0.005;
 constexpr double kMinNarrowSearchPx = 3.0;
 constexpr double kProfileStepPx = 0.5;
+constexpr std::size_t kStackProfileSamples = 128;
 constexpr double kAlongStepPx = 1.0;
 // Where grass is looked for beside a ridge centre: this far beyond the
 // line's edge.
@@ -274,10 +278,12 @@ std::optional<CLineFinder::Ridge> CLineFinder::RidgeAt(
     if (!(searchPx >= kProfileStepPx && searchPx <= ridge.cols + ridge.rows))
         return std::nullopt;
     const int steps = static_cast<int>(std::floor(searchPx / kProfileStepPx));
-    std::vector<double> profile(2 * steps + 1);
+    // On the stack for the usual search widths: this runs at every pixel
+    // along every line.
+    cv::AutoBuffer<double, kStackProfileSamples> profile(static_cast<std::size_t>(2 * steps + 1));
     for (int k = -steps; k <= steps; ++k)
         profile[k + steps] = sampleAt(ridge, at + normal * (k * kProfileStepPx));
-    const double peak = *std::max_element(profile.begin(), profile.end());
+    const double peak = *std::max_element(profile.data(), profile.data() + profile.size());
     if (peak < kMinRidge)
         return std::nullopt;
     // Runs above half the peak; the one nearest the middle is the ridge,
@@ -355,6 +361,14 @@ bool fitTo(const Centres& centres, CLineFinder::Line& line)
     return true;
 }
 
+// Whether a refit left the line where it was: the next search would find
+// the same centres.
+bool settled(const CLineFinder::Line& before, const CLineFinder::Line& after)
+{
+    return std::abs(before.direction.dot(after.direction)) > kSettledCosine
+        && distanceTo(before, after.point) < kSettledOffsetPx;
+}
+
 // The positions along line of the centres that have grass beside them:
 // on both sides, or on the side of the pitch where the line is an outer
 // one (a track, a run-off or a wall beyond it). That side is the one most
@@ -407,9 +421,12 @@ std::optional<CLineFinder::Line> CLineFinder::refine(
     Centres centres;
     for (int pass = 0; pass < kNarrowPasses; ++pass) {
         const double searchPx = std::max(kMinNarrowSearchPx, line.width / 2 + kNarrowMarginPx);
+        const Line before = line;
         centres = ridgeCentres(ridge, line, searchPx);
         if (!fitTo(centres, line))
             return std::nullopt;
+        if (settled(before, line))
+            break;
     }
     // Paint is paint along most of its course: a line whose ridge has grass
     // beside it only here and there is the edge of something else.
