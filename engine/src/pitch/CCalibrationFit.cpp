@@ -165,11 +165,7 @@ std::optional<double> CCalibrationFit::measure(const cv::Mat& bgr, const Corners
     if (extent.empty())
         return std::nullopt;
     const int margin = static_cast<int>(std::ceil(kSearchPx)) + 2;
-    cv::Rect box = cv::boundingRect(extent);
-    box = cv::Rect(box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
-        & cv::Rect(0, 0, bgr.cols, bgr.rows);
-    const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
-    const cv::Point2d origin(box.x, box.y);
+        const auto [ridge, origin] = CLineFinder::RidgeAround(bgr, extent, margin);
 
     double sum = 0.0;
     int found = 0;

@@ -211,11 +211,7 @@ std::optional<double> CCornerError::Measure(const cv::Mat& bgr, const Corners& c
         return std::nullopt;
     const int margin
         = static_cast<int>(std::ceil(kSearchPx + CLineFinder::kMaxHalfWidthPx)) + 2;
-    cv::Rect box = cv::boundingRect(extent);
-    box = cv::Rect(box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
-        & cv::Rect(0, 0, bgr.cols, bgr.rows);
-    const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
-    const cv::Point2d origin(box.x, box.y);
+        const auto [ridge, origin] = CLineFinder::RidgeAround(bgr, extent, margin);
     // Only markings painted along most of their course take part: the
     // halfway line that is not painted would find other paint here and there.
     std::vector<Observation> observations;

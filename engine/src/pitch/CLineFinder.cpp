@@ -214,6 +214,18 @@ cv::Mat CLineFinder::GrassMask(const cv::Mat& bgr)
 
 cv::Mat CLineFinder::RidgeImage(const cv::Mat& bgr) { return ridgeOf(paleOf(bgr)); }
 
+CLineFinder::RidgeWindow CLineFinder::RidgeAround(
+    const cv::Mat& bgr, const std::vector<cv::Point2f>& points, int marginPx)
+{
+    cv::Rect box = cv::boundingRect(points);
+    box = cv::Rect(box.x - marginPx, box.y - marginPx, box.width + 2 * marginPx,
+              box.height + 2 * marginPx)
+        & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (box.empty())
+        return {};
+    return { RidgeImage(bgr(box)), cv::Point2d(box.x, box.y) };
+}
+
 cv::Mat CLineFinder::paleOf(const cv::Mat& bgr)
 {
     cv::Mat channels[3], pale;

@@ -47,6 +47,16 @@ public:
     // (white top-hat of the darkest channel): high on thin white lines, low
     // on grass, on wide bright areas and on coloured objects.
     static cv::Mat RidgeImage(const cv::Mat& bgr);
+    // The ridge image of the part of the frame round the points, with
+    // marginPx to spare, and where that part begins in the frame; an empty
+    // image where none of it lies in the frame.
+    struct RidgeWindow
+    {
+        cv::Mat ridge;
+        cv::Point2d origin;
+    };
+    static RidgeWindow RidgeAround(
+        const cv::Mat& bgr, const std::vector<cv::Point2f>& points, int marginPx);
     // 255 on painted-line pixels: a strong ridge with grass next to it.
     static cv::Mat LineMask(const cv::Mat& ridge, const cv::Mat& grass);
 

@@ -346,12 +346,7 @@ std::optional<CMarkingEstimator::Ellipse> CMarkingEstimator::onRidgeCentres(
         if (placed.size() < kMinPoints)
             return std::nullopt;
         const int margin = static_cast<int>(kRidgeSearchPx) + kRidgeContextPx;
-        cv::Rect box = cv::boundingRect(extent);
-        box = cv::Rect(
-                  box.x - margin, box.y - margin, box.width + 2 * margin, box.height + 2 * margin)
-            & cv::Rect(0, 0, bgr.cols, bgr.rows);
-        const cv::Mat ridge = CLineFinder::RidgeImage(bgr(box));
-        const cv::Point2d origin(box.x, box.y);
+                const auto [ridge, origin] = CLineFinder::RidgeAround(bgr, extent, margin);
         struct Seen
         {
             cv::Point2d at, normal;

@@ -143,20 +143,6 @@ double paintedShare(const cv::Mat& ridge, const cv::Matx33d& h, cv::Point2d a, c
     return found / static_cast<double>(kHalfwaySamples);
 }
 
-// The ridge image of the part of the frame round the points, and where that
-// part begins.
-std::pair<cv::Mat, cv::Point2d> ridgeAround(
-    const cv::Mat& bgr, const std::vector<cv::Point2f>& points, int marginPx)
-{
-    cv::Rect box = cv::boundingRect(points);
-    box = cv::Rect(box.x - marginPx, box.y - marginPx, box.width + 2 * marginPx,
-              box.height + 2 * marginPx)
-        & cv::Rect(0, 0, bgr.cols, bgr.rows);
-    if (box.empty())
-        return {};
-    return { CLineFinder::RidgeImage(bgr(box)), cv::Point2d(box.x, box.y) };
-}
-
 // The line through the ridge centres within searchPx of line between
 // positions from and to; the line itself when too few are found there. The
 // ridge image begins at origin of the frame.
@@ -333,7 +319,7 @@ std::array<cv::Point2d, 4> CPitchFinder::refined(
         const Line& b = boundary.sides[(k + 1) % 4];
         const auto [fromA, toA] = nearEnd(k, k);
         const auto [fromB, toB] = nearEnd((k + 1) % 4, k);
-        const auto [ridge, origin] = ridgeAround(bgr,
+        const auto [ridge, origin] = CLineFinder::RidgeAround(bgr,
             { a.point + a.direction * fromA, a.point + a.direction * toA,
                 b.point + b.direction * fromB, b.point + b.direction * toB },
             margin);
