@@ -5,6 +5,7 @@
 
 #include "cli/BatchExport.h"
 #include "calibration/CalibrationFile.h"
+#include "ClipCalibration.h"
 #include "ClipGenerator.h"
 #include "ProgramRun.h"
 
@@ -34,15 +35,7 @@ testclips::ClipTruth makeCalibratedClip(const QString& path, bool withCalibratio
     if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false)
         || !withCalibration)
         return truth;
-    CalibrationData data;
-    data.video = { QFileInfo(path).fileName(), QSize(clipSettings.width, clipSettings.height),
-        kFrames, clipSettings.fps };
-    data.length = clipSettings.fieldLength;
-    data.width = clipSettings.fieldWidth;
-    data.radius = clipSettings.radius;
-    for (std::size_t i = 0; i < truth.corners.size(); ++i)
-        data.corners[i] = QPoint(truth.corners[i].x, truth.corners[i].y);
-    data.centre = QPoint(truth.centre().x, truth.centre().y);
+    CalibrationData data = trueCalibration(clipSettings, path);
     const cv::Point2d from = truth.toPicture(0.0, 0.0);
     const cv::Point2d to = truth.toPicture(clipSettings.fieldWidth, clipSettings.fieldLength);
     data.measurements = { { 0, QPointF(from.x, from.y), QPointF(to.x, to.y) } };

@@ -5,6 +5,7 @@
 // exports.
 
 #include "calibration/CalibrationFile.h"
+#include "ClipCalibration.h"
 #include "ClipGenerator.h"
 #include "MainWindow.h"
 #include "PlayerSimulation.h"
@@ -59,17 +60,7 @@ QString writeMatch(const QTemporaryDir& dir, const QString& name, bool calibrate
         return {};
     if (!calibrated)
         return path;
-    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
-    CalibrationData data;
-    data.video = { QFileInfo(path).fileName(), QSize(clipSettings.width, clipSettings.height),
-        kFrames, clipSettings.fps };
-    data.length = clipSettings.fieldLength;
-    data.width = clipSettings.fieldWidth;
-    data.radius = clipSettings.radius;
-    for (std::size_t i = 0; i < truth.corners.size(); ++i)
-        data.corners[i] = QPoint(truth.corners[i].x, truth.corners[i].y);
-    data.centre = QPoint(truth.centre().x, truth.centre().y);
-    return CalibrationFile(path).save(data) ? path : QString();
+    return CalibrationFile(path).save(trueCalibration(clipSettings, path)) ? path : QString();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "calibration/CalibrationFile.h"
 #include "cli/BatchExport.h"
+#include "ClipCalibration.h"
 #include "ClipGenerator.h"
 #include "ProgramRun.h"
 
@@ -28,20 +29,9 @@ void makeMatchClip(const QString& path, bool withCalibration)
     clipSettings.players = 0;
     clipSettings.match = true;
     clipSettings.tilt = 0.4;
-    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
     QVERIFY(testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false));
-    if (!withCalibration)
-        return;
-    CalibrationData data;
-    data.video = { QFileInfo(path).fileName(), QSize(clipSettings.width, clipSettings.height),
-        kFrames, clipSettings.fps };
-    data.length = clipSettings.fieldLength;
-    data.width = clipSettings.fieldWidth;
-    data.radius = clipSettings.radius;
-    for (std::size_t i = 0; i < truth.corners.size(); ++i)
-        data.corners[i] = QPoint(truth.corners[i].x, truth.corners[i].y);
-    data.centre = QPoint(truth.centre().x, truth.centre().y);
-    QVERIFY(CalibrationFile(path).save(data));
+    if (withCalibration)
+        QVERIFY(CalibrationFile(path).save(trueCalibration(clipSettings, path)));
 }
 
 QStringList entries(const QTemporaryDir& dir)
