@@ -1,8 +1,10 @@
 #include "calibration/LandmarkPanel.h"
 
 #include "calibration/FieldControls.h"
+#include "calibration/LandmarkMarks.h"
 #include "calibration/PitchTopView.h"
 #include "engine/EngineFunctions.h"
+#include "screens/VideoScreenAdapter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,7 +60,14 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
     connect(topView, &PitchTopView::picked, this, &LandmarkPanel::choose);
     connect(removeButton, &QPushButton::clicked, this, &LandmarkPanel::removeChosen);
     connect(field, &FieldControls::signalOverlayChanged, this, &LandmarkPanel::refresh);
+    marks = new LandmarkMarks(this, field, this);
     refresh();
+}
+
+void LandmarkPanel::attachTo(VideoScreenAdapter* screens)
+{
+    screens->setPointTaker([this](int x, int y, bool exact) { return takePoint(x, y, exact); });
+    screens->addLayer(marks);
 }
 
 bool LandmarkPanel::isActive() const { return activeBox->isChecked(); }
@@ -84,6 +93,7 @@ void LandmarkPanel::choose(const QString& name)
         return;
     topView->setChosen(name);
     refresh();
+    emit chosenChanged(name);
 }
 
 bool LandmarkPanel::takePoint(int x, int y, bool exact)
