@@ -278,6 +278,8 @@ void FieldControls::applyCalibration(const CalibrationData& data)
     history.clearSteps();
     dimensions->setValues(data.length, data.width, data.radius);
     centreCircle->setRadiusM(data.centreCircleM);
+    if (data.view)
+        setPitchView(*data.view);
     applyDimensions();
     points.setStored(data);
     replayPoints();

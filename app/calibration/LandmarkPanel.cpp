@@ -37,7 +37,13 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
     viewBox->addItem(tr("Right half"), int(PitchLandmarks::View::RightHalf));
     viewBox->setToolTip(tr("What the typed dimensions describe: for a camera that sees one half, "
                            "type that half's size and choose it here"));
-    connect(viewBox, &QComboBox::currentIndexChanged, this, &LandmarkPanel::refresh);
+    viewBox->setCurrentIndex(viewBox->findData(int(field->pitchView())));
+    connect(viewBox, &QComboBox::currentIndexChanged, this,
+        [this] { this->field->setPitchView(PitchLandmarks::View(viewBox->currentData().toInt())); });
+    connect(field, &FieldControls::pitchViewChanged, this, [this](PitchLandmarks::View view) {
+        viewBox->setCurrentIndex(viewBox->findData(int(view)));
+        refresh();
+    });
     topView = new PitchTopView(this);
     chosenLabel = new QLabel(this);
     chosenLabel->setWordWrap(true);
@@ -78,14 +84,11 @@ QString LandmarkPanel::chosen() const { return topView->chosen(); }
 
 PitchLandmarks LandmarkPanel::pitch() const
 {
-    return PitchLandmarks(field->fieldWidth(), field->fieldLength(), field->centreRadius(),
-        PitchLandmarks::View(viewBox->currentData().toInt()));
+    return PitchLandmarks(
+        field->fieldWidth(), field->fieldLength(), field->centreRadius(), field->pitchView());
 }
 
-void LandmarkPanel::setView(PitchLandmarks::View view)
-{
-    viewBox->setCurrentIndex(viewBox->findData(int(view)));
-}
+void LandmarkPanel::setView(PitchLandmarks::View view) { field->setPitchView(view); }
 
 void LandmarkPanel::choose(const QString& name)
 {
