@@ -392,7 +392,8 @@ void FieldControls::overlayChanged()
 void FieldControls::refreshFit()
 {
     const FitReadout::Reading reading = points.complete()
-        ? FitReadout::read(EngineFunctions::of(engine), centreCircleM(), fieldLength(), fieldWidth())
+        ? FitReadout::read(EngineFunctions::of(engine), centreCircleM(), fieldLength(),
+            fieldWidth(), points.landmarks())
         : FitReadout::Reading {};
     showFit(reading.text, reading.poor);
 }

@@ -1,6 +1,7 @@
 #include "calibration/LandmarkPanel.h"
 
 #include "calibration/FieldControls.h"
+#include "calibration/FitReadout.h"
 #include "calibration/LandmarkMarks.h"
 #include "calibration/PitchTopView.h"
 #include "engine/EngineFunctions.h"
@@ -187,24 +188,14 @@ std::optional<double> LandmarkPanel::fitRmsPx() const
     const std::vector<CalibrationData::Landmark>& placed = field->landmarks();
     if (placed.size() < std::size_t(kNeeded) || !field->cornersComplete())
         return std::nullopt;
-    double sum = 0.0;
-    for (const CalibrationData::Landmark& landmark : placed) {
-        double x = 0.0;
-        double y = 0.0;
-        if (EngineFunctions::of(engine).pitchToPicture(
-                landmark.pitch.x(), landmark.pitch.y(), &x, &y)
-            != 0)
-            return std::nullopt;
-        sum += std::pow(QLineF(landmark.picture, QPointF(x, y)).length(), 2);
-    }
-    return std::sqrt(sum / double(placed.size()));
+    return FitReadout::landmarkRmsPx(EngineFunctions::of(engine), placed);
 }
 
 QString LandmarkPanel::fitText() const
 {
     const std::size_t count = field->landmarks().size();
     if (const std::optional<double> rms = fitRmsPx())
-        return tr("fit %1 px over %2 landmarks").arg(*rms, 0, 'f', 1).arg(count);
+        return FitReadout::landmarkFitText(*rms, count);
     return tr("%1 of %2 landmarks placed").arg(count).arg(kNeeded);
 }
 
