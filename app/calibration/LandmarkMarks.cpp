@@ -29,7 +29,8 @@ LandmarkMarks::LandmarkMarks(LandmarkPanel* panel, FieldControls* field, QObject
 
 QString LandmarkMarks::shortName(const QString& name) const
 {
-    const PitchLandmarks::Landmark* landmark = panel->pitch().find(name);
+    const PitchLandmarks pitch = panel->pitch();
+    const PitchLandmarks::Landmark* landmark = pitch.find(name);
     return landmark ? landmark->shortName : name;
 }
 
