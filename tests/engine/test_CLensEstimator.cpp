@@ -156,6 +156,10 @@ TEST(CLensEstimator, StraightensTheRightHalfPitchClip)
     ASSERT_TRUE(figures);
     for (std::size_t i = 0; i < clip.lines.size(); ++i)
         EXPECT_LT(figures->lineRmsPx[i], 2.5) << "line " << i;
-    EXPECT_GT(CLensEstimator::Straightness({ figures->paint[0] }, CLensModel::pinhole(frame.size())),
-        10.0);
+    EXPECT_LT(halfpitch::median(figures->heldOutPx), 8.0);
+    const CLensModel pinhole = CLensModel::pinhole(frame.size());
+    EXPECT_GT(CLensEstimator::Straightness({ figures->paint[0] }, pinhole), 10.0);
+    const auto straight = halfpitch::measure(clip, frame, pinhole);
+    ASSERT_TRUE(straight);
+    EXPECT_GT(halfpitch::median(straight->heldOutPx), 12.0);
 }
