@@ -98,8 +98,7 @@ void MainWindow::createParts()
     straightenLines = new StraightenLines(engine, videoControls, fieldControls, this);
     fieldControls->addButton(straightenLines->action());
     landmarks = new LandmarkPanel(engine, fieldControls);
-    screenAdapter->setPointTaker(
-        [this](int x, int y, bool exact) { return landmarks->takePoint(x, y, exact); });
+    landmarks->attachTo(screenAdapter.get());
     movementWarning
         = new MovementWarning(engine, videoControls, fieldControls, findPitch->action(), this);
     exporter = new ExportController(

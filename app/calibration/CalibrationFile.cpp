@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -24,6 +25,12 @@ constexpr int kFirstVersion = 1;
 constexpr double kFarthestPointPx = 1e9;
 const char* const kCornerKeys[CalibrationData::kCornerCount]
     = { "top_left", "top_right", "bottom_left", "bottom_right" };
+
+const std::pair<PitchLandmarks::View, const char*> kViewNames[] = {
+    { PitchLandmarks::View::Whole, "whole" },
+    { PitchLandmarks::View::LeftHalf, "left_half" },
+    { PitchLandmarks::View::RightHalf, "right_half" },
+};
 
 QString tr(const char* text) { return QCoreApplication::translate("CalibrationFile", text); }
 
@@ -56,6 +63,33 @@ std::optional<QPoint> readPixel(const QJsonValue& value)
 {
     const auto point = readPlace(value);
     return point ? std::optional(point->toPoint()) : std::nullopt;
+}
+
+const char* viewName(PitchLandmarks::View view)
+{
+    for (const auto& [known, name] : kViewNames)
+        if (known == view)
+            return name;
+    return kViewNames[0].second;
+}
+
+// A choice this program does not know (a later one's) is no reason to lose
+// the file: it is read as none.
+std::optional<PitchLandmarks::View> readView(const QJsonValue& value)
+{
+    for (const auto& [view, name] : kViewNames)
+        if (value.toString() == QLatin1String(name))
+            return view;
+    return std::nullopt;
+}
+
+QJsonObject pitchObject(const CalibrationData& data)
+{
+    QJsonObject pitch { { "length", data.length }, { "width", data.width },
+        { "radius", data.radius }, { "centre_circle", data.centreCircleM } };
+    if (data.view)
+        pitch.insert("view", viewName(*data.view));
+    return pitch;
 }
 
 QJsonObject videoObject(const CalibrationData::VideoFacts& video)
@@ -186,9 +220,7 @@ QByteArray CalibrationFile::toJson(const CalibrationData& data)
 {
     QJsonObject root { { "format", kFormat }, { "version", kVersion },
         { "video", videoObject(data.video) },
-        { "pitch",
-            QJsonObject { { "length", data.length }, { "width", data.width },
-                { "radius", data.radius }, { "centre_circle", data.centreCircleM } } },
+        { "pitch", pitchObject(data) },
         { "click_sigma_px", data.clickSigmaPx }, { "lens", lensObject(data.lens) },
         { "measurements", measurementArray(data.measurements) } };
     QJsonObject corners;
@@ -234,6 +266,7 @@ std::optional<CalibrationData> CalibrationFile::fromJson(const QByteArray& json,
     data.width = pitch.value("width").toDouble();
     data.radius = pitch.value("radius").toDouble();
     data.centreCircleM = readCentreCircle(pitch.value("centre_circle"));
+    data.view = readView(pitch.value("view"));
     data.clickSigmaPx = root.value("click_sigma_px").toDouble(1.0);
     readPoints(root, version, data);
     if (!readMeasurements(root.value("measurements"), data))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/PitchLandmarks.h"
 #include "engine/CameraLens.h"
 
 #include <QPoint>
@@ -49,6 +50,9 @@ struct CalibrationData
     double radius = 0.0;
     // The painted centre circle's radius in metres; 0: none painted.
     double centreCircleM = kFullSizeCentreCircleM;
+    // Whether the dimensions are the whole pitch or the half in view; none
+    // in files written before the choice was kept (it is left as it is).
+    std::optional<PitchLandmarks::View> view;
     // Top left, top right, bottom left, bottom right; absent until clicked.
     // Clicked corners are whole pixels; corners fitted to landmarks need
     // not be, and may lie outside the picture.

@@ -20,6 +20,7 @@ CalibrationKeeper::CalibrationKeeper(
     connect(saveTimer, &QTimer::timeout, this, &CalibrationKeeper::save);
     connect(field, &FieldControls::signalOverlayChanged, this, &CalibrationKeeper::scheduleSave);
     connect(field, &FieldControls::clickSigmaChanged, this, &CalibrationKeeper::scheduleSave);
+    connect(field, &FieldControls::pitchViewChanged, this, &CalibrationKeeper::scheduleSave);
     connect(field->centreCircleSetting(), &CentreCircleSetting::radiusChanged, this,
         &CalibrationKeeper::scheduleSave);
     connect(measurements, &MeasurementModel::measurementsChanged, this,

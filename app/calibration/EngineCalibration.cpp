@@ -104,6 +104,7 @@ CalibrationData EngineCalibration::read(const CalibrationData::VideoFacts& video
     data.width = plainDimension(field.fieldWidth());
     data.radius = plainDimension(field.centreRadius());
     data.centreCircleM = field.centreCircleM();
+    data.view = field.pitchView();
     const std::vector<QPoint> corners = field.corners();
     const int given = CalibrationData::kCornerCount - field.remainingCorners();
     for (int i = 0; i < given; ++i)

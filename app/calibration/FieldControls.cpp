@@ -278,6 +278,8 @@ void FieldControls::applyCalibration(const CalibrationData& data)
     history.clearSteps();
     dimensions->setValues(data.length, data.width, data.radius);
     centreCircle->setRadiusM(data.centreCircleM);
+    if (data.view)
+        setPitchView(*data.view);
     applyDimensions();
     points.setStored(data);
     replayPoints();
@@ -390,7 +392,8 @@ void FieldControls::overlayChanged()
 void FieldControls::refreshFit()
 {
     const FitReadout::Reading reading = points.complete()
-        ? FitReadout::read(EngineFunctions::of(engine), centreCircleM(), fieldLength(), fieldWidth())
+        ? FitReadout::read(EngineFunctions::of(engine), centreCircleM(), fieldLength(),
+            fieldWidth(), points.landmarks())
         : FitReadout::Reading {};
     showFit(reading.text, reading.poor);
 }

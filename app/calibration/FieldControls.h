@@ -83,6 +83,16 @@ public:
     bool fitIsPoor() const { return fitPoor; }
     const CameraLens& lens() const { return points.lens(); }
     const std::vector<CalibrationData::Landmark>& landmarks() const { return points.landmarks(); }
+    // What the typed dimensions describe: the whole pitch, or the half a
+    // camera sees.
+    PitchLandmarks::View pitchView() const { return view; }
+    void setPitchView(PitchLandmarks::View chosen)
+    {
+        if (chosen == view)
+            return;
+        view = chosen;
+        emit pitchViewChanged(chosen);
+    }
 
     // Moves one of the corners given so far (the OpenGL screen's drag) and
     // gives the engine the corners again.
@@ -123,6 +133,7 @@ signals:
     // are renewed and the engine's overlay is new.
     void signalOverlayChanged();
     void clickSigmaChanged(double sigmaPx);
+    void pitchViewChanged(PitchLandmarks::View view);
 
 public slots:
     // A click on the picture; exact points are never snapped.
@@ -190,4 +201,5 @@ private:
     QSpinBox* fieldLinesThicknessBox = nullptr;
     QSpinBox* centreLinesThicknessBox = nullptr;
     QDoubleSpinBox* clickSigmaBox = nullptr;
+    PitchLandmarks::View view = PitchLandmarks::View::Whole;
 };

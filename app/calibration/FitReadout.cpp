@@ -2,6 +2,8 @@
 
 #include "engine/EngineFunctions.h"
 
+#include <QLineF>
+
 #include <cmath>
 
 namespace {
@@ -12,9 +14,14 @@ QString metres(double m) { return QString::number(m, 'g', 6); }
 
 } // namespace
 
-FitReadout::Reading FitReadout::read(
-    const EngineFunctions& functions, double circleRadiusM, float lengthM, float widthM)
+FitReadout::Reading FitReadout::read(const EngineFunctions& functions, double circleRadiusM,
+    float lengthM, float widthM, const std::vector<CalibrationData::Landmark>& landmarks)
 {
+    // A fit to the landmarks the user placed: the painted markings are
+    // measured near the projected lines only, and on a half pitch seen from
+    // afar they pass for close even where the landmarks miss by metres.
+    if (!landmarks.empty())
+        return fromLandmarks(functions, landmarks);
     double meanPx = 0.0;
     if (!functions.canJudgeCalibration()) {
         // An older library: the plain fit, or no readout at all.
@@ -38,6 +45,36 @@ FitReadout::Reading FitReadout::read(
                  .arg(pixels(cornerPx), QString::number(paintedM, 'f', 1), metres(circleRadiusM),
                      metres(double(lengthM)), metres(double(widthM))),
         false };
+}
+
+FitReadout::Reading FitReadout::fromLandmarks(
+    const EngineFunctions& functions, const std::vector<CalibrationData::Landmark>& landmarks)
+{
+    const std::optional<double> rms = landmarkRmsPx(functions, landmarks);
+    if (!rms)
+        return {};
+    return { landmarkFitText(*rms, landmarks.size()), *rms > kWarningPx };
+}
+
+std::optional<double> FitReadout::landmarkRmsPx(
+    const EngineFunctions& functions, const std::vector<CalibrationData::Landmark>& landmarks)
+{
+    if (landmarks.empty())
+        return std::nullopt;
+    double sum = 0.0;
+    for (const CalibrationData::Landmark& landmark : landmarks) {
+        double x = 0.0;
+        double y = 0.0;
+        if (functions.pitchToPicture(landmark.pitch.x(), landmark.pitch.y(), &x, &y) != 0)
+            return std::nullopt;
+        sum += std::pow(QLineF(landmark.picture, QPointF(x, y)).length(), 2);
+    }
+    return std::sqrt(sum / double(landmarks.size()));
+}
+
+QString FitReadout::landmarkFitText(double rmsPx, std::size_t count)
+{
+    return tr("fit %1 px over %2 landmarks").arg(pixels(rmsPx)).arg(count);
 }
 
 FitReadout::Reading FitReadout::fromMeanFit(double meanPx)

@@ -1,8 +1,11 @@
 #include "calibration/LandmarkPanel.h"
 
 #include "calibration/FieldControls.h"
+#include "calibration/FitReadout.h"
+#include "calibration/LandmarkMarks.h"
 #include "calibration/PitchTopView.h"
 #include "engine/EngineFunctions.h"
+#include "screens/VideoScreenAdapter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,7 +38,13 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
     viewBox->addItem(tr("Right half"), int(PitchLandmarks::View::RightHalf));
     viewBox->setToolTip(tr("What the typed dimensions describe: for a camera that sees one half, "
                            "type that half's size and choose it here"));
-    connect(viewBox, &QComboBox::currentIndexChanged, this, &LandmarkPanel::refresh);
+    viewBox->setCurrentIndex(viewBox->findData(int(field->pitchView())));
+    connect(viewBox, &QComboBox::currentIndexChanged, this,
+        [this] { this->field->setPitchView(PitchLandmarks::View(viewBox->currentData().toInt())); });
+    connect(field, &FieldControls::pitchViewChanged, this, [this](PitchLandmarks::View view) {
+        viewBox->setCurrentIndex(viewBox->findData(int(view)));
+        refresh();
+    });
     topView = new PitchTopView(this);
     chosenLabel = new QLabel(this);
     chosenLabel->setWordWrap(true);
@@ -58,7 +67,14 @@ LandmarkPanel::LandmarkPanel(VistrelInterface* engine, FieldControls* field, QWi
     connect(topView, &PitchTopView::picked, this, &LandmarkPanel::choose);
     connect(removeButton, &QPushButton::clicked, this, &LandmarkPanel::removeChosen);
     connect(field, &FieldControls::signalOverlayChanged, this, &LandmarkPanel::refresh);
+    marks = new LandmarkMarks(this, field, this);
     refresh();
+}
+
+void LandmarkPanel::attachTo(VideoScreenAdapter* screens)
+{
+    screens->setPointTaker([this](int x, int y, bool exact) { return takePoint(x, y, exact); });
+    screens->addLayer(marks);
 }
 
 bool LandmarkPanel::isActive() const { return activeBox->isChecked(); }
@@ -69,14 +85,11 @@ QString LandmarkPanel::chosen() const { return topView->chosen(); }
 
 PitchLandmarks LandmarkPanel::pitch() const
 {
-    return PitchLandmarks(field->fieldWidth(), field->fieldLength(), field->centreRadius(),
-        PitchLandmarks::View(viewBox->currentData().toInt()));
+    return PitchLandmarks(
+        field->fieldWidth(), field->fieldLength(), field->centreRadius(), field->pitchView());
 }
 
-void LandmarkPanel::setView(PitchLandmarks::View view)
-{
-    viewBox->setCurrentIndex(viewBox->findData(int(view)));
-}
+void LandmarkPanel::setView(PitchLandmarks::View view) { field->setPitchView(view); }
 
 void LandmarkPanel::choose(const QString& name)
 {
@@ -84,6 +97,7 @@ void LandmarkPanel::choose(const QString& name)
         return;
     topView->setChosen(name);
     refresh();
+    emit chosenChanged(name);
 }
 
 bool LandmarkPanel::takePoint(int x, int y, bool exact)
@@ -174,24 +188,14 @@ std::optional<double> LandmarkPanel::fitRmsPx() const
     const std::vector<CalibrationData::Landmark>& placed = field->landmarks();
     if (placed.size() < std::size_t(kNeeded) || !field->cornersComplete())
         return std::nullopt;
-    double sum = 0.0;
-    for (const CalibrationData::Landmark& landmark : placed) {
-        double x = 0.0;
-        double y = 0.0;
-        if (EngineFunctions::of(engine).pitchToPicture(
-                landmark.pitch.x(), landmark.pitch.y(), &x, &y)
-            != 0)
-            return std::nullopt;
-        sum += std::pow(QLineF(landmark.picture, QPointF(x, y)).length(), 2);
-    }
-    return std::sqrt(sum / double(placed.size()));
+    return FitReadout::landmarkRmsPx(EngineFunctions::of(engine), placed);
 }
 
 QString LandmarkPanel::fitText() const
 {
     const std::size_t count = field->landmarks().size();
     if (const std::optional<double> rms = fitRmsPx())
-        return tr("fit %1 px over %2 landmarks").arg(*rms, 0, 'f', 1).arg(count);
+        return FitReadout::landmarkFitText(*rms, count);
     return tr("%1 of %2 landmarks placed").arg(count).arg(kNeeded);
 }
 

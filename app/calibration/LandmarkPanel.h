@@ -8,7 +8,9 @@
 #include <optional>
 
 class FieldControls;
+class LandmarkMarks;
 class PitchTopView;
+class VideoScreenAdapter;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -47,9 +49,16 @@ public:
     PitchLandmarks pitch() const;
     // Whether the typed dimensions are the whole pitch or the half in view.
     void setView(PitchLandmarks::View view);
+    // The markers of the placed landmarks, for the screens to draw over
+    // the picture; they are the panel's.
+    LandmarkMarks* pictureMarks() const { return marks; }
+    // Takes the points clicked on the screens while the mode is on, and
+    // draws the markers over their picture.
+    void attachTo(VideoScreenAdapter* screens);
 
 signals:
     void notice(const QString& text);
+    void chosenChanged(const QString& name);
 
 public slots:
     // The dimensions or the points changed (an undo among them).
@@ -68,4 +77,5 @@ private:
     QLabel* chosenLabel = nullptr;
     QLabel* fitLabel = nullptr;
     QPushButton* removeButton = nullptr;
+    LandmarkMarks* marks = nullptr;
 };

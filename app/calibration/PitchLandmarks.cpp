@@ -28,10 +28,10 @@ PitchLandmarks::PitchLandmarks(double width, double length, double circleRadius,
     for (int i = 0; i < 4; ++i)
         paint.push_back({ outline[i], outline[i + 1] });
     if (view == View::Whole) {
-        add(tr("top left corner"), { 0, l });
-        add(tr("top right corner"), { w, l });
-        add(tr("bottom left corner"), { 0, 0 });
-        add(tr("bottom right corner"), { w, 0 });
+        add(tr("top left corner"), QStringLiteral("TL"), { 0, l });
+        add(tr("top right corner"), QStringLiteral("TR"), { w, l });
+        add(tr("bottom left corner"), QStringLiteral("BL"), { 0, 0 });
+        add(tr("bottom right corner"), QStringLiteral("BR"), { w, 0 });
         // The halfway line parallels the goal lines.
         addHalfway(goalLinesAlongX ? QPointF(0, l / 2) : QPointF(w / 2, 0),
             goalLinesAlongX ? QPointF(w, l / 2) : QPointF(w / 2, l), false);
@@ -42,8 +42,10 @@ PitchLandmarks::PitchLandmarks(double width, double length, double circleRadius,
     // One half: its goal line on one side, the halfway line on the other.
     const bool left = view == View::LeftHalf;
     const double goalX = left ? 0 : w;
-    add(left ? tr("top left corner") : tr("top right corner"), { goalX, l });
-    add(left ? tr("bottom left corner") : tr("bottom right corner"), { goalX, 0 });
+    add(left ? tr("top left corner") : tr("top right corner"),
+        left ? QStringLiteral("TL") : QStringLiteral("TR"), { goalX, l });
+    add(left ? tr("bottom left corner") : tr("bottom right corner"),
+        left ? QStringLiteral("BL") : QStringLiteral("BR"), { goalX, 0 });
     addHalfway({ w - goalX, 0 }, { w - goalX, l }, true);
     addGoalEnd(!left);
 }
@@ -54,15 +56,15 @@ void PitchLandmarks::addHalfway(const QPointF& first, const QPointF& second, boo
 {
     if (!onOutline)
         paint.push_back({ first, second });
-    add(tr("halfway line, first end"), first);
-    add(tr("halfway line, second end"), second);
+    add(tr("halfway line, first end"), QStringLiteral("H1"), first);
+    add(tr("halfway line, second end"), QStringLiteral("H2"), second);
     const QPointF centre = (first + second) / 2;
-    add(tr("centre spot"), centre);
+    add(tr("centre spot"), QStringLiteral("CS"), centre);
     const QLineF halfway(first, second);
     if (radius > 0.0 && radius < halfway.length() / 2) {
         const QPointF step = (second - first) * (radius / halfway.length());
-        add(tr("centre circle, first crossing"), centre - step);
-        add(tr("centre circle, second crossing"), centre + step);
+        add(tr("centre circle, first crossing"), QStringLiteral("CC1"), centre - step);
+        add(tr("centre circle, second crossing"), QStringLiteral("CC2"), centre + step);
     }
 }
 
@@ -81,19 +83,24 @@ void PitchLandmarks::addGoalEnd(bool far)
     const double goalLine = goalLinesAlongX ? pitchWidth : pitchLength;
     const double depth = goalLinesAlongX ? pitchLength : pitchWidth;
     const QString end = far ? tr("far") : tr("near");
+    const QString endLetter = far ? QStringLiteral("F") : QStringLiteral("N");
     if (2 * kPenaltyAreaHalfWidth < goalLine && 2 * kPenaltyAreaDepth < depth) {
         for (const double side : { -1.0, 1.0 }) {
             const QString which = side < 0 ? tr("first") : tr("second");
+            const QString number = side < 0 ? QStringLiteral("1") : QStringLiteral("2");
+            const auto shortName = [&](const char* area, const char* where) {
+                return endLetter + QLatin1String(area) + number + QLatin1String(where);
+            };
             const double penalty = goalLine / 2 + side * kPenaltyAreaHalfWidth;
             const double goal = goalLine / 2 + side * kGoalAreaHalfWidth;
             add(tr("%1 penalty area, %2 corner on the goal line").arg(end, which),
-                fromGoalLine(far, penalty, 0));
+                shortName("PA", "g"), fromGoalLine(far, penalty, 0));
             add(tr("%1 penalty area, %2 corner in the field").arg(end, which),
-                fromGoalLine(far, penalty, kPenaltyAreaDepth));
+                shortName("PA", "f"), fromGoalLine(far, penalty, kPenaltyAreaDepth));
             add(tr("%1 goal area, %2 corner on the goal line").arg(end, which),
-                fromGoalLine(far, goal, 0));
+                shortName("GA", "g"), fromGoalLine(far, goal, 0));
             add(tr("%1 goal area, %2 corner in the field").arg(end, which),
-                fromGoalLine(far, goal, kGoalAreaDepth));
+                shortName("GA", "f"), fromGoalLine(far, goal, kGoalAreaDepth));
             paint.push_back({ fromGoalLine(far, penalty, 0), fromGoalLine(far, penalty, kPenaltyAreaDepth) });
             paint.push_back({ fromGoalLine(far, goal, 0), fromGoalLine(far, goal, kGoalAreaDepth) });
         }
@@ -103,7 +110,8 @@ void PitchLandmarks::addGoalEnd(bool far)
             fromGoalLine(far, goalLine - penaltyFrom, kPenaltyAreaDepth) });
         paint.push_back({ fromGoalLine(far, goalFrom, kGoalAreaDepth),
             fromGoalLine(far, goalLine - goalFrom, kGoalAreaDepth) });
-        add(tr("%1 penalty spot").arg(end), fromGoalLine(far, goalLine / 2, kPenaltySpotDistance));
+        add(tr("%1 penalty spot").arg(end), endLetter + QStringLiteral("PS"),
+            fromGoalLine(far, goalLine / 2, kPenaltySpotDistance));
     }
 }
 
@@ -114,7 +122,7 @@ QPointF PitchLandmarks::fromGoalLine(bool far, double along, double depth) const
     return { far ? pitchWidth - depth : depth, along };
 }
 
-void PitchLandmarks::add(const QString& name, const QPointF& pitch)
+void PitchLandmarks::add(const QString& name, const QString& shortName, const QPointF& pitch)
 {
-    landmarks.push_back({ name, pitch });
+    landmarks.push_back({ name, pitch, shortName });
 }

@@ -18,6 +18,8 @@ public:
     {
         QString name;
         QPointF pitch;
+        // A few letters for a marker on the picture: "TL", "CS", "NPA1g".
+        QString shortName;
     };
 
     // What the typed dimensions describe: the whole pitch, or one half of
@@ -41,7 +43,7 @@ private:
     void addHalfway(const QPointF& first, const QPointF& second, bool onOutline);
     // A point `along` the goal line and `depth` into the pitch from it.
     QPointF fromGoalLine(bool far, double along, double depth) const;
-    void add(const QString& name, const QPointF& pitch);
+    void add(const QString& name, const QString& shortName, const QPointF& pitch);
 
     double pitchWidth;
     double pitchLength;

@@ -118,7 +118,7 @@ void VideoScreen::setMeasureTool(MeasureTool* tool)
 
 void VideoScreen::addLayer(PictureLayer* layer)
 {
-    layers.append(layer);
+    layers.add(layer);
     connect(layer, &PictureLayer::changed, overlay, qOverload<>(&QWidget::update));
 }
 
@@ -142,9 +142,7 @@ void VideoScreen::paintOverlay(QPainter& painter) const
         return;
     const QTransform toOverlay
         = videoToWidget() * QTransform::fromTranslate(-overlay->x(), -overlay->y());
-    for (const QPointer<PictureLayer>& layer : layers)
-        if (layer)
-            layer->paint(painter, toOverlay);
+    layers.paint(painter, toOverlay);
     if (!measureTool)
         return;
     const bool loupe = measureTool->isActive() || mode == InteractionMode::MarkPoints;
@@ -260,12 +258,14 @@ void VideoScreen::mousePressEvent(QMouseEvent* event)
             measureTool->press(toVideoF(event->position()));
         return;
     }
+    // A click beside the picture is no point of the video.
+    const QPoint video = toVideo(event->position().toPoint());
+    if (insidePicture(video) && layers.press(toVideoF(event->position()), scale))
+        return;
     if (mode == InteractionMode::SelectCorners) {
         setCursor(Qt::ClosedHandCursor);
         return;
     }
-    // A click beside the picture is no point of the video.
-    const QPoint video = toVideo(event->position().toPoint());
     if (insidePicture(video))
         emit givePoint(video.x(), video.y(), event->modifiers().testFlag(Qt::AltModifier));
 }
@@ -274,6 +274,8 @@ void VideoScreen::mouseMoveEvent(QMouseEvent* event)
 {
     hover(event->position());
     if (measureTool && measureTool->isActive())
+        return;
+    if (layers.drag(toVideoF(event->position()), QSizeF(imageWidth, imageHeight)))
         return;
     if (event->buttons() != Qt::LeftButton || mode != InteractionMode::MarkPoints)
         return;
@@ -293,6 +295,10 @@ void VideoScreen::mouseReleaseEvent(QMouseEvent* event)
             (event->position() - pressPosition).manhattanLength());
         return;
     }
+    if (event->button() == Qt::LeftButton
+        && layers.release(toVideoF(event->position()), QSizeF(imageWidth, imageHeight),
+            event->modifiers().testFlag(Qt::AltModifier)))
+        return;
     if (event->button() == Qt::LeftButton && mode == InteractionMode::SelectCorners)
         setCursor(Qt::OpenHandCursor);
 }

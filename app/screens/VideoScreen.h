@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/InteractionMode.h"
+#include "screens/LayerStack.h"
 
 #include "PanelDialog.h"
 
@@ -102,7 +103,7 @@ private:
     QGraphicsPixmapItem* frameItem = nullptr;
     QImage frameImage;
     MeasureTool* measureTool = nullptr;
-    QList<QPointer<PictureLayer>> layers;
+    LayerStack layers;
     PaintOverlay* overlay = nullptr;
     QPointF pressPosition;
     std::vector<QGraphicsItem*> snapItems;

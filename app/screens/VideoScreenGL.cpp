@@ -276,7 +276,7 @@ void VideoScreenGL::setMeasureTool(MeasureTool* tool)
 
 void VideoScreenGL::addLayer(PictureLayer* layer)
 {
-    layers.append(layer);
+    layers.add(layer);
     connect(layer, &PictureLayer::changed, this, &VideoScreenGL::repaintPicture);
 }
 
@@ -396,9 +396,7 @@ void VideoScreenGL::paintOn(QPaintDevice& device)
     overlay.draw(size(), input->showsCorners(), input->selectedCorner(), input->mode(),
         { onPicture, device.devicePixelRatioF() });
     painter.endNativePainting();
-    for (const QPointer<PictureLayer>& layer : layers)
-        if (layer)
-            layer->paint(painter, videoToWidget());
+    layers.paint(painter, videoToWidget());
     if (measureTool) {
         const bool loupe = measureTool->isActive() || input->mode() == InteractionMode::MarkPoints;
         measureTool->paint(painter, videoToWidget(), frame, rect(), loupe);

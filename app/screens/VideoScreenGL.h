@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/GLOverlayPainter.h"
+#include "screens/LayerStack.h"
 #include "screens/InteractionMode.h"
 
 #include <QColor>
@@ -54,6 +55,7 @@ public:
     // Measure mode, the measurements and the loupe; none without a tool.
     void setMeasureTool(MeasureTool* tool);
     void addLayer(PictureLayer* layer);
+    LayerStack& layerStack() { return layers; }
     float pictureScale() const { return scale; }
     QPoint pictureOffset() const { return QPoint(offsetX, offsetY); }
     QSize imageSize() const { return QSize(imageWidth, imageHeight); }
@@ -125,7 +127,7 @@ private:
     // and the texture that shows it; textureStale until it is uploaded.
     QImage frame;
     MeasureTool* measureTool = nullptr;
-    QList<QPointer<PictureLayer>> layers;
+    LayerStack layers;
     unsigned texture = 0;
     QSize textureSize;
     bool textureStale = false;

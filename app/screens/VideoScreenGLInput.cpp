@@ -72,6 +72,9 @@ bool VideoScreenGLInput::press(const QMouseEvent& event)
         return true;
     }
     const QPoint position = event.position().toPoint();
+    if (screen->insidePicture(position)
+        && screen->layerStack().press(screen->toVideoF(event.position()), screen->pictureScale()))
+        return true;
     if (interaction == InteractionMode::SelectCorners) {
         emit cursorChanged(Qt::ClosedHandCursor);
         if (fieldControls->cornersComplete())
@@ -92,6 +95,8 @@ bool VideoScreenGLInput::move(const QMouseEvent& event)
 {
     hover(event.position());
     if (measureTool && measureTool->isActive())
+        return true;
+    if (screen->layerStack().drag(screen->toVideoF(event.position()), screen->imageSize()))
         return true;
     if (event.buttons() != Qt::LeftButton)
         return false;
@@ -119,6 +124,9 @@ bool VideoScreenGLInput::release(const QMouseEvent& event)
             (event.position() - pressPosition).manhattanLength());
         return true;
     }
+    if (screen->layerStack().release(
+            screen->toVideoF(event.position()), screen->imageSize(), altHeld(event)))
+        return true;
     if (interaction != InteractionMode::SelectCorners)
         return true;
     emit cursorChanged(Qt::OpenHandCursor);

@@ -30,6 +30,7 @@ CalibrationData sample()
     data.corners = { QPointF(152.25, 40.125), QPointF(1125, 37), QPointF(-2210.375, 660),
         QPointF(1118, 672.5) };
     data.centre = QPoint(631, 354);
+    data.view = PitchLandmarks::View::RightHalf;
     data.lens = { 0.23, 0.0125, 640.5, 350.25 };
     data.landmarks = { { QStringLiteral("centre spot"), QPointF(631.5, 354.25), QPointF(52.5, 34) },
         { QStringLiteral("top left corner"), QPointF(152.25, 40.125), QPointF(0, 68) } };
@@ -62,6 +63,8 @@ private slots:
     void savedWorkComesBack();
     void centreCircleIsKeptAndOptional_data();
     void centreCircleIsKeptAndOptional();
+    void halfChoiceIsKeptAndOptional_data();
+    void halfChoiceIsKeptAndOptional();
     void versionOneFileReadsAsBefore();
     void unusableFileIsReportedAndKept_data();
     void unusableFileIsReportedAndKept();
@@ -118,6 +121,35 @@ void TestCalibrationFile::centreCircleIsKeptAndOptional()
     QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(*data), nullptr), data);
 }
 
+void TestCalibrationFile::halfChoiceIsKeptAndOptional_data()
+{
+    QTest::addColumn<QByteArray>("viewKey");
+    QTest::addColumn<int>("expected"); // -1: none
+    QTest::addRow("whole pitch") << QByteArray(R"(, "view": "whole")") << int(PitchLandmarks::View::Whole);
+    QTest::addRow("left half") << QByteArray(R"(, "view": "left_half")") << int(PitchLandmarks::View::LeftHalf);
+    QTest::addRow("right half") << QByteArray(R"(, "view": "right_half")") << int(PitchLandmarks::View::RightHalf);
+    // Files from before the choice was kept, and a choice of a later program.
+    QTest::addRow("absent") << QByteArray() << -1;
+    QTest::addRow("unknown") << QByteArray(R"(, "view": "third")") << -1;
+    QTest::addRow("not text") << QByteArray(R"(, "view": 1)") << -1;
+}
+
+void TestCalibrationFile::halfChoiceIsKeptAndOptional()
+{
+    QFETCH(QByteArray, viewKey);
+    QFETCH(int, expected);
+    const QByteArray json = R"({"format": "tarvola", "version": 2, "video": {"file": "match.mp4", )"
+        R"("width": 1260, "height": 708}, "pitch": {"length": 52.5, "width": 68, "radius": 9.15)"
+        + viewKey + "}}";
+    QString error;
+    const auto data = CalibrationFile::fromJson(json, &error);
+    QVERIFY2(data, qPrintable(error));
+    QCOMPARE(data->view.has_value(), expected >= 0);
+    if (data->view)
+        QCOMPARE(int(*data->view), expected);
+    QCOMPARE(CalibrationFile::fromJson(CalibrationFile::toJson(*data), nullptr), data);
+}
+
 // A file written before lenses and landmarks: whole-pixel corners, the
 // pinhole camera, no landmarks.
 void TestCalibrationFile::versionOneFileReadsAsBefore()
@@ -140,6 +172,7 @@ void TestCalibrationFile::versionOneFileReadsAsBefore()
         QPointF(1118, 672) };
     expected.lens = CameraLens();
     expected.landmarks.clear();
+    expected.view.reset();
     QCOMPARE(*data, expected);
     // Saved again, it becomes a version-2 file that reads the same.
     const QByteArray saved = CalibrationFile::toJson(*data);

@@ -5,6 +5,7 @@
 
 #include "calibration/CalibrationFile.h"
 #include "calibration/FieldControls.h"
+#include "calibration/LandmarkPanel.h"
 #include "engine/EngineFunctions.h"
 #include "MainWindow.h"
 #include "measuring/MeasureTool.h"
@@ -13,6 +14,7 @@
 #include "ShellTestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>
@@ -54,6 +56,7 @@ private:
     std::unique_ptr<MainWindow> openWindow(const QString& video);
     FieldControls* field() { return window->findChild<FieldControls*>(); }
     MeasurementModel* measurements() { return window->findChild<MeasurementModel*>(); }
+    QComboBox* viewBox() { return window->findChild<LandmarkPanel*>()->findChild<QComboBox*>(); }
     void calibrateLength(const QString& length);
     void calibrate(const QString& length);
 
@@ -106,6 +109,7 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     field()->setLens(kLens, pinhole);
     window->findChild<QDoubleSpinBox*>(QStringLiteral("clickSigmaBox"))->setValue(1.5);
     field()->centreCircleSetting()->setRadiusM(5.0);
+    viewBox()->setCurrentIndex(viewBox()->findText(QStringLiteral("Left half")));
     emit window->findChild<MeasureTool*>()->measured(QPointF(30.5, 40), QPointF(90, 70.25));
     const QString saved = clip + QStringLiteral(".tarvola.json");
     QTRY_VERIFY(!CalibrationFile::fromJson(readAll(saved), nullptr)
@@ -118,6 +122,7 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     QCOMPARE(data.centre, std::optional(kCentre));
     QCOMPARE(data.length, 100.0);
     QCOMPARE(data.centreCircleM, 5.0);
+    QCOMPARE(data.view, std::optional(PitchLandmarks::View::LeftHalf));
     const std::vector<FieldLine> lines = engine->getFieldLines();
     const std::vector<FieldLine> centreLines = engine->getCentreLines();
     const QByteArray bytes = readAll(saved);
@@ -133,6 +138,8 @@ void tst_CalibrationKeeper::workComesBackWhenTheVideoOpensAgain()
     QVERIFY(shelltest::sameLines(engine->getCentreLines(), centreLines));
     QCOMPARE(field()->clickSigma(), 1.5);
     QCOMPARE(field()->centreCircleM(), 5.0);
+    QCOMPARE(viewBox()->currentText(), QStringLiteral("Left half"));
+    QCOMPARE(field()->pitchView(), PitchLandmarks::View::LeftHalf);
     QCOMPARE(measurements()->rowCount(), 1);
     QVERIFY(measurements()->at(0).measured);
     QCOMPARE(measurements()->at(0).from, QPointF(30.5, 40));

@@ -79,6 +79,13 @@ inline const Clip& rightHalf()
             { "far-right corner", { 52.5, 68 }, { 1565, 769 }, true },
             { "halfway line, near end", { 0, 0 }, { 531, 1555 }, true },
             { "near-right corner", { 52.5, 0 }, { 3011, 1095 }, true },
+            { "penalty area, far side on the goal line", { 52.5, 54.16 }, { 1730, 805.5 }, true },
+            { "penalty area, far front corner", { 36, 54.16 }, { 1392, 796 }, true },
+            { "penalty area, near front corner", { 36, 13.84 }, { 2240, 1021 }, true },
+            { "penalty area, near side on the goal line", { 52.5, 13.84 }, { 2585, 996 }, true },
+            { "centre circle on the halfway line, far", { 0, 43.15 }, { 408, 822.5 }, false },
+            { "centre spot", { 0, 34 }, { 414, 869.5 }, false },
+            { "centre circle on the halfway line, near", { 0, 24.85 }, { 424, 945 }, false },
         },
         {
             { { 0, 0 }, { 52.5, 0 } }, // near touchline

@@ -11,8 +11,10 @@
 
 namespace {
 
-// Lines are looked for on a copy of the frame no larger than this.
-constexpr double kWorkingSidePx = 1600.0;
+// Lines are looked for on a copy of the frame no larger than this: the
+// Hough transform's cost grows with the pixels, and on compressed footage a
+// smaller copy also smooths the paint's ragged edges.
+constexpr double kWorkingSidePx = 1024.0;
 // Straight pieces of paint: the probabilistic Hough transform.
 constexpr double kHoughThetaRad = CV_PI / 720.0;
 constexpr int kHoughVotes = 25;
