@@ -110,16 +110,23 @@ CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, d
     groupKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(side, side));
 }
 
+cv::Size CPlayerDetector::workSize() const
+{
+    if (scale >= 1.0)
+        return area.size();
+    return cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale)));
+}
+
 cv::Mat CPlayerDetector::reduce(const cv::Mat& bgr) const
 {
     cv::Mat small;
+    if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
+        return small;
     const cv::Mat roi = bgr(area);
     if (scale >= 1.0)
         roi.copyTo(small);
     else
-        cv::resize(roi, small,
-            cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale))),
-            0, 0, scale >= kLinearScale ? cv::INTER_LINEAR : cv::INTER_AREA);
+        cv::resize(roi, small, workSize(), 0, 0, scale >= kLinearScale ? cv::INTER_LINEAR : cv::INTER_AREA);
     return small;
 }
 
@@ -213,10 +220,18 @@ cv::Mat CPlayerDetector::foreground(const cv::Mat& small)
 std::vector<CPlayerDetection> CPlayerDetector::detect(
     const cv::Mat& bgr, const std::vector<cv::Point2d>& expected)
 {
-    std::vector<CPlayerDetection> found;
     if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
+        return {};
+    return detectReduced(reduce(bgr), expected);
+}
+
+std::vector<CPlayerDetection> CPlayerDetector::detectReduced(
+    const cv::Mat& small, const std::vector<cv::Point2d>& expected)
+{
+    std::vector<CPlayerDetection> found;
+    if (small.type() != CV_8UC3 || small.size() != workSize())
         return found;
-    workFrame = steady(reduce(bgr));
+    workFrame = steady(small);
     workMask = foreground(workFrame);
     // Pieces of one player (the background model cuts small players, and
     // marks drawn on the footage, into pieces) are grouped by a dilated
