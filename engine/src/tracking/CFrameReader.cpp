@@ -1,7 +1,8 @@
 #include "tracking/CFrameReader.h"
 
-CFrameReader::CFrameReader(cv::VideoCapture& capture)
+CFrameReader::CFrameReader(cv::VideoCapture& capture, Prepare prepare)
     : capture(capture)
+    , prepare(std::move(prepare))
     , thread([this] { run(); })
 { }
 
@@ -17,11 +18,16 @@ CFrameReader::~CFrameReader()
 
 void CFrameReader::run()
 {
+    cv::Mat decoded;
     for (;;) {
         cv::Mat frame;
         bool read = false;
         try {
-            read = capture.read(frame) && !frame.empty();
+            if (!prepare)
+                decoded = cv::Mat();
+            read = capture.read(decoded) && !decoded.empty();
+            frame = read && prepare ? prepare(decoded) : decoded;
+            read = read && !frame.empty();
         } catch (...) {
             read = false;
         }

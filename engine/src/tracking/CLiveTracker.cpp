@@ -3,41 +3,9 @@
 #include "tracking/CTeamClassifier.h"
 #include "tracking/CVideoTracker.h"
 
-#include <opencv2/videoio.hpp>
-
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
-
-namespace {
-
-constexpr const char* kLocalFilePrefix = "file:";
-
-// Frames spread evenly over the video for the empty-pitch background, as a
-// whole-video run takes them.
-void sampleBackground(const std::string& path, CPlayerDetector& detector)
-{
-    std::error_code error;
-    cv::VideoCapture capture;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)
-        || !capture.open(kLocalFilePrefix + path, cv::CAP_FFMPEG) || !capture.isOpened())
-        return;
-    const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
-    const int samples = CVideoTracker::kBackgroundSamples;
-    cv::Mat frame;
-    for (int k = 0; k < samples; ++k) {
-        if (total > samples)
-            capture.set(cv::CAP_PROP_POS_FRAMES, double((total - 1) * k / (samples - 1)));
-        if (!capture.read(frame) || frame.empty())
-            break;
-        detector.addBackgroundSample(frame);
-    }
-    detector.primeBackground();
-}
-
-} // namespace
 
 std::unique_ptr<CLiveTracker> CLiveTracker::create(const std::string& video,
     const CPitchGeometry& geometry, double width, double length, cv::Size frameSize, double fps)
@@ -46,7 +14,7 @@ std::unique_ptr<CLiveTracker> CLiveTracker::create(const std::string& video,
     auto detector = CPlayerDetector::create(geometry, width, length, frameSize, rate);
     if (!detector)
         return nullptr;
-    sampleBackground(video, *detector);
+    CVideoTracker::sampleBackground(video, *detector);
     return std::unique_ptr<CLiveTracker>(new CLiveTracker(std::move(*detector), geometry, rate));
 }
 

@@ -15,13 +15,17 @@ namespace {
 // player stays a few pixels wide, and the background model runs on a
 // fraction of a 1920x1080 frame.
 constexpr double kWorkPxPerMetre = 7.0;
-// Down to half size, bilinear reduction misses no player and costs a
-// fraction of area averaging.
-constexpr double kLinearScale = 0.5;
+// Down to 0.4, bilinear reduction misses no player (who is several pixels
+// wide in any frame reduced this much) and costs a fraction of area
+// averaging.
+constexpr double kLinearScale = 0.4;
 constexpr double kAreaMarginM = 1.0; // round the area people may stand in
 constexpr int kForegroundLevel = 200; // MOG2 marks shadows 127, objects 255
 constexpr double kMog2VarThreshold = 25.0;
 constexpr int kMog2History = 500;
+// The pitch behind a player is grass, paint or a shadow: three modes cover
+// it, and each one less is checked at every pixel of every frame.
+constexpr int kMog2Modes = 3;
 // Per frame at kLearningFps: the model adapts at the same pace in seconds
 // whatever the frame rate, and a player standing still fades into it no
 // sooner.
@@ -107,6 +111,7 @@ CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, d
 {
     const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
     const int side = 2 * std::max(1, int(std::lround(kGroupM / 2 * centre->pxPerMetre * scale))) + 1;
+    background->setNMixtures(kMog2Modes);
     groupKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(side, side));
 }
 
