@@ -233,11 +233,27 @@ std::vector<CPlayerDetection> CPlayerDetector::detect(
 std::vector<CPlayerDetection> CPlayerDetector::detectReduced(
     const cv::Mat& small, const std::vector<cv::Point2d>& expected)
 {
-    std::vector<CPlayerDetection> found;
+    return detectIn(separate(small), expected);
+}
+
+CPlayerDetector::Work CPlayerDetector::separate(const cv::Mat& small)
+{
+    Work work;
     if (small.type() != CV_8UC3 || small.size() != workSize())
+        return work;
+    work.frame = steady(small);
+    work.mask = foreground(work.frame);
+    return work;
+}
+
+std::vector<CPlayerDetection> CPlayerDetector::detectIn(
+    const Work& work, const std::vector<cv::Point2d>& expected)
+{
+    std::vector<CPlayerDetection> found;
+    if (work.frame.empty() || work.mask.size() != work.frame.size())
         return found;
-    workFrame = steady(small);
-    workMask = foreground(workFrame);
+    workFrame = work.frame;
+    workMask = work.mask;
     // Pieces of one player (the background model cuts small players, and
     // marks drawn on the footage, into pieces) are grouped by a dilated
     // copy; each group's own pixels are those of the undilated mask.

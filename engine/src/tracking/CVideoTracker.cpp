@@ -148,15 +148,19 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     CPlayerTracker tracker(fps);
     Report report;
     report.fps = fps;
-    // The reader thread decodes and reduces; this one finds and follows
-    // the players.
-    CFrameReader reader(capture, [&detector](const cv::Mat& decoded) { return detector->reduce(decoded); });
-    cv::Mat small = detector->reduce(frame);
+    // The reader thread decodes, reduces and separates what moves; this one
+    // finds and follows the players in it.
+    using Work = CPlayerDetector::Work;
+    CPlayerDetector& stages = *detector;
+    Work work = stages.separate(stages.reduce(frame));
     frame.release();
+    CFrameReader<Work> reader(
+        capture, [&stages](const cv::Mat& decoded) { return stages.separate(stages.reduce(decoded)); },
+        [](const Work& w) { return w.frame.empty(); });
     do {
-        if (small.empty())
+        if (work.frame.empty())
             break;
-        tracker.update(int(report.frames), detector->detectReduced(small, tracker.expected()));
+        tracker.update(int(report.frames), stages.detectIn(work, tracker.expected()));
         ++report.frames;
         if (progress && !progress(report.frames, total)) {
             csv.close();
@@ -164,7 +168,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
             std::filesystem::remove(csvPart, ignored);
             return failure(Outcome::Cancelled, "cancelled");
         }
-    } while (reader.next(small));
+    } while (reader.next(work));
     report.tracks = CTrackFinisher(fps).finish(
         withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
     if (!writeOutputs(job, report, csv, csvPart)) {
