@@ -199,7 +199,7 @@ void MainWindow::createMenus()
     QMenu* measureMenu = menuBar()->addMenu(tr("&Measure"));
     measureMenu->addActions(
         { findPitch->action(), straightenLines->action(), measuring->measureAction(),
-            measuring->deleteAction(), players->trackAction() });
+            measuring->deleteAction(), players->trackAction(), players->liveAction() });
 
     windowMenu = menuBar()->addMenu(tr("&Window"));
     windowMenu->addAction(fieldControlsAction);

@@ -59,7 +59,7 @@ int main()
         bench::fail("the engine has no VistrelTrackVideo");
     const std::string csv = (dir.path / "tracks.csv").string();
 
-    std::vector<double> ratios, decodeFps, trackFps;
+    std::vector<double> ratios, decodeFps, trackFps, decodeCpuMs, trackCpuMs;
     Memory memory;
     for (int run = 0; run < kRuns; ++run) {
         int frames = 0;
@@ -72,11 +72,16 @@ int main()
         ratios.push_back(decode.wall / tracking.wall);
         decodeFps.push_back(frames / decode.wall);
         trackFps.push_back(frames / tracking.wall);
+        decodeCpuMs.push_back(decode.processor * 1e3 / frames);
+        trackCpuMs.push_back(tracking.processor * 1e3 / frames);
     }
     std::printf("%s 1920x1080 %d frames  decode %.1f fps  tracking %.1f fps  ratio %.3f "
                 "(at least 0.5)\n",
         h264 ? "H.264" : "MJPEG", kFrames, bench::median(decodeFps), bench::median(trackFps),
         bench::median(ratios));
+    // Processor time per frame (all threads): what a loaded machine shares.
+    std::printf("processor time per frame: decode %.1f ms, tracking %.1f ms\n",
+        bench::median(decodeCpuMs), bench::median(trackCpuMs));
     std::printf("resident memory at each quarter of the last run:");
     for (const double mb : memory.residentMb)
         std::printf(" %.0f MB", mb);

@@ -29,9 +29,24 @@ PitchView::PitchView(TrackStore* store, QWidget* parent)
 {
     setObjectName(QStringLiteral("pitchView"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    connect(store, &TrackStore::frameChanged, this, qOverload<>(&QWidget::update));
-    connect(store, &TrackStore::tracksChanged, this, &PitchView::updateHeatMap);
-    connect(store, &TrackStore::selectionChanged, this, &PitchView::updateHeatMap);
+    follow(store);
+}
+
+void PitchView::showStore(TrackStore* shown)
+{
+    if (shown == store)
+        return;
+    store->disconnect(this);
+    store = shown;
+    follow(store);
+    updateHeatMap();
+}
+
+void PitchView::follow(TrackStore* followed)
+{
+    connect(followed, &TrackStore::frameChanged, this, qOverload<>(&QWidget::update));
+    connect(followed, &TrackStore::tracksChanged, this, &PitchView::updateHeatMap);
+    connect(followed, &TrackStore::selectionChanged, this, &PitchView::updateHeatMap);
 }
 
 void PitchView::setPitchSize(double length, double width)

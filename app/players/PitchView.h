@@ -34,7 +34,9 @@ public:
     QSize minimumSizeHint() const override;
 
     static QColor teamColour(const QString& team);
-
+    // Shows the players of another store (the live players while no
+    // tracks are kept); the view follows it from then on.
+    void showStore(TrackStore* shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,6 +46,7 @@ private:
     void paintPitch(QPainter& painter) const;
     void paintPlayers(QPainter& painter) const;
     void updateHeatMap();
+    void follow(TrackStore* followed);
     QTransform pitchToWidget() const;
 
     TrackStore* store = nullptr;

@@ -3,6 +3,7 @@
 #include "calibration/FieldControls.h"
 #include "engine/EngineFunctions.h"
 #include "engine/PitchMeasurer.h"
+#include "players/LivePlayers.h"
 #include "players/PitchView.h"
 #include "players/PlayerMarks.h"
 #include "players/PlayersPanel.h"
@@ -51,6 +52,7 @@ PlayerActions::PlayerActions(VistrelInterface* engine, VideoControls* videoContr
     players = new PlayersPanel(tracks);
     pictureMarks = new PlayerMarks(tracks, measurer.get(), this);
     screens->addLayer(pictureMarks);
+    livePlayers = new LivePlayers(engine, this);
     createActions();
 
     // The frame shown, whether played, stepped or sought.
@@ -61,8 +63,32 @@ PlayerActions::PlayerActions(VistrelInterface* engine, VideoControls* videoContr
         &PlayerActions::calibrationChanged);
     connect(tracking, &TrackingJob::finished, this, &PlayerActions::trackingFinished);
     connect(tracks, &TrackStore::failed, this, &PlayerActions::warn);
-    connect(tracks, &TrackStore::tracksChanged, this,
-        [this] { exportTracksAction->setEnabled(tracks->hasTracks()); });
+    connect(tracks, &TrackStore::tracksChanged, this, [this] {
+        exportTracksAction->setEnabled(tracks->hasTracks());
+        updateLiveAvailability();
+    });
+    connect(livePlayers, &LivePlayers::started, this, [this] { showLive(true); });
+    connect(livePlayers, &LivePlayers::stopped, this, [this] { showLive(false); });
+    connect(livePlayers, &LivePlayers::failed, this, &PlayerActions::warn);
+}
+
+QAction* PlayerActions::liveAction() const { return livePlayers->toggleAction(); }
+
+// Live players are for a calibrated video whose tracks are not kept: kept
+// tracks are better (smoothed, corrected) and the views show them.
+void PlayerActions::updateLiveAvailability()
+{
+    livePlayers->setAvailable(!videoControls->currentFile().isEmpty()
+        && fieldControls->cornersComplete() && !tracks->hasTracks());
+}
+
+void PlayerActions::showLive(bool on)
+{
+    TrackStore* shown = on ? livePlayers->store() : tracks;
+    pitch->showStore(shown);
+    pictureMarks->showStore(shown);
+    if (on && pitchDock)
+        pitchDock->show();
 }
 
 // The job is stopped before the engine it reads from goes.
@@ -106,6 +132,8 @@ void PlayerActions::addDocksTo(QMainWindow* mainWindow, QMenu* windowMenu)
 void PlayerActions::videoOpened(const QString& path)
 {
     Q_UNUSED(path);
+    // The engine forgets the live players of the video it closed.
+    livePlayers->stop();
     track->setEnabled(!tracking->isRunning());
     calibrationChanged();
     loadTracks();
@@ -225,6 +253,7 @@ void PlayerActions::calibrationChanged()
     pitch->setPitchSize(fieldControls->fieldLength(), fieldControls->fieldWidth());
     pitch->setCameraArea(cameraArea());
     pictureMarks->recompute();
+    updateLiveAvailability();
 }
 
 // The picture's border taken to the pitch; the points beyond the horizon

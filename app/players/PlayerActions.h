@@ -6,6 +6,7 @@
 #include <memory>
 
 class FieldControls;
+class LivePlayers;
 class PitchMeasurer;
 class PitchView;
 class PlayerMarks;
@@ -26,6 +27,8 @@ class VistrelInterface;
 // progress bar and Cancel, the tracks kept beside the video and read back
 // when it opens, the Pitch view and Players docks, the marks on the
 // picture, and File > Export Tracks (the tracks CSV or the two-team layout).
+// While a video has no tracks kept, Live players (Measure menu) shows the
+// players the engine follows as it plays on the picture and the pitch view.
 class PlayerActions : public QObject
 {
     Q_OBJECT
@@ -37,6 +40,7 @@ public:
 
     QAction* trackAction() const { return track; }
     QAction* exportAction() const { return exportTracksAction; }
+    QAction* liveAction() const;
     // Adds the Pitch view and Players docks to the window, hidden until
     // there are tracks, with their toggles in `windowMenu`.
     void addDocksTo(QMainWindow* window, QMenu* windowMenu);
@@ -46,6 +50,7 @@ public:
     PlayersPanel* panel() const { return players; }
     TrackingJob* job() const { return tracking; }
     PlayerMarks* marks() const { return pictureMarks; }
+    LivePlayers* live() const { return livePlayers; }
 
     // Starts tracking the open video; false (with a message) when it cannot.
     bool trackPlayers();
@@ -66,6 +71,8 @@ private:
     void loadTracks();
     void chooseExport();
     void calibrationChanged();
+    void updateLiveAvailability();
+    void showLive(bool on);
     QPolygonF cameraArea() const;
     void warn(const QString& text);
 
@@ -79,6 +86,7 @@ private:
     PitchView* pitch = nullptr;
     PlayersPanel* players = nullptr;
     PlayerMarks* pictureMarks = nullptr;
+    LivePlayers* livePlayers = nullptr;
     QProgressDialog* progress = nullptr;
     QAction* track = nullptr;
     QAction* exportTracksAction = nullptr;

@@ -20,9 +20,24 @@ PlayerMarks::PlayerMarks(TrackStore* store, const PitchMeasurer* measurer, QObje
     , measurer(measurer)
 {
     setObjectName(QStringLiteral("playerMarks"));
-    connect(store, &TrackStore::frameChanged, this, &PlayerMarks::recompute);
-    connect(store, &TrackStore::tracksChanged, this, &PlayerMarks::recompute);
-    connect(store, &TrackStore::selectionChanged, this, &PlayerMarks::recompute);
+    follow(store);
+}
+
+void PlayerMarks::showStore(TrackStore* shown)
+{
+    if (shown == store)
+        return;
+    store->disconnect(this);
+    store = shown;
+    follow(store);
+    recompute();
+}
+
+void PlayerMarks::follow(TrackStore* followed)
+{
+    connect(followed, &TrackStore::frameChanged, this, &PlayerMarks::recompute);
+    connect(followed, &TrackStore::tracksChanged, this, &PlayerMarks::recompute);
+    connect(followed, &TrackStore::selectionChanged, this, &PlayerMarks::recompute);
 }
 
 void PlayerMarks::recompute()

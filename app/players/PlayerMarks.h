@@ -35,6 +35,9 @@ public:
     const std::vector<Mark>& marks() const;
 
     void paint(QPainter& painter, const QTransform& videoToWidget) const override;
+    // Marks the players of another store (the live players while no tracks
+    // are kept); the marks follow it from then on.
+    void showStore(TrackStore* shown);
 
 public slots:
     // The calibration changed: the marks move with it.
@@ -42,6 +45,7 @@ public slots:
 
 private:
     void refresh() const;
+    void follow(TrackStore* followed);
 
     TrackStore* store = nullptr;
     const PitchMeasurer* measurer = nullptr;

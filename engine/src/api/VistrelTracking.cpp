@@ -1,7 +1,11 @@
 #include "VistrelTracking.h"
 
 #include "core/Vistrel.h"
+#include "tracking/CLiveTracker.h"
 #include "tracking/CVideoTracker.h"
+
+#include <algorithm>
+#include <climits>
 
 // The tracking functions of VistrelTracking.h: they copy the open video's
 // path and the calibration from the engine under its lock and hand the
@@ -70,6 +74,49 @@ int VistrelTrackVideo(
         return resultOf(CVideoTracker::run(job, report).outcome);
     } catch (...) {
         return VISTREL_TRACK_NOT_READY;
+    }
+}
+
+int VistrelStartLivePlayers(VistrelInterface* engine)
+{
+    try {
+        Vistrel* vistrel = engineOf(engine);
+        return vistrel ? vistrel->startLivePlayers() : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+int VistrelStopLivePlayers(VistrelInterface* engine)
+{
+    Vistrel* vistrel = engineOf(engine);
+    if (!vistrel)
+        return -1;
+    vistrel->stopLivePlayers();
+    return 0;
+}
+
+int VistrelGetLivePlayers(
+    VistrelInterface* engine, VistrelLivePlayer* players, int capacity, long long* frame)
+{
+    try {
+        Vistrel* vistrel = engineOf(engine);
+        if (!vistrel || capacity < 0 || (!players && capacity > 0))
+            return -1;
+        std::vector<CLiveTracker::Player> now;
+        long long index = -1;
+        if (const auto tracker = vistrel->livePlayers())
+            index = tracker->latest(now);
+        const std::size_t written = std::min(now.size(), std::size_t(capacity));
+        for (std::size_t i = 0; i < written; ++i) {
+            const CLiveTracker::Player& p = now[i];
+            players[i] = { p.id, p.team, p.picture.x, p.picture.y, p.pitch.x, p.pitch.y, p.speedMps };
+        }
+        if (frame)
+            *frame = index;
+        return int(std::min<std::size_t>(now.size(), INT_MAX));
+    } catch (...) {
+        return -1;
     }
 }
 

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+class CLiveTracker;
+
 // The engine object. Its implementation is split by concern (paths below
 // engine/src/):
 //   core/VistrelLifecycle.cpp    construction, destruction, accessor slots,
@@ -271,6 +273,15 @@ public:
     std::string openVideoPath();
     bool setClickSigma(double sigmaPx);
 
+    // The live players (core/VistrelLivePlayers.cpp), behind the C functions
+    // of VistrelTracking.h. Between a start and a stop the playback loop
+    // hands each new frame it shows to the live tracker; without one it
+    // does no tracking work. startLivePlayers: 0, or -1 without a video or
+    // calibration. livePlayers: the tracker running (null when off).
+    int startLivePlayers();
+    void stopLivePlayers();
+    std::shared_ptr<CLiveTracker> livePlayers();
+
     // Single frames (VistrelFrameSeek.cpp), behind the plain C functions of
     // VistrelFrames.h. seekFrame makes frame `index` the current frame and
     // shows it: directly while no loop runs, otherwise through the loop,
@@ -401,6 +412,17 @@ private:
     void endPlayback();
     std::vector<FieldLine> copyLines(std::vector<FieldLine> (CField::*getter)());
     void renderPendingExport();
+    // Under the mutex: the live tracker and the reduced copy of a frame it
+    // has not seen yet (tracker null when there is nothing to feed). The
+    // loop feeds it after letting go of the mutex.
+    struct LiveFrame
+    {
+        std::shared_ptr<CLiveTracker> tracker;
+        cv::Mat reduced;
+        long long index = -1;
+    };
+    LiveFrame takeLiveFrame();
+    void feedLive(const LiveFrame& live);
 
     // Steps of ProcessImage (VistrelPipeline.cpp).
     void SegmentColourMask();
@@ -514,6 +536,11 @@ private:
     unsigned seeksPosted = 0;
     unsigned seeksServed = 0;
     int servedSeekResult = -1;
+    // Guarded by the mutex: the live tracker, and the last one the loop fed
+    // with the index of the frame it fed it.
+    std::shared_ptr<CLiveTracker> liveTracker;
+    std::weak_ptr<CLiveTracker> lastFedTracker;
+    long long liveFedIndex = -1;
     CMotionAnalysis motionAnalysis;
     CSegmentation colourSegmentation;
     CSegmentation blobSegmentation;

@@ -126,6 +126,7 @@ bool Vistrel::playPass()
     const std::int64_t t0 = clockMs();
     if (!renderPass(changes))
         return false;
+    const LiveFrame live = takeLiveFrame();
     // Whole seconds: a pass shorter than one second is not subtracted.
     const std::int64_t elapsedSeconds = (clockMs() - t0) / kMillisecondsPerSecond;
     const int waitUs = waitMicroseconds(playbackRate, delayFactor, elapsedSeconds);
@@ -134,6 +135,7 @@ bool Vistrel::playPass()
     releaseCompletely();
     trace("Play", "unlocked");
     letWaitersIn(acquisitions);
+    feedLive(live);
     if (paused) {
         waitForChange(requests, changes);
         passDue = std::chrono::steady_clock::now();

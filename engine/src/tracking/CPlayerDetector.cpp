@@ -15,13 +15,17 @@ namespace {
 // player stays a few pixels wide, and the background model runs on a
 // fraction of a 1920x1080 frame.
 constexpr double kWorkPxPerMetre = 7.0;
-// Down to half size, bilinear reduction misses no player and costs a
-// fraction of area averaging.
-constexpr double kLinearScale = 0.5;
+// Down to 0.4, bilinear reduction misses no player (who is several pixels
+// wide in any frame reduced this much) and costs a fraction of area
+// averaging.
+constexpr double kLinearScale = 0.4;
 constexpr double kAreaMarginM = 1.0; // round the area people may stand in
 constexpr int kForegroundLevel = 200; // MOG2 marks shadows 127, objects 255
 constexpr double kMog2VarThreshold = 25.0;
 constexpr int kMog2History = 500;
+// The pitch behind a player is grass, paint or a shadow: three modes cover
+// it, and each one less is checked at every pixel of every frame.
+constexpr int kMog2Modes = 3;
 // Per frame at kLearningFps: the model adapts at the same pace in seconds
 // whatever the frame rate, and a player standing still fades into it no
 // sooner.
@@ -107,19 +111,27 @@ CPlayerDetector::CPlayerDetector(const CPitchGeometry& geometry, double width, d
 {
     const auto centre = CPlayerShape::at(geometry, { width / 2, length / 2 });
     const int side = 2 * std::max(1, int(std::lround(kGroupM / 2 * centre->pxPerMetre * scale))) + 1;
+    background->setNMixtures(kMog2Modes);
     groupKernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(side, side));
+}
+
+cv::Size CPlayerDetector::workSize() const
+{
+    if (scale >= 1.0)
+        return area.size();
+    return cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale)));
 }
 
 cv::Mat CPlayerDetector::reduce(const cv::Mat& bgr) const
 {
     cv::Mat small;
+    if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
+        return small;
     const cv::Mat roi = bgr(area);
     if (scale >= 1.0)
         roi.copyTo(small);
     else
-        cv::resize(roi, small,
-            cv::Size(std::max(1, cvRound(area.width * scale)), std::max(1, cvRound(area.height * scale))),
-            0, 0, scale >= kLinearScale ? cv::INTER_LINEAR : cv::INTER_AREA);
+        cv::resize(roi, small, workSize(), 0, 0, scale >= kLinearScale ? cv::INTER_LINEAR : cv::INTER_AREA);
     return small;
 }
 
@@ -213,11 +225,35 @@ cv::Mat CPlayerDetector::foreground(const cv::Mat& small)
 std::vector<CPlayerDetection> CPlayerDetector::detect(
     const cv::Mat& bgr, const std::vector<cv::Point2d>& expected)
 {
-    std::vector<CPlayerDetection> found;
     if (bgr.size() != frameSize || bgr.type() != CV_8UC3)
+        return {};
+    return detectReduced(reduce(bgr), expected);
+}
+
+std::vector<CPlayerDetection> CPlayerDetector::detectReduced(
+    const cv::Mat& small, const std::vector<cv::Point2d>& expected)
+{
+    return detectIn(separate(small), expected);
+}
+
+CPlayerDetector::Work CPlayerDetector::separate(const cv::Mat& small)
+{
+    Work work;
+    if (small.type() != CV_8UC3 || small.size() != workSize())
+        return work;
+    work.frame = steady(small);
+    work.mask = foreground(work.frame);
+    return work;
+}
+
+std::vector<CPlayerDetection> CPlayerDetector::detectIn(
+    const Work& work, const std::vector<cv::Point2d>& expected)
+{
+    std::vector<CPlayerDetection> found;
+    if (work.frame.empty() || work.mask.size() != work.frame.size())
         return found;
-    workFrame = steady(reduce(bgr));
-    workMask = foreground(workFrame);
+    workFrame = work.frame;
+    workMask = work.mask;
     // Pieces of one player (the background model cuts small players, and
     // marks drawn on the footage, into pieces) are grouped by a dilated
     // copy; each group's own pixels are those of the undilated mask.

@@ -235,9 +235,23 @@ std::vector<CPlayerTracker::Live> CPlayerTracker::live() const
     for (const Track& t : tracks)
         if (t.confirmed)
             out.push_back({ t.history.id, t.history.samples.back(),
-                std::hypot(t.filter.statePost.at<double>(2), t.filter.statePost.at<double>(3)) });
+                std::hypot(t.filter.statePost.at<double>(2), t.filter.statePost.at<double>(3)),
+                t.history.colour() });
     std::sort(out.begin(), out.end(), [](const Live& a, const Live& b) { return a.id < b.id; });
     return out;
+}
+
+// Dropping a shadow cuts as many samples as it sat on the older track, and
+// ending a track cuts its predictions: the newest samples kept cover both.
+void CPlayerTracker::forgetHistory()
+{
+    ended.clear();
+    const std::size_t keep = std::size_t(std::max(memoryFrames, shadowFrames)) + 2;
+    for (Track& t : tracks) {
+        auto& s = t.history.samples;
+        if (s.size() > 2 * keep)
+            s.erase(s.begin(), s.end() - std::ptrdiff_t(keep));
+    }
 }
 
 std::vector<CTrackHistory> CPlayerTracker::finish()

@@ -60,8 +60,13 @@ public:
         int id;
         CTrackSample sample;
         double speedMps;
+        cv::Vec3f colour; // the shirt's, as CTrackHistory::colour
     };
     std::vector<Live> live() const;
+    // For a tracker that runs without end (a live view): forgets the ended
+    // tracks and all but the newest samples of the living ones, which is
+    // all the matching itself reads. finish() then holds only those.
+    void forgetHistory();
     // Every confirmed track, ended or alive, each cut after its last
     // sighting; sorted by id.
     std::vector<CTrackHistory> finish();

@@ -4,6 +4,7 @@
 #include "tracking/CPlayerDetector.h"
 #include "tracking/CPlayerTracker.h"
 #include "tracking/CTracksCsvWriter.h"
+#include "video/CKeyframeIndex.h"
 
 #include <opencv2/videoio.hpp>
 
@@ -22,27 +23,6 @@ bool openVideo(const std::string& path, cv::VideoCapture& capture)
     std::error_code error;
     return std::filesystem::is_regular_file(std::filesystem::path(path), error)
         && capture.open(kLocalFilePrefix + path, cv::CAP_FFMPEG) && capture.isOpened();
-}
-
-// Frames spread evenly over the video (the first ones when its length is
-// unknown) for the empty-pitch background.
-void sampleBackground(const std::string& path, long long total, CPlayerDetector& detector)
-{
-    cv::VideoCapture capture;
-    if (!openVideo(path, capture))
-        return;
-    cv::Mat frame;
-    const int samples = CVideoTracker::kBackgroundSamples;
-    for (int k = 0; k < samples; ++k) {
-        if (total > samples) {
-            const long long index = (total - 1) * k / (samples - 1);
-            capture.set(cv::CAP_PROP_POS_FRAMES, double(index));
-        }
-        if (!capture.read(frame) || frame.empty())
-            break;
-        detector.addBackgroundSample(frame);
-    }
-    detector.primeBackground();
 }
 
 bool writeFile(const std::string& path, const std::string& text)
@@ -85,6 +65,18 @@ std::vector<CTrackHistory> withoutWarmUp(
     return histories;
 }
 
+// Where to read the background sample meant for frame `target`. A seek
+// with OpenCV goes to the keyframe a little before the frame asked for
+// (kSeekLead frames) and decodes on from there: asked for exactly that far
+// after a keyframe, it decodes only those frames instead of a whole group
+// from the keyframe before. Without known keyframes, the target itself.
+long long sampleFrame(const CKeyframeIndex& keyframes, long long target, long long total)
+{
+    constexpr long long kSeekLead = 16;
+    const long long keyframe = keyframes.atOrBefore(target);
+    return keyframe < 0 ? target : std::min(keyframe + kSeekLead, total - 1);
+}
+
 CVideoTracker::Report failure(CVideoTracker::Outcome outcome, const std::string& error)
 {
     CVideoTracker::Report report;
@@ -94,6 +86,45 @@ CVideoTracker::Report failure(CVideoTracker::Outcome outcome, const std::string&
 }
 
 } // namespace
+
+// Frames spread evenly over the video (the first ones when its length is
+// unknown) for the empty-pitch background.
+void CVideoTracker::sampleBackground(const std::string& path, CPlayerDetector& detector)
+{
+    cv::VideoCapture capture;
+    if (!openVideo(path, capture))
+        return;
+    const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
+    CKeyframeIndex keyframes;
+    if (total > kBackgroundSamples) {
+        keyframes.scan(path);
+        keyframes.waitForScan();
+    }
+    cv::Mat frame;
+    long long next = 0; // the frame the capture reads next
+    for (int k = 0; k < kBackgroundSamples; ++k) {
+        if (total > kBackgroundSamples) {
+            const long long at
+                = sampleFrame(keyframes, (total - 1) * k / (kBackgroundSamples - 1), total);
+            // Samples meant for one stretch between keyframes fall on the
+            // same frame: it is taken again rather than read again.
+            if (at == next - 1 && !frame.empty()) {
+                detector.addBackgroundSample(frame);
+                continue;
+            }
+            if (at < next || (at > next && !keyframes.decodeOnReaches(next, at))) {
+                capture.set(cv::CAP_PROP_POS_FRAMES, double(at));
+                next = at;
+            }
+            for (; next < at && capture.grab(); ++next) { }
+        }
+        if (!capture.read(frame) || frame.empty())
+            break;
+        ++next;
+        detector.addBackgroundSample(frame);
+    }
+    detector.primeBackground();
+}
 
 CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progress)
 {
@@ -112,16 +143,24 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     std::ofstream csv(csvPart, std::ios::binary | std::ios::trunc);
     if (!csv)
         return failure(Outcome::CannotWrite, job.csv + " cannot be written");
-    sampleBackground(job.video, total, *detector);
+    sampleBackground(job.video, *detector);
 
     CPlayerTracker tracker(fps);
     Report report;
     report.fps = fps;
-    CFrameReader reader(capture);
+    // The reader thread decodes, reduces and separates what moves; this one
+    // finds and follows the players in it.
+    using Work = CPlayerDetector::Work;
+    CPlayerDetector& stages = *detector;
+    Work work = stages.separate(stages.reduce(frame));
+    frame.release();
+    CFrameReader<Work> reader(
+        capture, [&stages](const cv::Mat& decoded) { return stages.separate(stages.reduce(decoded)); },
+        [](const Work& w) { return w.frame.empty(); });
     do {
-        if (frame.type() != CV_8UC3)
+        if (work.frame.empty())
             break;
-        tracker.update(int(report.frames), detector->detect(frame, tracker.expected()));
+        tracker.update(int(report.frames), stages.detectIn(work, tracker.expected()));
         ++report.frames;
         if (progress && !progress(report.frames, total)) {
             csv.close();
@@ -129,7 +168,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
             std::filesystem::remove(csvPart, ignored);
             return failure(Outcome::Cancelled, "cancelled");
         }
-    } while (reader.next(frame));
+    } while (reader.next(work));
     report.tracks = CTrackFinisher(fps).finish(
         withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
     if (!writeOutputs(job, report, csv, csvPart)) {

@@ -3,6 +3,8 @@
 #include "pitch/CPitchGeometry.h"
 #include "tracking/CTrackFinisher.h"
 
+class CPlayerDetector;
+
 #include <array>
 #include <functional>
 #include <string>
@@ -45,5 +47,11 @@ public:
 
     static Report run(const Job& job, const Progress& progress);
 
+    // Reads the frames the detector's empty-pitch background is made of
+    // from the video at path and primes it with them.
+    static void sampleBackground(const std::string& path, CPlayerDetector& detector);
+
+    // Frames spread over the video; each is read a little after the
+    // keyframe before it, where seeking costs least.
     static constexpr int kBackgroundSamples = 9;
 };

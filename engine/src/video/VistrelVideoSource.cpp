@@ -79,6 +79,8 @@ int Vistrel::LoadVideo(const std::string& path)
         // under the mutex; replace both there.
         MutexHold hold(*this);
         videoPath = path;
+        // The players of another video are no one's here.
+        liveTracker.reset();
         captureOpen = false;
         capture = std::move(opened);
         frame.release();
