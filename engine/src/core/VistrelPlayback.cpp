@@ -254,6 +254,11 @@ void Vistrel::sleepUntilDue(std::int64_t periodUs, unsigned requests)
     passDue += microseconds(periodUs);
     if (passDue + microseconds(periodUs) < now)
         passDue = now;
+    // A pass already due (no delay, or a slow decode) goes on at once: even
+    // a wait that has expired blocks the thread in the kernel, and on a busy
+    // machine it may get the processor back only much later.
+    if (passDue <= now)
+        return;
     std::unique_lock lock(wakeMutex);
     wakeCondition.wait_until(lock, passDue, [&] { return stopped || hostRequests != requests; });
 }
