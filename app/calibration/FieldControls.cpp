@@ -1,164 +1,27 @@
 #include "calibration/FieldControls.h"
 
-#include "MainException.h"
 #include "calibration/FitReadout.h"
 #include "engine/EngineFunctions.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSpacerItem>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
-constexpr int kThicknessMinPx = 1;
-constexpr int kThicknessMaxPx = 5;
-constexpr int kThicknessDefaultPx = 2;
-constexpr double kClickSigmaDefaultPx = 1.0;
-constexpr double kClickSigmaMaxPx = 50.0;
-constexpr double kClickSigmaStepPx = 0.1;
+// Fitted corners farther out than this are clamped.
+constexpr double kFarPx = 1e6;
 
 } // namespace
-
-FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
-    : PanelDialog(parent)
-    , engine(engine)
-{
-    if (!engine) {
-        MainException(tr("Could not load the Vistrel library.")).showErrorMessage();
-        std::exit(-1);
-    }
-    topPointsLabel = new QLabel(tr("Marked Top Points: "), this);
-    bottomPointsLabel = new QLabel(tr("Marked Bottom Points: "), this);
-    refreshLabels();
-
-    dimensions = new DimensionEdits(this);
-    connect(dimensions, &DimensionEdits::edited, this, &FieldControls::dimensionEdited);
-    centreCircle = new CentreCircleSetting(this);
-    connect(centreCircle, &CentreCircleSetting::radiusChanged, this, &FieldControls::refreshFit);
-    fitLabel = new QLabel(this);
-    fitLabel->setObjectName(QStringLiteral("fitLabel"));
-    fitLabel->setWordWrap(true);
-    fitLabel->hide();
-    snapBox = new QCheckBox(tr("Snap to lines"), this);
-    snapBox->setChecked(true);
-    snapBox->setToolTip(tr("Corners go to the crossing of the painted lines near the click. "
-                           "Hold Alt to place a corner exactly where you click."));
-
-    defaultsButton = createButton(tr("Defaults"), &FieldControls::resetToDefaults);
-    clearButton = createButton(tr("Clear"), &FieldControls::clear);
-    checkButton = createButton(tr("Check dimensions"), &FieldControls::checkDimensions);
-    lineColoursButton = createButton(tr("Line Colors"), &FieldControls::selectFieldLinesColor);
-    centreColoursButton = createButton(tr("Center Colors"), &FieldControls::selectCenterLinesColor);
-    fieldLinesThicknessBox = createThicknessBox(&FieldControls::setFieldLinesThickness);
-    centreLinesThicknessBox = createThicknessBox(&FieldControls::setCenterLinesThickness);
-    clickSigmaBox = new QDoubleSpinBox(this);
-    clickSigmaBox->setObjectName(QStringLiteral("clickSigmaBox"));
-    clickSigmaBox->setRange(0.0, kClickSigmaMaxPx);
-    clickSigmaBox->setDecimals(1);
-    clickSigmaBox->setSingleStep(kClickSigmaStepPx);
-    clickSigmaBox->setSuffix(tr(" px"));
-    clickSigmaBox->setValue(kClickSigmaDefaultPx);
-    clickSigmaBox->setToolTip(tr("How far off a click may be (one standard deviation); "
-                                 "the measurements' uncertainties assume it"));
-    connect(clickSigmaBox, &QDoubleSpinBox::valueChanged, this, &FieldControls::clickSigmaChanged);
-
-    dimensions->sendTo(engine);
-    createLayout();
-}
-
-QPushButton* FieldControls::createButton(const QString& text, void (FieldControls::*slot)())
-{
-    auto* button = new QPushButton(text, this);
-    connect(button, &QPushButton::released, this, slot);
-    return button;
-}
-
-QSpinBox* FieldControls::createThicknessBox(void (FieldControls::*slot)(int))
-{
-    auto* box = new QSpinBox(this);
-    box->setRange(kThicknessMinPx, kThicknessMaxPx);
-    box->setValue(kThicknessDefaultPx);
-    connect(box, &QSpinBox::valueChanged, this, slot);
-    return box;
-}
-
-void FieldControls::createLayout()
-{
-    auto* pointsGrid = new QGridLayout;
-    pointsGrid->addWidget(topPointsLabel, 0, 0);
-    pointsGrid->addWidget(bottomPointsLabel, 1, 0);
-    auto* pointsRow = new QHBoxLayout;
-    pointsRow->addLayout(pointsGrid);
-    pointsRow->addStretch();
-
-    auto* dimensionsRow = new QHBoxLayout;
-    dimensionsRow->addLayout(dimensions->createGrid());
-    dimensionsRow->addStretch();
-
-    auto* circleRow = new QHBoxLayout;
-    circleRow->addWidget(centreCircle);
-
-    auto* sigmaRow = new QHBoxLayout;
-    sigmaRow->addWidget(new QLabel(tr("Click accuracy: "), this));
-    sigmaRow->addWidget(clickSigmaBox);
-    sigmaRow->addStretch();
-
-    buttonsRow = new QHBoxLayout;
-    buttonsRow->addWidget(defaultsButton);
-    buttonsRow->addWidget(clearButton);
-    buttonsRow->addWidget(checkButton);
-    buttonsRow->addStretch();
-
-    auto* assistRow = new QHBoxLayout;
-    assistRow->addWidget(snapBox);
-    assistRow->addStretch();
-    auto* fitRow = new QHBoxLayout;
-    fitRow->addWidget(fitLabel);
-
-    auto* spacerRow = new QHBoxLayout;
-    spacerRow->addItem(new QSpacerItem(20, 10, QSizePolicy::Minimum, QSizePolicy::Minimum));
-
-    auto* captionRow = new QHBoxLayout;
-    captionRow->addWidget(new QLabel(tr("Line Display Preferences"), this));
-    QHBoxLayout* linesRow = createLinePreferencesRow();
-
-    auto* layout = new QVBoxLayout(this);
-    auto* errorRow = new QHBoxLayout;
-    errorRow->addWidget(dimensions->errorLabel());
-    for (QHBoxLayout* row : { pointsRow, dimensionsRow, circleRow, sigmaRow, errorRow, buttonsRow, assistRow,
-             fitRow, spacerRow, captionRow, linesRow })
-        layout->addLayout(row);
-    layout->addStretch();
-}
-
-QHBoxLayout* FieldControls::createLinePreferencesRow()
-{
-    auto* linesGrid = new QGridLayout;
-    linesGrid->addWidget(new QLabel(tr("Field Lines: "), this), 0, 0);
-    linesGrid->addWidget(lineColoursButton, 0, 1);
-    linesGrid->addWidget(new QLabel(tr("Width "), this), 0, 2);
-    linesGrid->addWidget(fieldLinesThicknessBox, 0, 3);
-    linesGrid->addWidget(new QLabel(tr("Game Center: "), this), 1, 0);
-    linesGrid->addWidget(centreColoursButton, 1, 1);
-    linesGrid->addWidget(new QLabel(tr("Width "), this), 1, 2);
-    linesGrid->addWidget(centreLinesThicknessBox, 1, 3);
-    auto* linesRow = new QHBoxLayout;
-    linesRow->addLayout(linesGrid);
-    return linesRow;
-}
 
 double FieldControls::clickSigma() const { return clickSigmaBox->value(); }
 
@@ -321,9 +184,44 @@ void FieldControls::setLens(const CameraLens& lens, const CameraLens& before)
     step.points.setLens(before);
     history.pushStep(std::move(step));
     points.setLens(lens);
-    history.markStep(points);
     replayPoints();
+    // A calibration from landmarks is fitted again through the new lens:
+    // its corners and centre move with it.
+    if (points.landmarks().size() >= std::size_t(kCornerCount) && cornersComplete()) {
+        points.setLandmarks(points.landmarks(), fittedCornersAndCentre());
+        replayPoints();
+    }
+    history.markStep(points);
     overlayChanged();
+}
+
+// Where the fit puts the pitch's corners, for the corner labels and markers
+// (the engine keeps them exact), and the centre spot, which becomes the game
+// centre: on a half, the middle of its halfway line, so that the line and
+// circle round the game centre lie on the halfway line and the centre
+// circle, not in the middle of the half. Far outside the picture they are
+// clamped.
+std::array<QPoint, FieldControls::kCornerCount + 1> FieldControls::fittedCornersAndCentre() const
+{
+    const double w = fieldWidth();
+    const double l = fieldLength();
+    const double centreX
+        = view == PitchLandmarks::View::LeftHalf ? w
+        : view == PitchLandmarks::View::RightHalf ? 0.0
+                                                  : w / 2;
+    const std::pair<double, double> pitchCorners[]
+        = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 }, { centreX, l / 2 } };
+    std::array<QPoint, kCornerCount + 1> corners;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        double x = 0.0;
+        double y = 0.0;
+        EngineFunctions::of(engine).pitchToPicture(
+            pitchCorners[i].first, pitchCorners[i].second, &x, &y);
+        const auto clamped
+            = [](double v) { return std::isfinite(v) ? std::clamp(v, -kFarPx, kFarPx) : 0.0; };
+        corners[i] = QPoint(int(std::lround(clamped(x))), int(std::lround(clamped(y))));
+    }
+    return corners;
 }
 
 void FieldControls::setLandmarks(const std::vector<CalibrationData::Landmark>& landmarks,

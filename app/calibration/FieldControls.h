@@ -83,6 +83,9 @@ public:
     bool fitIsPoor() const { return fitPoor; }
     const CameraLens& lens() const { return points.lens(); }
     const std::vector<CalibrationData::Landmark>& landmarks() const { return points.landmarks(); }
+    // Where the engine's calibration puts the pitch's corners and its centre
+    // spot, in video pixels (clamped far outside the picture).
+    std::array<QPoint, kCornerCount + 1> fittedCornersAndCentre() const;
     // What the typed dimensions describe: the whole pitch, or the half a
     // camera sees.
     PitchLandmarks::View pitchView() const { return view; }

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr double kFarPx = 1e6;
 
 } // namespace
 
@@ -156,31 +155,9 @@ void LandmarkPanel::apply(const std::vector<CalibrationData::Landmark>& landmark
                            "one line and that each is where it belongs"));
             return;
         }
-        corners = fittedCornersAndCentre();
+        corners = field->fittedCornersAndCentre();
     }
     field->setLandmarks(landmarks, corners);
-}
-
-// Where the fit puts the pitch's corners, for the corner labels and markers
-// (the engine keeps them exact), and its centre; far outside the picture
-// they are clamped.
-std::array<QPoint, 5> LandmarkPanel::fittedCornersAndCentre() const
-{
-    const double w = field->fieldWidth();
-    const double l = field->fieldLength();
-    const std::pair<double, double> pitchCorners[]
-        = { { 0, l }, { w, l }, { 0, 0 }, { w, 0 }, { w / 2, l / 2 } };
-    std::array<QPoint, 5> corners;
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        double x = 0.0;
-        double y = 0.0;
-        EngineFunctions::of(engine).pitchToPicture(
-            pitchCorners[i].first, pitchCorners[i].second, &x, &y);
-        const auto clamped
-            = [](double v) { return std::isfinite(v) ? std::clamp(v, -kFarPx, kFarPx) : 0.0; };
-        corners[i] = QPoint(int(std::lround(clamped(x))), int(std::lround(clamped(y))));
-    }
-    return corners;
 }
 
 std::optional<double> LandmarkPanel::fitRmsPx() const

@@ -67,7 +67,6 @@ public slots:
 private:
     QPointF snapped(int x, int y, bool exact, const QString& name) const;
     void apply(const std::vector<CalibrationData::Landmark>& landmarks);
-    std::array<QPoint, 5> fittedCornersAndCentre() const;
 
     VistrelInterface* engine;
     FieldControls* field;

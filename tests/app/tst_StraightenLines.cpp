@@ -9,6 +9,7 @@
 #include "calibration/LandmarkPanel.h"
 #include "calibration/StraightenLines.h"
 #include "engine/EngineFunctions.h"
+#include "engine/PitchMeasurer.h"
 #include "playback/VideoControls.h"
 #include "screens/ExportedFrame.h"
 #include "screens/OpenGLProbe.h"
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLineF>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -381,6 +383,18 @@ void TestStraightenLines::landmarksCalibrateTheLeftHalfClip()
     qInfo("straightened: \"%s\"", qPrintable(field.fitText()));
     QCOMPARE(field.fitText(), panel.fitText());
     QVERIFY(field.fitText().endsWith(QStringLiteral(" px over 8 landmarks")));
+
+    // The game centre is the centre spot, in the middle of the halfway line
+    // at the half's edge, not the middle of the half.
+    const std::optional<QPoint> centre = field.gameCentre();
+    QVERIFY(centre);
+    VistrelInterface* engine = displaytest::engine();
+    const PitchMeasurer measurer(
+        engine, [engine](const char* name) { return EngineFunctions::symbol(engine, name); });
+    const std::optional<QPointF> spot = measurer.toPitch(QPointF(*centre));
+    QVERIFY(spot);
+    QVERIFY2(std::abs(spot->x() - 52.5) < 0.5 && std::abs(spot->y() - 34.0) < 0.5,
+        qPrintable(QStringLiteral("the game centre lies at %1, %2 m").arg(spot->x()).arg(spot->y())));
 }
 
 int main(int argc, char** argv)
