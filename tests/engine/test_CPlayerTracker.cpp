@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 
@@ -134,3 +135,37 @@ TEST(CPlayerTracker, DropsASecondTrackOnOnePlayer)
         EXPECT_EQ(tracks[0].samples.back().frame, 99);
     }
 }
+
+namespace {
+
+// A tracker that runs for as long as a live view plays forgets all but the
+// newest samples, and still follows its players as one without it does:
+// a walk back and forth for two minutes, with a second player who leaves.
+TEST(CPlayerTracker, ForgettingHistoryKeepsMemoryFlatAndTracksTheSame)
+{
+    CPlayerTracker forgetting(kFps), keeping(kFps);
+    const int frames = int(120 * kFps);
+    for (int f = 0; f < frames; ++f) {
+        const double x = 30 + 10 * std::sin(f / kFps * 0.5);
+        std::vector<CPlayerDetection> seen { at({ x, 40 }) };
+        if (f < 100)
+            seen.push_back(at({ 50, 20 + f * 0.1 }));
+        forgetting.update(f, seen);
+        forgetting.forgetHistory();
+        keeping.update(f, seen);
+    }
+    const auto now = forgetting.live(), then = keeping.live();
+    ASSERT_EQ(now.size(), 1u);
+    ASSERT_EQ(then.size(), 1u);
+    EXPECT_EQ(now[0].id, then[0].id);
+    EXPECT_NEAR(cv::norm(now[0].sample.pitch - then[0].sample.pitch), 0.0, 1e-9);
+    // The ended player is forgotten, and of the one still there only the
+    // newest samples are left.
+    const auto finished = forgetting.finish();
+    ASSERT_EQ(finished.size(), 1u);
+    EXPECT_EQ(finished[0].id, then[0].id);
+    EXPECT_LT(finished[0].samples.size(), std::size_t(4 * CPlayerTracker::kMemoryS * kFps + 8));
+    EXPECT_EQ(keeping.finish().size(), 2u);
+}
+
+} // namespace
