@@ -254,10 +254,11 @@ void Vistrel::sleepUntilDue(std::int64_t periodUs, unsigned requests)
     passDue += microseconds(periodUs);
     if (passDue + microseconds(periodUs) < now)
         passDue = now;
-    // A pass already due (no delay, or a slow decode) goes on at once: even
-    // a wait that has expired blocks the thread in the kernel, and on a busy
-    // machine it may get the processor back only much later.
-    if (passDue <= now)
+    // Without pacing (delay factor 0) the next pass goes on at once: even a
+    // wait that has expired blocks the thread in the kernel, and on a busy
+    // machine it may get the processor back only much later. A paced loop
+    // that is late still waits, which lets the screen's thread run.
+    if (periodUs <= 0)
         return;
     std::unique_lock lock(wakeMutex);
     wakeCondition.wait_until(lock, passDue, [&] { return stopped || hostRequests != requests; });
