@@ -5,6 +5,7 @@
 // turned off or another video opens.
 
 #include "calibration/CalibrationFile.h"
+#include "ClipCalibration.h"
 #include "ClipGenerator.h"
 #include "MainWindow.h"
 #include "PlayerSimulation.h"
@@ -33,37 +34,11 @@ constexpr int kFrames = 100;
 // Frames the live view is given to settle before its marks are judged.
 constexpr int kSettledFrame = 50;
 
-testclips::ClipSettings matchPlan()
-{
-    testclips::ClipSettings clipSettings;
-    clipSettings.width = 640;
-    clipSettings.height = 360;
-    clipSettings.frames = kFrames;
-    clipSettings.players = 0;
-    clipSettings.match = true;
-    clipSettings.tilt = 0.4;
-    return clipSettings;
-}
+testclips::ClipSettings matchPlan() { return smallMatchPlan(kFrames); }
 
 QString writeMatch(const QTemporaryDir& dir, const QString& name, bool calibrated)
 {
-    const testclips::ClipSettings clipSettings = matchPlan();
-    const QString path = dir.filePath(name);
-    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false))
-        return {};
-    if (!calibrated)
-        return path;
-    const testclips::ClipTruth truth = testclips::truthFor(clipSettings);
-    CalibrationData data;
-    data.video = { QFileInfo(path).fileName(), QSize(clipSettings.width, clipSettings.height),
-        kFrames, clipSettings.fps };
-    data.length = clipSettings.fieldLength;
-    data.width = clipSettings.fieldWidth;
-    data.radius = clipSettings.radius;
-    for (std::size_t i = 0; i < truth.corners.size(); ++i)
-        data.corners[i] = QPoint(truth.corners[i].x, truth.corners[i].y);
-    data.centre = QPoint(truth.centre().x, truth.centre().y);
-    return CalibrationFile(path).save(data) ? path : QString();
+    return writeCalibratedClip(matchPlan(), dir, name, calibrated);
 }
 
 // The share of marks within a few pixels of a true player's feet.

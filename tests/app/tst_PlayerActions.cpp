@@ -39,28 +39,11 @@ namespace {
 constexpr int kFrames = 40;
 constexpr int kTrackTimeoutMs = 240000;
 
-testclips::ClipSettings matchPlan()
-{
-    testclips::ClipSettings clipSettings;
-    clipSettings.width = 640;
-    clipSettings.height = 360;
-    clipSettings.frames = kFrames;
-    clipSettings.players = 0;
-    clipSettings.match = true;
-    clipSettings.tilt = 0.4;
-    return clipSettings;
-}
+testclips::ClipSettings matchPlan() { return smallMatchPlan(kFrames); }
 
-// A lossless match clip, with its true corners saved beside it when asked.
 QString writeMatch(const QTemporaryDir& dir, const QString& name, bool calibrated)
 {
-    const testclips::ClipSettings clipSettings = matchPlan();
-    const QString path = dir.filePath(name);
-    if (!testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false))
-        return {};
-    if (!calibrated)
-        return path;
-    return CalibrationFile(path).save(trueCalibration(clipSettings, path)) ? path : QString();
+    return writeCalibratedClip(matchPlan(), dir, name, calibrated);
 }
 
 } // namespace
