@@ -115,4 +115,15 @@ inline bool finishes(std::future<int>& play)
     return play.wait_for(kHangGuard) == std::future_status::ready;
 }
 
+// Gives the engine the clip's dimensions and its true corners.
+inline void calibrate(VistrelInterface& engine, const testclips::ClipSettings& plan)
+{
+    const testclips::ClipTruth truth = testclips::truthFor(plan);
+    engine.clearFieldPoints();
+    engine.setFieldWidth(plan.fieldWidth);
+    engine.setFieldLength(plan.fieldLength);
+    for (int i = 0; i < 4; ++i)
+        engine.addFieldPoint(i < 2 ? 0 : 1, truth.corners[i].x, truth.corners[i].y);
+}
+
 } // namespace playbacktest

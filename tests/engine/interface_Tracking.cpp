@@ -30,16 +30,6 @@ testclips::ClipSettings smallMatch()
     return plan;
 }
 
-void calibrate(VistrelInterface& engine, const testclips::ClipSettings& plan)
-{
-    const testclips::ClipTruth truth = testclips::truthFor(plan);
-    engine.clearFieldPoints();
-    engine.setFieldWidth(plan.fieldWidth);
-    engine.setFieldLength(plan.fieldLength);
-    for (int i = 0; i < 4; ++i)
-        engine.addFieldPoint(i < 2 ? 0 : 1, truth.corners[i].x, truth.corners[i].y);
-}
-
 std::vector<std::string> lines(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
