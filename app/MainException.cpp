@@ -1,6 +1,9 @@
 #include "MainException.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+
+#include <cstdlib>
 
 #include <stdexcept>
 
@@ -23,4 +26,16 @@ void MainException::showErrorMessage() const
     box.setText(text);
     box.setInformativeText(QStringLiteral("Please check your installation."));
     box.exec();
+}
+
+void MainException::reportMissingEngine()
+{
+    MainException(QCoreApplication::translate("MainException", "Could not load the Vistrel library."))
+        .showErrorMessage();
+}
+
+void MainException::endForMissingEngine()
+{
+    reportMissingEngine();
+    std::exit(-1);
 }

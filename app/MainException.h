@@ -21,6 +21,11 @@ public:
     // A modal critical-error box with the message; returns when it is closed.
     void showErrorMessage() const;
 
+    // The box for a window or thread given no engine (the library did not
+    // load); the second one then ends the program.
+    static void reportMissingEngine();
+    [[noreturn]] static void endForMissingEngine();
+
 private:
     // Keeps the cause's text: a copy through the std::exception base would
     // lose what() of the derived class.

@@ -32,7 +32,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include <cstdlib>
 
 namespace {
 
@@ -55,11 +54,8 @@ MainWindow::MainWindow(bool useOpenGL, VistrelInterface* engine)
     , engine(engine)
     , screenScalesPicture(useOpenGL)
 {
-    if (!engine) {
-        MainException error(tr("Could not load the Vistrel library."));
-        error.showErrorMessage();
-        std::exit(-1);
-    }
+    if (!engine)
+        MainException::endForMissingEngine();
     setWindowTitle(tr("Tarvola"));
     createParts();
     createActions();

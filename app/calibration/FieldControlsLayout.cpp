@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 // The calibration panel's widgets, their connections and their layout.
 
@@ -33,10 +32,8 @@ FieldControls::FieldControls(VistrelInterface* engine, QWidget* parent)
     : PanelDialog(parent)
     , engine(engine)
 {
-    if (!engine) {
-        MainException(tr("Could not load the Vistrel library.")).showErrorMessage();
-        std::exit(-1);
-    }
+    if (!engine)
+        MainException::endForMissingEngine();
     topPointsLabel = new QLabel(tr("Marked Top Points: "), this);
     bottomPointsLabel = new QLabel(tr("Marked Bottom Points: "), this);
     refreshLabels();

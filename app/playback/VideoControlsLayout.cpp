@@ -19,7 +19,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <cstdlib>
 #include <utility>
 
 // The transport panel's widgets, their connections and their layout.
@@ -45,11 +44,8 @@ VideoControls::VideoControls(VistrelInterface* engine, QWidget* parent)
     , engine(engine)
     , frames(EngineFunctions::of(engine))
 {
-    if (!engine) {
-        MainException error(tr("Could not load the Vistrel library."));
-        error.showErrorMessage();
-        std::exit(-1);
-    }
+    if (!engine)
+        MainException::endForMissingEngine();
     openButton = makeButton(kOpenIcon, tr("Open video file"), kSmallIconPx);
     playPauseButton = makeButton(kPlayIcon, tr("Play/Pause video playback"), kLargeIconPx);
 

@@ -8,8 +8,7 @@ WorkerThread::WorkerThread(VistrelInterface* engine)
     , engine(engine)
 {
     if (!engine) {
-        MainException error(tr("Could not load the Vistrel library."));
-        error.showErrorMessage();
+        MainException::reportMissingEngine();
         exit(-1); // QThread::exit: no effect on a thread that never started
     }
 }

@@ -3,7 +3,6 @@
 // exit code 0; every failure, and every wrong command line, ends with exit
 // code 2, one line, and no output file.
 
-#include "calibration/CalibrationFile.h"
 #include "cli/BatchExport.h"
 #include "ClipCalibration.h"
 #include "ClipGenerator.h"
@@ -19,19 +18,14 @@ namespace {
 
 constexpr int kFrames = 30;
 
-// A lossless match clip, with its true corners saved beside it.
-void makeMatchClip(const QString& path, bool withCalibration)
+// A lossless 960x540 match clip in `dir`, with its true corners saved
+// beside it when `withCalibration`.
+void makeMatchClip(const QTemporaryDir& dir, bool withCalibration)
 {
-    testclips::ClipSettings clipSettings;
+    testclips::ClipSettings clipSettings = smallMatchPlan(kFrames);
     clipSettings.width = 960;
     clipSettings.height = 540;
-    clipSettings.frames = kFrames;
-    clipSettings.players = 0;
-    clipSettings.match = true;
-    clipSettings.tilt = 0.4;
-    QVERIFY(testclips::writeClip(clipSettings, QFile::encodeName(path).toStdString(), nullptr, false));
-    if (withCalibration)
-        QVERIFY(CalibrationFile(path).save(trueCalibration(clipSettings, path)));
+    QVERIFY(!writeCalibratedClip(clipSettings, dir, QStringLiteral("match.mkv"), withCalibration).isEmpty());
 }
 
 QStringList entries(const QTemporaryDir& dir)
@@ -59,8 +53,8 @@ private slots:
 void TestTracksExport::writesTracksAndSidecar()
 {
     QTemporaryDir dir;
+    makeMatchClip(dir, true);
     const QString clip = dir.filePath(QStringLiteral("match.mkv"));
-    makeMatchClip(clip, true);
     const QString out = dir.filePath(QStringLiteral("tracks.csv"));
     const ProgramRun run = runProgram(dir, { QStringLiteral("--export-tracks"), out, clip });
     QCOMPARE(run.exitCode, BatchExport::kExitDone);
@@ -89,7 +83,7 @@ void TestTracksExport::failureExitsWithTwoAndLeavesNoFile()
     QFETCH(QString, out);
     QFETCH(QString, video);
     QTemporaryDir dir;
-    makeMatchClip(dir.filePath(QStringLiteral("match.mkv")), calibrated);
+    makeMatchClip(dir, calibrated);
     const QStringList before = entries(dir);
     const ProgramRun run = runProgram(
         dir, { QStringLiteral("--export-tracks"), dir.filePath(out), dir.filePath(video) });
