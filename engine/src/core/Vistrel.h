@@ -32,6 +32,7 @@ class CLiveTracker;
 // engine/src/):
 //   core/VistrelLifecycle.cpp    construction, destruction, accessor slots,
 //                                the pitch geometry the measuring functions use
+//   core/VistrelSettings.cpp     the setters of playback and the analysis stages
 //   core/VistrelMutex.cpp        the recursive robust mutex and its protocol
 //   core/VistrelPlayback.cpp     Play, ThPause, ThStop, StopPlayback, frame hand-off
 //   core/VistrelFrameOutput.cpp  DrawFieldLines, SetMousePointer
@@ -73,104 +74,40 @@ public:
     // The setters a host drives playback with also end the loop's sleep, so
     // that a tiny playback rate never keeps a request waiting.
     bool isStopped() override { return stopped; }
-    void setStopped(bool value) override
-    {
-        stopped = value;
-        noteHostRequest();
-    }
+    void setStopped(bool value) override;
     bool isPaused() override { return paused; }
-    void setPaused(bool value) override
-    {
-        paused = value;
-        noteHostRequest();
-    }
+    void setPaused(bool value) override;
     bool isJumpForwardPending() override { return jumpForward; }
-    void setJumpForward(bool value) override
-    {
-        jumpForward = value;
-        noteHostRequest();
-    }
+    void setJumpForward(bool value) override;
     bool isJumpBackPending() override { return jumpBack; }
-    void setJumpBack(bool value) override
-    {
-        jumpBack = value;
-        noteHostRequest();
-    }
+    void setJumpBack(bool value) override;
     bool isPlayFinished() override { return playFinished; }
     void setPlayFinished(bool value) override { playFinished = value; }
 
     bool isProcessingEnabled() override { return processingEnabled; }
-    void setProcessingEnabled(bool value) override
-    {
-        processingEnabled = value;
-        notePictureChange();
-    }
+    void setProcessingEnabled(bool value) override;
     bool isFilterEnabled() override { return filterEnabled; }
-    void setFilterEnabled(bool value) override
-    {
-        filterEnabled = value;
-        notePictureChange();
-    }
+    void setFilterEnabled(bool value) override;
     bool isColourClassificationEnabled() override { return colourClassificationEnabled; }
-    void setColourClassificationEnabled(bool value) override
-    {
-        colourClassificationEnabled = value;
-        notePictureChange();
-    }
+    void setColourClassificationEnabled(bool value) override;
     bool isColourSegmentationEnabled() override { return colourSegmentationEnabled; }
-    void setColourSegmentationEnabled(bool value) override
-    {
-        colourSegmentationEnabled = value;
-        notePictureChange();
-    }
+    void setColourSegmentationEnabled(bool value) override;
     bool isShowClassifiedColoursEnabled() override { return showClassifiedColoursEnabled; }
-    void setShowClassifiedColoursEnabled(bool value) override
-    {
-        showClassifiedColoursEnabled = value;
-        notePictureChange();
-    }
+    void setShowClassifiedColoursEnabled(bool value) override;
     bool isProbabilityThresholdEnabled() override { return probabilityThresholdEnabled; }
-    void setProbabilityThresholdEnabled(bool value) override
-    {
-        probabilityThresholdEnabled = value;
-        notePictureChange();
-    }
+    void setProbabilityThresholdEnabled(bool value) override;
     bool isMotionAnalysisEnabled() override { return motionAnalysisEnabled; }
-    void setMotionAnalysisEnabled(bool value) override
-    {
-        motionAnalysisEnabled = value;
-        notePictureChange();
-    }
+    void setMotionAnalysisEnabled(bool value) override;
     bool isMotionDifferenceSelected() override { return motionDifferenceSelected; }
-    void setMotionDifferenceSelected(bool value) override
-    {
-        motionDifferenceSelected = value;
-        notePictureChange();
-    }
+    void setMotionDifferenceSelected(bool value) override;
     bool isSpareFlagEnabled() override { return spareFlag; }
-    void setSpareFlagEnabled(bool value) override
-    {
-        spareFlag = value;
-        notePictureChange();
-    }
+    void setSpareFlagEnabled(bool value) override;
     bool isColourThresholdEnabled() override { return colourThresholdEnabled; }
-    void setColourThresholdEnabled(bool value) override
-    {
-        colourThresholdEnabled = value;
-        notePictureChange();
-    }
+    void setColourThresholdEnabled(bool value) override;
     bool isShowColourMaskEnabled() override { return showColourMaskEnabled; }
-    void setShowColourMaskEnabled(bool value) override
-    {
-        showColourMaskEnabled = value;
-        notePictureChange();
-    }
+    void setShowColourMaskEnabled(bool value) override;
     bool isBlobDetectionEnabled() override { return blobDetectionEnabled; }
-    void setBlobDetectionEnabled(bool value) override
-    {
-        blobDetectionEnabled = value;
-        notePictureChange();
-    }
+    void setBlobDetectionEnabled(bool value) override;
 
     // The pitch model is drawn by the loop on the worker thread, so every
     // change to it from the GUI thread is serialised with the mutex.
@@ -195,47 +132,19 @@ public:
     int getJumpStep() override { return jumpStepMs; }
     void setJumpStep(int value) override { jumpStepMs = value; }
     float getPlaybackRate() override { return playbackRate; }
-    void setPlaybackRate(float value) override
-    {
-        playbackRate = value;
-        noteHostRequest();
-    }
+    void setPlaybackRate(float value) override;
     float getDelayFactor() override { return delayFactor; }
-    void setDelayFactor(float value) override
-    {
-        delayFactor = value;
-        noteHostRequest();
-    }
+    void setDelayFactor(float value) override;
     int getColourThreshold() override { return colourThreshold; }
-    void setColourThreshold(int value) override
-    {
-        colourThreshold = value;
-        notePictureChange();
-    }
+    void setColourThreshold(int value) override;
     float getBlobMaxEmptyPercent() override { return blobMaxEmptyPercent; }
-    void setBlobMaxEmptyPercent(float value) override
-    {
-        blobMaxEmptyPercent = value;
-        notePictureChange();
-    }
+    void setBlobMaxEmptyPercent(float value) override;
     int getBlobWindowWidth() override { return blobWindowWidth; }
-    void setBlobWindowWidth(int value) override
-    {
-        blobWindowWidth = value;
-        notePictureChange();
-    }
+    void setBlobWindowWidth(int value) override;
     int getBlobWindowHeight() override { return blobWindowHeight; }
-    void setBlobWindowHeight(int value) override
-    {
-        blobWindowHeight = value;
-        notePictureChange();
-    }
+    void setBlobWindowHeight(int value) override;
     float getBlobMinFillPercent() override { return blobMinFillPercent; }
-    void setBlobMinFillPercent(float value) override
-    {
-        blobMinFillPercent = value;
-        notePictureChange();
-    }
+    void setBlobMinFillPercent(float value) override;
     void clearColourTable() override;
 
     std::vector<FieldLine> getFieldLines() override;
