@@ -11,6 +11,9 @@ constexpr double kAccelerationSigmaMps2 = 4.0; // how sharply players change pac
 constexpr double kMeasurementSigmaM = 0.15;
 constexpr double kStartSpeedSigmaMps = 3.0;
 constexpr int kConfirmHits = 3;
+// A track only ever seen as weak sightings (a small or faint player, or
+// noise) needs this long seen without a break before it counts.
+constexpr double kWeakConfirmS = 1.0;
 constexpr int kTentativeMisses = 2;
 constexpr double kForbidden = 1e9;
 // The gate widens by this share per missed frame, up to kMaxGateGrowth
@@ -55,27 +58,30 @@ CPlayerTracker::CPlayerTracker(double fps)
     : dt(1.0 / (fps > 0 ? fps : 25.0))
     , memoryFrames(std::max(1, int(std::lround(kMemoryS / dt))))
     , shadowFrames(std::max(1, int(std::lround(kShadowS / dt))))
+    , weakConfirmHits(std::max(kConfirmHits, int(std::lround(kWeakConfirmS / dt))))
 { }
 
 CPlayerTracker::Track CPlayerTracker::start(int frame, const CPlayerDetection& d) const
 {
     Track t;
     t.filter.init(4, 2, 0, CV_64F);
-    t.filter.transitionMatrix = (cv::Mat_<double>(4, 4) << 1, 0, dt, 0, 0, 1, 0, dt, 0, 0, 1, 0, 0,
-        0, 0, 1);
+    t.filter.transitionMatrix
+        = (cv::Mat_<double>(4, 4) << 1, 0, dt, 0, 0, 1, 0, dt, 0, 0, 1, 0, 0, 0, 0, 1);
     t.filter.measurementMatrix = (cv::Mat_<double>(2, 4) << 1, 0, 0, 0, 0, 1, 0, 0);
     const double q = kAccelerationSigmaMps2 * kAccelerationSigmaMps2;
     const double a = dt * dt * dt * dt / 4, b = dt * dt * dt / 2, c = dt * dt;
     t.filter.processNoiseCov
         = (cv::Mat_<double>(4, 4) << a, 0, b, 0, 0, a, 0, b, b, 0, c, 0, 0, b, 0, c) * q;
-    t.filter.measurementNoiseCov = cv::Mat::eye(2, 2, CV_64F) * kMeasurementSigmaM * kMeasurementSigmaM;
+    t.filter.measurementNoiseCov
+        = cv::Mat::eye(2, 2, CV_64F) * kMeasurementSigmaM * kMeasurementSigmaM;
     const double s2 = kStartSpeedSigmaMps * kStartSpeedSigmaMps;
-    t.filter.errorCovPost = (cv::Mat_<double>(4, 4) << kMeasurementSigmaM * kMeasurementSigmaM, 0, 0,
-        0, 0, kMeasurementSigmaM * kMeasurementSigmaM, 0, 0, 0, 0, s2, 0, 0, 0, 0, s2);
+    t.filter.errorCovPost = (cv::Mat_<double>(4, 4) << kMeasurementSigmaM * kMeasurementSigmaM, 0,
+        0, 0, 0, kMeasurementSigmaM * kMeasurementSigmaM, 0, 0, 0, 0, s2, 0, 0, 0, 0, s2);
     t.filter.statePost = (cv::Mat_<double>(4, 1) << d.pitch.x, d.pitch.y, 0, 0);
     t.history.samples.push_back({ frame, d.pitch, d.picture, CTrackSample::State::Detected });
     t.history.addColour(d.colour);
     t.hits = 1;
+    t.strong = !d.weak;
     return t;
 }
 
@@ -91,7 +97,8 @@ std::vector<cv::Point2d> CPlayerTracker::expected() const
     out.reserve(tracks.size());
     for (const Track& t : tracks) {
         const cv::Mat& s = t.filter.statePost;
-        out.emplace_back(s.at<double>(0) + s.at<double>(2) * dt, s.at<double>(1) + s.at<double>(3) * dt);
+        out.emplace_back(
+            s.at<double>(0) + s.at<double>(2) * dt, s.at<double>(1) + s.at<double>(3) * dt);
     }
     return out;
 }
@@ -106,7 +113,7 @@ void CPlayerTracker::update(int frame, const std::vector<CPlayerDetection>& dete
         if (trackFree[i])
             miss(tracks[i], frame);
     for (std::size_t j = 0; j < detections.size(); ++j)
-        if (detectionFree[j] && !detections[j].weak && !nearTrack(detections[j].pitch, kDuplicateM))
+        if (detectionFree[j] && !nearTrack(detections[j].pitch, kDuplicateM))
             tracks.push_back(start(frame, detections[j]));
     dropShadows();
     retire();
@@ -128,7 +135,8 @@ void CPlayerTracker::pass(int frame, const std::vector<CPlayerDetection>& detect
     cv::Mat_<double> cost(int(rows.size()), int(cols.size()));
     for (int r = 0; r < cost.rows; ++r) {
         const Track& t = tracks[rows[r]];
-        const cv::Point2d predicted(t.filter.statePost.at<double>(0), t.filter.statePost.at<double>(1));
+        const cv::Point2d predicted(
+            t.filter.statePost.at<double>(0), t.filter.statePost.at<double>(1));
         const double gate = (weak ? kWeakGateM : kGateM)
             * std::min(kMaxGateGrowth, 1.0 + kGateGrowthPerMiss * t.misses);
         for (int c = 0; c < cost.cols; ++c) {
@@ -157,11 +165,12 @@ void CPlayerTracker::see(Track& t, int frame, const CPlayerDetection& d)
 {
     t.filter.correct((cv::Mat_<double>(2, 1) << d.pitch.x, d.pitch.y));
     t.history.samples.push_back({ frame, d.pitch, d.picture, CTrackSample::State::Detected });
-    if (!d.weak)
+    if (!d.weak || !t.strong)
         t.history.addColour(d.colour);
     ++t.hits;
     t.misses = 0;
-    if (!t.confirmed && t.hits >= kConfirmHits) {
+    t.strong = t.strong || !d.weak;
+    if (!t.confirmed && t.hits >= (t.strong ? kConfirmHits : weakConfirmHits)) {
         t.confirmed = true;
         t.history.id = nextId++;
     }

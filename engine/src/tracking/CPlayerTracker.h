@@ -40,11 +40,12 @@ struct CTrackHistory
 // tracks and detections of least total distance (CAssignment), then a
 // second pass that gives tracks left over the weak detections near them.
 // New tracks start from unmatched detections and count once they are seen
-// in a few frames in a row; a track not seen is carried by its motion model
-// for a short memory (an occluded player) and then ends. A track that keeps
-// sitting on an older one (a player whose blob came apart into several
-// sightings) is dropped, with the samples it shared. Track ids count
-// from 1 in the order tracks are confirmed and are never reused.
+// in a few frames in a row (a track of weak sightings only, for longer); a
+// track not seen is carried by its motion model for a short memory (an
+// occluded player) and then ends. A track that keeps sitting on an older
+// one (a player whose blob came apart into several sightings) is dropped,
+// with the samples it shared. Track ids count from 1 in the order tracks
+// are confirmed and are never reused.
 class CPlayerTracker
 {
 public:
@@ -88,6 +89,7 @@ private:
         int hits = 0;
         int misses = 0;
         int shadowed = 0; // updates in a row on top of an older track
+        bool strong = false; // seen at least once as a whole player
         bool confirmed = false;
     };
 
@@ -106,6 +108,7 @@ private:
     double dt;
     int memoryFrames;
     int shadowFrames;
+    int weakConfirmHits;
     int nextId = 1;
     std::vector<Track> tracks;
     std::vector<CTrackHistory> ended;
