@@ -35,7 +35,9 @@ const CTrackHistory* endingNear(const std::vector<CTrackHistory>& tracks, cv::Po
 {
     const CTrackHistory* best = nullptr;
     for (const CTrackHistory& t : tracks)
-        if (!best || cv::norm(t.samples.back().pitch - where) < cv::norm(best->samples.back().pitch - where))
+        if (!best
+            || cv::norm(t.samples.back().pitch - where)
+                < cv::norm(best->samples.back().pitch - where))
             best = &t;
     return best;
 }
@@ -75,6 +77,34 @@ TEST(CPlayerTracker, BridgesAShortOcclusion)
     EXPECT_EQ(finished[0].samples[40].state, CTrackSample::State::Detected);
 }
 
+// Looked for in every second frame only: the frames between are filled in,
+// and a player seen at the last look is carried to the video's last
+// frame, while one gone earlier is not.
+TEST(CPlayerTracker, EveryOtherFrameFillsTheFramesBetween)
+{
+    constexpr int kStride = 2, kFrames = 42;
+    CPlayerTracker tracker(kFps / kStride);
+    for (int f = 0; f < kFrames; f += kStride) {
+        std::vector<CPlayerDetection> seen { at({ 10 + f * 0.2, 5 }) };
+        if (f <= 20)
+            seen.push_back(at({ 40, 40 }));
+        tracker.update(f, seen);
+    }
+    const auto finished = CTrackFinisher(kFps, kStride).finish(tracker.finish(), kFrames - 1);
+    ASSERT_EQ(finished.size(), 2u);
+    const CFinishedTrack& runner
+        = finished[0].samples.size() > finished[1].samples.size() ? finished[0] : finished[1];
+    const CFinishedTrack& gone = &runner == &finished[0] ? finished[1] : finished[0];
+    ASSERT_EQ(runner.samples.size(), std::size_t(kFrames));
+    EXPECT_EQ(runner.samples[13].state, CTrackSample::State::Interpolated);
+    EXPECT_EQ(runner.samples[14].state, CTrackSample::State::Detected);
+    EXPECT_EQ(runner.samples.back().state, CTrackSample::State::Predicted);
+    for (int f : { 13, 41 })
+        EXPECT_NEAR(runner.samples[f].pitch.x, 10 + f * 0.2, 0.05) << f;
+    EXPECT_NEAR(runner.speedsMps.back(), 0.2 * kFps, 0.1);
+    EXPECT_EQ(gone.samples.back().frame, 20);
+}
+
 // Gone longer than the tracker's memory, a player comes back as a new
 // track; the ended track's id is not given again, and no guessed samples
 // follow its last sighting.
@@ -93,20 +123,31 @@ TEST(CPlayerTracker, EndsLostTracksAndNeverReusesIds)
     EXPECT_EQ(tracks[0].samples.back().state, CTrackSample::State::Detected);
 }
 
-// Weak detections (part of a body) keep a known track going but start none.
-TEST(CPlayerTracker, WeakDetectionsOnlyExtendTracks)
+// Weak detections (part of a body, a small player, noise) keep a known
+// track going; on their own they start a track only when seen without a
+// break for over a second, as a small player is and a flicker is not.
+TEST(CPlayerTracker, WeakDetectionsStartATrackOnlyWhenSeenSteadily)
 {
-    const auto tracks = track(40, [](int f) {
-        std::vector<CPlayerDetection> d { at({ 70, 40 }, true) };
+    const auto tracks = track(60, [](int f) {
+        std::vector<CPlayerDetection> d;
+        if (f < 20) // 0.8 s
+            d.push_back(at({ 70, 40 }, true));
+        if (f % 3 == 0) // a flicker, 1 frame in 3
+            d.push_back(at({ 30, 60 }, true));
+        if (f >= 20) // 1.6 s
+            d.push_back(at({ 50, 20 + 0.1 * f }, true));
         if (f < 10 || f >= 30)
             d.push_back(at({ 10, 10 }));
         else
             d.push_back(at({ 10.1, 10 }, true));
         return d;
     });
-    ASSERT_EQ(tracks.size(), 1u);
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_EQ(tracks[0].samples.front().frame, 0);
     for (const CTrackSample& s : tracks[0].samples)
         EXPECT_EQ(s.state, CTrackSample::State::Detected);
+    EXPECT_EQ(tracks[1].samples.front().frame, 20);
+    EXPECT_NEAR(tracks[1].samples.back().pitch.y, 25.9, 1e-9);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -10,22 +11,28 @@
 
 // Decodes a capture's frames on a thread of its own into a short queue, so
 // that decoding the next frames and analysing the current one use two
-// cores. The thread also turns each decoded frame into what the analysis
-// reads (`prepare`: the reduced frame and its foreground), so that this
-// part of the work overlaps with the analysis of the frames before; the
-// full-size frame is decoded into one buffer, used over again. The thread
-// ends at the video's end, at an empty item, or when the reader is
-// destroyed (which joins it).
+// cores. Every `stride`-th frame is analysed; the ones between are only
+// decoded (grab without the colour conversion) to keep the count. The
+// thread also turns each analysed frame into what the analysis reads
+// (`prepare`: the reduced frame), so that the full-size frame is decoded
+// into one buffer, used over again, and only the small copy is queued.
+// The thread ends at the video's end, at an empty item, or when the
+// reader is destroyed (which joins it).
 template <typename Item> class CFrameReader
 {
 public:
     using Prepare = std::function<Item(const cv::Mat& decoded)>;
     using IsEmpty = std::function<bool(const Item&)>;
 
-    CFrameReader(cv::VideoCapture& capture, Prepare prepare, IsEmpty isEmpty)
+    // `capture` has read `framesBefore` frames already; the frames whose
+    // index is a multiple of `stride` are analysed.
+    CFrameReader(cv::VideoCapture& capture, Prepare prepare, IsEmpty isEmpty,
+        long long framesBefore = 0, int stride = 1)
         : capture(capture)
         , prepare(std::move(prepare))
         , isEmpty(std::move(isEmpty))
+        , stride(std::max(1, stride))
+        , decodedFrames(framesBefore)
         , thread([this] { run(); })
     { }
 
@@ -42,33 +49,50 @@ public:
     CFrameReader(const CFrameReader&) = delete;
     CFrameReader& operator=(const CFrameReader&) = delete;
 
-    // The next item; false at the end of the video.
-    bool next(Item& item)
+    // The next analysed frame's item and index; false at the end of the
+    // video.
+    bool next(Item& item, long long& frame)
     {
         std::unique_lock lock(mutex);
         changed.wait(lock, [this] { return !queue.empty() || ended; });
         if (queue.empty())
             return false;
-        item = std::move(queue.front());
+        item = std::move(queue.front().item);
+        frame = queue.front().frame;
         queue.pop_front();
         changed.notify_all();
         return true;
     }
 
+    // Every frame decoded, analysed or not: the video's length once next()
+    // has returned false.
+    long long frames()
+    {
+        const std::lock_guard lock(mutex);
+        return decodedFrames;
+    }
+
     static constexpr std::size_t kQueued = 4;
 
 private:
+    struct Entry
+    {
+        long long frame;
+        Item item;
+    };
+
     void run()
     {
         cv::Mat decoded;
-        for (;;) {
+        for (long long frame = decodedFrames;; ++frame) {
             Item item;
             bool read = false;
+            const bool analysed = frame % stride == 0;
             try {
-                read = capture.read(decoded) && !decoded.empty();
-                if (read)
+                read = analysed ? capture.read(decoded) && !decoded.empty() : capture.grab();
+                if (read && analysed)
                     item = prepare(decoded);
-                read = read && !isEmpty(item);
+                read = read && (!analysed || !isEmpty(item));
             } catch (...) {
                 read = false;
             }
@@ -78,10 +102,15 @@ private:
                 changed.notify_all();
                 return;
             }
+            decodedFrames = frame + 1;
+            if (stopping)
+                return;
+            if (!analysed)
+                continue;
             changed.wait(lock, [this] { return stopping || queue.size() < kQueued; });
             if (stopping)
                 return;
-            queue.push_back(std::move(item));
+            queue.push_back({ frame, std::move(item) });
             changed.notify_all();
         }
     }
@@ -89,9 +118,11 @@ private:
     cv::VideoCapture& capture;
     Prepare prepare;
     IsEmpty isEmpty;
+    int stride;
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<Item> queue;
+    std::deque<Entry> queue;
+    long long decodedFrames; // frames [0, decodedFrames) are decoded
     bool ended = false;
     bool stopping = false;
     std::thread thread; // last: started once the members above exist

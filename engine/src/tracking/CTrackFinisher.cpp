@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
-CTrackFinisher::CTrackFinisher(double fps)
+CTrackFinisher::CTrackFinisher(double fps, int stride)
     : fps(fps > 0 ? fps : 25.0)
+    , stride(std::max(1, stride))
 { }
 
 // Between two sightings the positions are put on the straight line between
@@ -34,10 +35,29 @@ std::vector<CTrackSample> CTrackFinisher::filled(const std::vector<CTrackSample>
     return out;
 }
 
-std::vector<CFinishedTrack> CTrackFinisher::finish(const std::vector<CTrackHistory>& histories) const
+// The frames after the last look (fewer than a stride) were not looked at:
+// a player seen then is carried on at the pace of its last frames, as the
+// motion model would, rather than shown gone.
+void CTrackFinisher::carryToEnd(CFinishedTrack& track, int lastFrame) const
+{
+    auto& s = track.samples;
+    if (s.empty() || s.back().frame >= lastFrame || s.back().frame <= lastFrame - stride)
+        return;
+    const cv::Point2d step = s.size() > 1 ? s.back().pitch - s[s.size() - 2].pitch : cv::Point2d();
+    const double speed = track.speedsMps.back();
+    while (s.back().frame < lastFrame) {
+        s.push_back(
+            { s.back().frame + 1, s.back().pitch + step, {}, CTrackSample::State::Predicted });
+        track.speedsMps.push_back(speed);
+    }
+    track.distanceM = CTrackSmoother(fps).distance(track.speedsMps);
+}
+
+std::vector<CFinishedTrack> CTrackFinisher::finish(
+    const std::vector<CTrackHistory>& histories, int lastFrame) const
 {
     const CTrackSmoother smoother(fps);
-    const int minSeen = std::max(3, int(std::lround(kMinSeenS * fps)));
+    const int minSeen = std::max(3, int(std::lround(kMinSeenS * fps / stride)));
     std::vector<CTrackHistory> kept;
     std::vector<CFinishedTrack> tracks;
     for (const CTrackHistory& h : histories) {
@@ -56,6 +76,7 @@ std::vector<CFinishedTrack> CTrackFinisher::finish(const std::vector<CTrackHisto
             t.samples[i].pitch = smooth.positions[i];
         t.speedsMps = std::move(smooth.speedsMps);
         t.distanceM = smoother.distance(t.speedsMps);
+        carryToEnd(t, lastFrame);
         kept.push_back(h);
         tracks.push_back(std::move(t));
     }

@@ -28,13 +28,20 @@ public:
     // passing shadow or a split part, not a player.
     static constexpr double kMinSeenS = 0.4;
 
-    explicit CTrackFinisher(double fps);
+    // Players were looked for in every `stride`-th frame.
+    explicit CTrackFinisher(double fps, int stride = 1);
 
-    std::vector<CFinishedTrack> finish(const std::vector<CTrackHistory>& histories) const;
+    // `lastFrame` is the video's last frame: tracks seen at the last look
+    // before it are carried on to it.
+    std::vector<CFinishedTrack> finish(
+        const std::vector<CTrackHistory>& histories, int lastFrame = -1) const;
 
 private:
     static std::vector<CTrackSample> filled(const std::vector<CTrackSample>& samples);
-    void assignTeams(const std::vector<CTrackHistory>& kept, std::vector<CFinishedTrack>& tracks) const;
+    void carryToEnd(CFinishedTrack& track, int lastFrame) const;
+    void assignTeams(
+        const std::vector<CTrackHistory>& kept, std::vector<CFinishedTrack>& tracks) const;
 
     double fps;
+    int stride;
 };

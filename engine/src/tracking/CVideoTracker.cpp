@@ -77,6 +77,16 @@ long long sampleFrame(const CKeyframeIndex& keyframes, long long target, long lo
     return keyframe < 0 ? target : std::min(keyframe + kSeekLead, total - 1);
 }
 
+// Players are looked for in every stride-th frame, at least 12.5 times a
+// second: a running player moves well under a metre between looks, and
+// the frames between are filled in on the line between two sightings
+// (state interpolated) before smoothing. At 25 fps it halves the work.
+int detectionStride(double fps)
+{
+    constexpr double kLeastLooksPerSecond = 12.5;
+    return std::max(1, int(std::floor(fps / kLeastLooksPerSecond + 1e-9)));
+}
+
 CVideoTracker::Report failure(CVideoTracker::Outcome outcome, const std::string& error)
 {
     CVideoTracker::Report report;
@@ -126,6 +136,48 @@ void CVideoTracker::sampleBackground(const std::string& path, CPlayerDetector& d
     detector.primeBackground();
 }
 
+// Reads the rest of the video after `first` (frame 0): the reader thread
+// decodes and reduces; this one separates what moves and finds and
+// follows the players in it. The background model is the largest part of
+// the work, and the decoder's own threads keep the second core busy.
+// Fills in the report's frames and tracks; false when the progress
+// callback cancelled.
+bool CVideoTracker::follow(cv::VideoCapture& capture, cv::Mat first, CPlayerDetector& detector,
+    const Progress& progress, Report& report)
+{
+    const int stride = detectionStride(report.fps);
+    const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
+    long long reported = 0;
+    // Every frame is reported, the ones decoded only with the next one
+    // analysed.
+    const auto goOn = [&](long long done) {
+        for (; progress && reported < done; ++reported)
+            if (!progress(reported + 1, total))
+                return false;
+        return true;
+    };
+    CPlayerTracker tracker(report.fps / stride);
+    cv::Mat small = detector.reduce(first);
+    first.release();
+    CFrameReader<cv::Mat> reader(
+        capture, [&detector](const cv::Mat& decoded) { return detector.reduce(decoded); },
+        [](const cv::Mat& m) { return m.empty(); }, 1, stride);
+    long long at = 0; // the frame of `small`
+    do {
+        tracker.update(int(at), detector.detectIn(detector.separate(small), tracker.expected()));
+        if (!goOn(at + 1))
+            return false;
+    } while (reader.next(small, at));
+    report.frames = reader.frames();
+    if (!goOn(report.frames))
+        return false;
+    const int settled = detector.settledFrames() * stride;
+    report.tracks = CTrackFinisher(report.fps, stride)
+                        .finish(withoutWarmUp(tracker.finish(), settled, report.frames),
+                            int(report.frames) - 1);
+    return true;
+}
+
 CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progress)
 {
     cv::VideoCapture capture;
@@ -134,9 +186,10 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     cv::Mat frame;
     if (!capture.read(frame) || frame.empty() || frame.type() != CV_8UC3)
         return failure(Outcome::CannotRead, job.video + " has no readable frame");
-    const double fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
-    const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
-    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size(), fps);
+    Report report;
+    report.fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
+    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size(),
+        report.fps / detectionStride(report.fps));
     if (!detector)
         return failure(Outcome::NoCalibration, "the calibration does not show the pitch");
     const std::string csvPart = job.csv + kPartSuffix;
@@ -144,38 +197,14 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     if (!csv)
         return failure(Outcome::CannotWrite, job.csv + " cannot be written");
     sampleBackground(job.video, *detector);
-
-    CPlayerTracker tracker(fps);
-    Report report;
-    report.fps = fps;
-    // The reader thread decodes, reduces and separates what moves; this one
-    // finds and follows the players in it.
-    using Work = CPlayerDetector::Work;
-    CPlayerDetector& stages = *detector;
-    Work work = stages.separate(stages.reduce(frame));
-    frame.release();
-    CFrameReader<Work> reader(
-        capture, [&stages](const cv::Mat& decoded) { return stages.separate(stages.reduce(decoded)); },
-        [](const Work& w) { return w.frame.empty(); });
-    do {
-        if (work.frame.empty())
-            break;
-        tracker.update(int(report.frames), stages.detectIn(work, tracker.expected()));
-        ++report.frames;
-        if (progress && !progress(report.frames, total)) {
-            csv.close();
-            std::error_code ignored;
-            std::filesystem::remove(csvPart, ignored);
-            return failure(Outcome::Cancelled, "cancelled");
-        }
-    } while (reader.next(work));
-    report.tracks = CTrackFinisher(fps).finish(
-        withoutWarmUp(tracker.finish(), detector->settledFrames(), report.frames));
-    if (!writeOutputs(job, report, csv, csvPart)) {
+    const bool done = follow(capture, std::move(frame), *detector, progress, report);
+    if (!done || !writeOutputs(job, report, csv, csvPart)) {
+        csv.close();
         std::error_code ignored;
         std::filesystem::remove(csvPart, ignored);
         std::filesystem::remove(job.csv + ".json" + kPartSuffix, ignored);
-        return failure(Outcome::CannotWrite, job.csv + " cannot be written");
+        return done ? failure(Outcome::CannotWrite, job.csv + " cannot be written")
+                    : failure(Outcome::Cancelled, "cancelled");
     }
     report.outcome = Outcome::Done;
     return report;

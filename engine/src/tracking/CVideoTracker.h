@@ -3,17 +3,20 @@
 #include "pitch/CPitchGeometry.h"
 #include "tracking/CTrackFinisher.h"
 
-class CPlayerDetector;
+#include <opencv2/videoio.hpp>
 
 #include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
+class CPlayerDetector;
+
 // Tracks the players of a whole video into the tracks CSV and its sidecar:
-// the background from frames sampled across the video, then every frame
-// through detection (CPlayerDetector) and tracking (CPlayerTracker), and at
-// the end gap filling, smoothing and teams (CTrackFinisher). Reads the file
+// the background from frames sampled across the video, then the frames
+// through detection (CPlayerDetector) and tracking (CPlayerTracker), at
+// least 12.5 a second, and at the end gap filling, smoothing and teams
+// (CTrackFinisher). Reads the file
 // with a capture of its own, so an engine's playback is not disturbed.
 // The CSV is written beside its target and renamed only when complete, so a
 // failed or cancelled run leaves no half file.
@@ -54,4 +57,8 @@ public:
     // Frames spread over the video; each is read a little after the
     // keyframe before it, where seeking costs least.
     static constexpr int kBackgroundSamples = 9;
+
+private:
+    static bool follow(cv::VideoCapture& capture, cv::Mat first, CPlayerDetector& detector,
+        const Progress& progress, Report& report);
 };
