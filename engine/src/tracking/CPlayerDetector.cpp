@@ -230,30 +230,22 @@ std::vector<CPlayerDetection> CPlayerDetector::detect(
     return detectReduced(reduce(bgr), expected);
 }
 
+// What moves in the reduced frame (steadied against the camera's drift),
+// then the players in it.
 std::vector<CPlayerDetection> CPlayerDetector::detectReduced(
     const cv::Mat& small, const std::vector<cv::Point2d>& expected)
 {
-    return detectIn(separate(small), expected);
-}
-
-CPlayerDetector::Work CPlayerDetector::separate(const cv::Mat& small)
-{
-    Work work;
     if (small.type() != CV_8UC3 || small.size() != workSize())
-        return work;
-    work.frame = steady(small);
-    work.mask = foreground(work.frame);
-    return work;
+        return {};
+    workFrame = steady(small);
+    workMask = foreground(workFrame);
+    return playersInMask(expected);
 }
 
-std::vector<CPlayerDetection> CPlayerDetector::detectIn(
-    const Work& work, const std::vector<cv::Point2d>& expected)
+std::vector<CPlayerDetection> CPlayerDetector::playersInMask(
+    const std::vector<cv::Point2d>& expected)
 {
     std::vector<CPlayerDetection> found;
-    if (work.frame.empty() || work.mask.size() != work.frame.size())
-        return found;
-    workFrame = work.frame;
-    workMask = work.mask;
     // Pieces of one player (the background model cuts small players, and
     // marks drawn on the footage, into pieces) are grouped by a dilated
     // copy; each group's own pixels are those of the undilated mask.

@@ -61,19 +61,6 @@ public:
     cv::Mat reduce(const cv::Mat& bgr) const;
     std::vector<CPlayerDetection> detectReduced(
         const cv::Mat& small, const std::vector<cv::Point2d>& expected = {});
-    // detectReduced in two steps again: what moves in the reduced frame
-    // (the frame steadied against the camera's drift, and its foreground
-    // mask), then the players in it. The first step keeps the background
-    // model and is called for the frames in order; the second reads only
-    // what it is given and the calibration, so the two may run on two
-    // threads, one frame apart. An empty Work finds nobody.
-    struct Work
-    {
-        cv::Mat frame;
-        cv::Mat mask;
-    };
-    Work separate(const cv::Mat& small);
-    std::vector<CPlayerDetection> detectIn(const Work& work, const std::vector<cv::Point2d>& expected = {});
 
     // Until this frame the background model may still report what differs
     // between the primed background and the video's first frames (painted
@@ -92,6 +79,7 @@ private:
     static cv::Mat alignmentPicture(const cv::Mat& small);
     cv::Mat steady(const cv::Mat& small);
     cv::Mat foreground(const cv::Mat& small);
+    std::vector<CPlayerDetection> playersInMask(const std::vector<cv::Point2d>& expected);
     void readBlob(const cv::Mat& labels, int label, const cv::Rect& box, int known,
         std::vector<CPlayerDetection>& out) const;
     std::vector<int> knownPerBlob(

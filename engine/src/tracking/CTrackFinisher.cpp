@@ -50,7 +50,6 @@ void CTrackFinisher::carryToEnd(CFinishedTrack& track, int lastFrame) const
             { s.back().frame + 1, s.back().pitch + step, {}, CTrackSample::State::Predicted });
         track.speedsMps.push_back(speed);
     }
-    track.distanceM = CTrackSmoother(fps).distance(track.speedsMps);
 }
 
 std::vector<CFinishedTrack> CTrackFinisher::finish(
@@ -75,8 +74,8 @@ std::vector<CFinishedTrack> CTrackFinisher::finish(
         for (std::size_t i = 0; i < t.samples.size(); ++i)
             t.samples[i].pitch = smooth.positions[i];
         t.speedsMps = std::move(smooth.speedsMps);
-        t.distanceM = smoother.distance(t.speedsMps);
         carryToEnd(t, lastFrame);
+        t.distanceM = smoother.distance(t.speedsMps);
         kept.push_back(h);
         tracks.push_back(std::move(t));
     }

@@ -136,16 +136,16 @@ void CVideoTracker::sampleBackground(const std::string& path, CPlayerDetector& d
     detector.primeBackground();
 }
 
-// Reads the rest of the video after `first` (frame 0): the reader thread
-// decodes and reduces; this one separates what moves and finds and
-// follows the players in it. The background model is the largest part of
+// Reads the rest of the video after `first` (frame 0), looking for the
+// players in every stride-th frame: the reader thread decodes and
+// reduces; this one separates what moves and finds and follows the
+// players in it. The background model is the largest part of
 // the work, and the decoder's own threads keep the second core busy.
 // Fills in the report's frames and tracks; false when the progress
 // callback cancelled.
 bool CVideoTracker::follow(cv::VideoCapture& capture, cv::Mat first, CPlayerDetector& detector,
-    const Progress& progress, Report& report)
+    int stride, const Progress& progress, Report& report)
 {
-    const int stride = detectionStride(report.fps);
     const long long total = std::max(0LL, std::llround(capture.get(cv::CAP_PROP_FRAME_COUNT)));
     long long reported = 0;
     // Every frame is reported, the ones decoded only with the next one
@@ -164,7 +164,7 @@ bool CVideoTracker::follow(cv::VideoCapture& capture, cv::Mat first, CPlayerDete
         [](const cv::Mat& m) { return m.empty(); }, 1, stride);
     long long at = 0; // the frame of `small`
     do {
-        tracker.update(int(at), detector.detectIn(detector.separate(small), tracker.expected()));
+        tracker.update(int(at), detector.detectReduced(small, tracker.expected()));
         if (!goOn(at + 1))
             return false;
     } while (reader.next(small, at));
@@ -188,8 +188,9 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
         return failure(Outcome::CannotRead, job.video + " has no readable frame");
     Report report;
     report.fps = capture.get(cv::CAP_PROP_FPS) > 0 ? capture.get(cv::CAP_PROP_FPS) : 25.0;
-    auto detector = CPlayerDetector::create(job.geometry, job.width, job.length, frame.size(),
-        report.fps / detectionStride(report.fps));
+    const int stride = detectionStride(report.fps);
+    auto detector = CPlayerDetector::create(
+        job.geometry, job.width, job.length, frame.size(), report.fps / stride);
     if (!detector)
         return failure(Outcome::NoCalibration, "the calibration does not show the pitch");
     const std::string csvPart = job.csv + kPartSuffix;
@@ -197,7 +198,7 @@ CVideoTracker::Report CVideoTracker::run(const Job& job, const Progress& progres
     if (!csv)
         return failure(Outcome::CannotWrite, job.csv + " cannot be written");
     sampleBackground(job.video, *detector);
-    const bool done = follow(capture, std::move(frame), *detector, progress, report);
+    const bool done = follow(capture, std::move(frame), *detector, stride, progress, report);
     if (!done || !writeOutputs(job, report, csv, csvPart)) {
         csv.close();
         std::error_code ignored;

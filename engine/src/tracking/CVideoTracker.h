@@ -60,5 +60,5 @@ public:
 
 private:
     static bool follow(cv::VideoCapture& capture, cv::Mat first, CPlayerDetector& detector,
-        const Progress& progress, Report& report);
+        int stride, const Progress& progress, Report& report);
 };
